@@ -1,0 +1,78 @@
+#pragma once
+#include <cstdint>
+
+#include "scan/file_services.h"
+
+enum class ImageKind : int32_t { Bitmap = 1, Icon = 2, Cursor = 3 };
+
+// One catalogue entry: where one bitmap, icon or cursor resource lies.
+struct ImageRecord {
+  ImageKind kind;
+  // File position of the resource data: the BITMAPINFOHEADER, or for a
+  // cursor the 4-byte hotspot in front of it.
+  int32_t offset;
+  int32_t size;
+  // Discovery number, unique for the run.
+  int32_t sequence;
+  // width x height of the visible image; 0 while not known.
+  int32_t area;
+  // Shared by every record of one file: the same pool entries.
+  const char* directory;
+  const char* fileName;
+};
+
+inline constexpr int32_t kCatalogueCapacity = 20000;
+
+// The fill in progress; lives for the run.
+struct CatalogueFill {
+  int32_t fillCount = 0;
+  int32_t fileImageCount = 0;
+  // Never reset, so sequence numbers rise across fills.
+  int32_t nextSequence = 0;
+};
+extern CatalogueFill catalogueFill;
+
+enum class ScanStatus : int32_t { Ok = 0, CannotOpen = 1, Damaged = 2, Unsupported = 3, NoImages = 4 };
+enum class AddStatus : int32_t { Done = 0, CannotOpen = 1, Unsupported = 2, CatalogueFull = 3 };
+
+inline constexpr int32_t kScanWindowSize = 65536;
+
+// The one read buffer of every scan. start and filled say which stretch of
+// the file the last read copied into it.
+struct ScanWindow {
+  uint8_t* bytes = nullptr;
+  int64_t start = 0;
+  int32_t filled = 0;
+};
+extern ScanWindow scanWindow;
+
+// Reads count bytes (at most kScanWindowSize) at position into the window;
+// true when all of them arrived.
+bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count);
+
+// Joins directory and name into out (kPathBufferSize bytes), adding the
+// separator when the directory is not empty and does not end in one. False,
+// with out untouched, when the join is longer than 259 characters.
+bool JoinPath(const char* directory, const char* fileName, char* out);
+
+// Opens the joined path for reading. A join that does not fit is not opened:
+// the file it names cannot be reached through the path buffer.
+FileHandle OpenInDirectory(const char* directory, const char* fileName);
+
+ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* records,
+                    int32_t capacity, int32_t* count);
+
+// scanStatus, when given, receives what ScanFile said (Ok when the file was
+// not opened because the catalogue was full).
+AddStatus AddFileToCatalogue(int32_t capacity, const char* directory, ImageRecord* catalogue,
+                             const char* fileName, ScanStatus* scanStatus = nullptr);
+
+// Offsets and sizes come in wide, as the walkers compute them from file
+// values; anything that is negative or ends past fileLength is dropped.
+void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
+                 ImageRecord* records, int32_t fileLength, int32_t capacity);
+
+// width x |height| (halved for icons and cursors) from a BITMAPINFOHEADER,
+// wrapped to 32 bits like the 32-bit product it stands for. header points at
+// the resource data; a cursor's 4-byte hotspot is skipped here.
+int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind kind);

@@ -1,0 +1,69 @@
+#pragma once
+#include <cstdint>
+
+// The only way the portable core reaches the file system. One implementation
+// per platform (file_services_win32.cpp, file_services_posix.cpp); the build
+// picks one. Scanned files are only ever opened for reading.
+
+// A Win32 HANDLE or a POSIX descriptor, carried in an integer as wide as a
+// pointer; both platforms use -1 for "no file".
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+// Text buffers for paths hold at most 259 characters and a terminator.
+inline constexpr int kPathBufferSize = 260;
+
+// Shared for reading, existing files only, read in sequence.
+FileHandle OpenFileForReading(const char* path);
+// Not shared, replacing any existing file.
+FileHandle CreateFileForWriting(const char* path);
+// The whole size in bytes, or -1 when it cannot be taken. Callers that keep
+// 32-bit lengths decide what to do with sizes of 2 GiB and more.
+int64_t GetFileLength(FileHandle file);
+// Any position from the start, also one past the end.
+bool SeekFromStart(FileHandle file, int64_t position);
+// Reads at most count bytes at the current position and returns how many
+// arrived: 0 at or past the end of the file and on error.
+int32_t ReadBytes(FileHandle file, void* buffer, int32_t count);
+bool WriteBytes(FileHandle file, const void* bytes, int32_t count);
+void CloseFile(FileHandle file);
+
+// The separator this platform puts between a directory and a name.
+char PathSeparator();
+// True for a character that ends a directory part of a path here.
+bool IsPathSeparator(char c);
+
+// The process-wide current directory: an absolute path, a bare subdirectory
+// name or "..". Fails and leaves it unchanged for a missing, inaccessible or
+// unready directory.
+bool SetCurrentDir(const char* path);
+// Writes the full path of the current directory into a buffer of
+// kPathBufferSize bytes; false when it does not fit or cannot be taken.
+bool GetCurrentDir(char* buffer);
+
+struct DirEntry {
+  char name[kPathBufferSize];
+  bool isDirectory;
+  // A symbolic link, junction or other reparse point: a walk that follows it
+  // may come back to where it started.
+  bool isLink;
+};
+
+// A directory listing in progress; opaque to callers.
+struct DirListing;
+
+// Starts listing the current directory with the pattern "*.*" (the only one
+// used); "." and ".." are included and the order is the file system's.
+// Returns nullptr when the directory cannot be listed.
+DirListing* ListFirst(const char* pattern, DirEntry* entry);
+bool ListNext(DirListing* listing, DirEntry* entry);
+void ListClose(DirListing* listing);
+
+// Bit 0 for drive A up to bit 25 for Z; 0 where the platform has no drives.
+uint32_t LogicalDriveMask();
+// root is a drive letter, a colon and a backslash.
+bool IsRemovableDrive(const char* root);
+// Fills a label buffer of kVolumeLabelSize bytes; false when the drive is
+// not ready or has no volume information.
+inline constexpr int kVolumeLabelSize = 28;
+bool GetVolumeLabel(const char* root, char* label);

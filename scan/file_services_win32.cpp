@@ -1,0 +1,105 @@
+// File services over kernel32, for the shipped program.
+#include <windows.h>
+
+#include <cstring>
+
+#include "scan/file_services.h"
+
+static HANDLE H(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle OpenFileForReading(const char* path) {
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return reinterpret_cast<FileHandle>(h);
+}
+
+FileHandle CreateFileForWriting(const char* path) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return reinterpret_cast<FileHandle>(h);
+}
+
+int64_t GetFileLength(FileHandle file) {
+  DWORD high = 0;
+  DWORD low = GetFileSize(H(file), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+}
+
+bool SeekFromStart(FileHandle file, int64_t position) {
+  if (position < 0) return false;
+  LONG high = static_cast<LONG>(position >> 32);
+  DWORD low = SetFilePointer(H(file), static_cast<LONG>(position & 0xFFFFFFFF), &high, FILE_BEGIN);
+  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
+  if (count <= 0) return 0;
+  DWORD got = 0;
+  if (!ReadFile(H(file), buffer, static_cast<DWORD>(count), &got, nullptr)) return 0;
+  return static_cast<int32_t>(got);
+}
+
+bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
+  if (count < 0) return false;
+  DWORD put = 0;
+  return WriteFile(H(file), bytes, static_cast<DWORD>(count), &put, nullptr) &&
+         put == static_cast<DWORD>(count);
+}
+
+void CloseFile(FileHandle file) {
+  if (file != kInvalidFile) CloseHandle(H(file));
+}
+
+char PathSeparator() { return '\\'; }
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool SetCurrentDir(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
+bool GetCurrentDir(char* buffer) {
+  DWORD n = GetCurrentDirectoryA(kPathBufferSize, buffer);
+  return n != 0 && n < static_cast<DWORD>(kPathBufferSize);
+}
+
+struct DirListing {
+  HANDLE find;
+};
+
+static void CopyEntry(const WIN32_FIND_DATAA& data, DirEntry* entry) {
+  size_t n = strnlen(data.cFileName, sizeof(entry->name) - 1);
+  memcpy(entry->name, data.cFileName, n);
+  entry->name[n] = '\0';
+  entry->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry->isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+DirListing* ListFirst(const char* pattern, DirEntry* entry) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern, &data);
+  if (find == INVALID_HANDLE_VALUE) return nullptr;
+  CopyEntry(data, entry);
+  return new DirListing{find};
+}
+
+bool ListNext(DirListing* listing, DirEntry* entry) {
+  WIN32_FIND_DATAA data;
+  if (!FindNextFileA(listing->find, &data)) return false;
+  CopyEntry(data, entry);
+  return true;
+}
+
+void ListClose(DirListing* listing) {
+  if (listing == nullptr) return;
+  FindClose(listing->find);
+  delete listing;
+}
+
+uint32_t LogicalDriveMask() { return GetLogicalDrives(); }
+
+bool IsRemovableDrive(const char* root) { return GetDriveTypeA(root) == DRIVE_REMOVABLE; }
+
+bool GetVolumeLabel(const char* root, char* label) {
+  label[0] = '\0';
+  return GetVolumeInformationA(root, label, kVolumeLabelSize, nullptr, nullptr, nullptr, nullptr,
+                               0) != 0;
+}

@@ -1,0 +1,77 @@
+#include "scan/ne_walker.h"
+
+#include "scan/byte_reader.h"
+
+namespace {
+
+constexpr int32_t kNeHeaderBytes = 64;
+constexpr int32_t kResourceTableOffsetField = 0x22;  // 0x24 in the NE header
+constexpr int32_t kTypeEntrySize = 8;
+constexpr int32_t kResourceEntrySize = 12;
+constexpr int32_t kSmallestTable = 10;
+
+bool KindOfType(uint16_t type, ImageKind* kind) {
+  switch (type) {
+    case 0x8001:
+      *kind = ImageKind::Cursor;
+      return true;
+    case 0x8002:
+      *kind = ImageKind::Bitmap;
+      return true;
+    case 0x8003:
+      *kind = ImageKind::Icon;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A 16-bit table value in units of 2^shift bytes. Shifts the format cannot
+// mean (32 and over) and results that leave the signed 32-bit range give -1,
+// which RecordImage drops, rather than a wrapped value that would point at
+// unrelated bytes.
+int64_t Shifted(uint16_t value, uint16_t shift) {
+  if (shift >= 32) return value == 0 ? 0 : -1;
+  int64_t result = static_cast<int64_t>(value) << shift;
+  return result > 0x7FFFFFFF ? -1 : result;
+}
+
+}  // namespace
+
+ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
+                           ImageRecord* records, int32_t capacity) {
+  if (headerPosition + 2 + kNeHeaderBytes > fileLength) return ScanStatus::Damaged;
+  if (!ReadIntoWindow(file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
+  ByteReader header(scanWindow.bytes, scanWindow.filled);
+  int64_t tableStart = headerPosition + header.U16(kResourceTableOffsetField);
+
+  int64_t room = fileLength - tableStart;
+  if (room < kSmallestTable) return ScanStatus::Ok;
+  int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
+  ReadIntoWindow(file, tableStart, length);
+  // Bounded by what arrived, so a short read only ends the walk early.
+  length = scanWindow.filled;
+  ByteReader w(scanWindow.bytes, length);
+
+  uint16_t shift = w.U16(0);
+  int64_t p = 2;
+  while (p + kTypeEntrySize <= length) {
+    uint16_t type = w.U16(p);
+    int64_t count = w.U16(p + 2);
+    if (type == 0) return ScanStatus::Ok;
+    int64_t q = p + kTypeEntrySize;
+    ImageKind kind;
+    if (!KindOfType(type, &kind)) {
+      p = q + kResourceEntrySize * count;
+      continue;
+    }
+    if (q + kResourceEntrySize * count > length) count = (length - q) / kResourceEntrySize;
+    for (int64_t i = 0; i < count; ++i) {
+      int64_t entry = q + kResourceEntrySize * i;
+      RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart, kind,
+                  records, fileLength, capacity);
+    }
+    p = q + kResourceEntrySize * count;
+  }
+  return ScanStatus::Ok;
+}

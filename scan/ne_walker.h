@@ -1,0 +1,8 @@
+#pragma once
+#include <cstdint>
+
+#include "scan/catalogue.h"
+
+// headerPosition is the file position of the "NE" signature.
+ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
+                           ImageRecord* records, int32_t capacity);

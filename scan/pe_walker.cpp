@@ -1,0 +1,142 @@
+#include "scan/pe_walker.h"
+
+#include <cstring>
+
+#include "scan/byte_reader.h"
+
+namespace {
+
+constexpr int32_t kSectionHeaderSize = 40;
+constexpr int32_t kMaxSectionTableBytes = 65536;
+constexpr int32_t kCoffHeaderSize = 20;
+constexpr int32_t kDirectoryTableSize = 16;
+constexpr int32_t kDirectoryEntrySize = 8;
+constexpr uint32_t kSubdirectoryBit = 0x80000000u;
+// Type, name and language: the format never nests deeper, and a tree that
+// claims to would let a hostile file recurse without end.
+constexpr int kMaxDirectoryDepth = 3;
+
+// Reused for every file: nothing is allocated per scan.
+DataEntryList dataEntries;
+
+// One bit per window offset at which a directory table has been walked in
+// this file. A tree whose links lead back to a table already walked (a loop,
+// or many entries sharing one subtree) is walked once, which bounds the work
+// of any file by the size of its first window.
+uint8_t visitedTables[kScanWindowSize / 8];
+
+bool MarkVisited(int64_t offset) {
+  uint8_t bit = static_cast<uint8_t>(1u << (offset & 7));
+  uint8_t& byte = visitedTables[offset >> 3];
+  if (byte & bit) return false;
+  byte |= bit;
+  return true;
+}
+
+// Entries of the table at d that lie wholly within the window.
+int64_t EntryCount(const ByteReader& w, int64_t d, int32_t windowLength) {
+  int64_t k = static_cast<int64_t>(w.U16(d + 12)) + w.U16(d + 14);
+  int64_t room = (windowLength - d - kDirectoryTableSize) / kDirectoryEntrySize;
+  return k < room ? k : room;
+}
+
+}  // namespace
+
+void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageKind kind,
+                           int depth) {
+  int64_t d = directoryOffset;
+  if (d < 0 || d + kDirectoryTableSize > windowLength) return;
+  if (!MarkVisited(d)) return;
+  ByteReader w(scanWindow.bytes, windowLength);
+  int64_t k = EntryCount(w, d, windowLength);
+  for (int64_t j = 0; j < k; ++j) {
+    uint32_t target = w.U32(d + kDirectoryTableSize + kDirectoryEntrySize * j + 4);
+    if (target & kSubdirectoryBit) {
+      if (depth < kMaxDirectoryDepth) {
+        WalkResourceDirectory(windowLength, target & ~kSubdirectoryBit, kind, depth + 1);
+      }
+      continue;
+    }
+    if (dataEntries.count >= kMaxDataEntries) return;
+    int32_t offset = static_cast<int32_t>(target);
+    dataEntries.entries[dataEntries.count++] = {offset, kind};
+    if (offset < dataEntries.lowest) dataEntries.lowest = offset;
+  }
+}
+
+ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
+                           ImageRecord* records, int32_t capacity) {
+  if (coffPosition + kCoffHeaderSize > fileLength) return ScanStatus::Damaged;
+  if (!ReadIntoWindow(file, coffPosition, kCoffHeaderSize)) return ScanStatus::Damaged;
+  ByteReader coff(scanWindow.bytes, scanWindow.filled);
+  int64_t n = coff.U16(2);
+  int64_t optionalSize = coff.U16(16);
+
+  int64_t tableBytes = n * kSectionHeaderSize;
+  if (tableBytes > kMaxSectionTableBytes) return ScanStatus::Damaged;
+  int64_t tablePosition = coffPosition + kCoffHeaderSize + optionalSize;
+  if (tablePosition + tableBytes > fileLength) return ScanStatus::Damaged;
+  if (!ReadIntoWindow(file, tablePosition, static_cast<int32_t>(tableBytes))) {
+    return ScanStatus::Damaged;
+  }
+  if (n == 0) return ScanStatus::NoImages;
+
+  ByteReader sections(scanWindow.bytes, scanWindow.filled);
+  int64_t found = -1;
+  for (int64_t i = 0; i < n && found < 0; ++i) {
+    if (memcmp(scanWindow.bytes + i * kSectionHeaderSize, ".rsrc", 6) == 0) found = i;
+  }
+  if (found < 0) return ScanStatus::NoImages;
+  int64_t virtualAddress = sections.U32(found * kSectionHeaderSize + 12);
+  int64_t rawPosition = sections.U32(found * kSectionHeaderSize + 20);
+
+  int64_t room = fileLength - rawPosition;
+  int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
+  if (room < kDirectoryTableSize) return ScanStatus::Damaged;
+  if (!ReadIntoWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
+
+  dataEntries.count = 0;
+  dataEntries.lowest = 0x7FFFFFFF;
+  memset(visitedTables, 0, sizeof visitedTables);
+  MarkVisited(0);
+
+  ByteReader w(scanWindow.bytes, firstLength);
+  int64_t k = EntryCount(w, 0, firstLength);
+  for (int64_t j = 0; j < k; ++j) {
+    int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
+    int32_t id = w.I32(at);
+    uint32_t target = w.U32(at + 4) & ~kSubdirectoryBit;
+    switch (id) {
+      case 1:
+        WalkResourceDirectory(firstLength, target, ImageKind::Cursor);
+        break;
+      case 2:
+        WalkResourceDirectory(firstLength, target, ImageKind::Bitmap);
+        break;
+      case 3:
+        WalkResourceDirectory(firstLength, target, ImageKind::Icon);
+        break;
+      default:
+        break;
+    }
+  }
+  if (dataEntries.count == 0) return ScanStatus::Ok;
+
+  int64_t secondStart = rawPosition + dataEntries.lowest;
+  if (secondStart >= fileLength) return ScanStatus::Damaged;
+  int64_t rest = fileLength - secondStart;
+  int32_t secondLength = static_cast<int32_t>(rest < kScanWindowSize ? rest : kScanWindowSize);
+  ReadIntoWindow(file, secondStart, secondLength);
+  // Only what the read really delivered is looked at: a data entry beyond it
+  // is skipped rather than read from stale or foreign bytes.
+  ByteReader second(scanWindow.bytes, scanWindow.filled);
+  for (int32_t i = 0; i < dataEntries.count; ++i) {
+    int64_t e = static_cast<int64_t>(dataEntries.entries[i].offset) - dataEntries.lowest;
+    if (!second.Has(e, 8)) continue;
+    int64_t rva = second.I32(e);
+    int64_t size = second.I32(e + 4);
+    RecordImage(rva - virtualAddress + rawPosition, size, secondStart, dataEntries.entries[i].kind,
+                records, fileLength, capacity);
+  }
+  return ScanStatus::Ok;
+}

@@ -1,0 +1,49 @@
+# Sourced by the other scripts: a private Wine prefix for unattended runs.
+# RAVELIN_WINEPREFIX keeps one prefix across runs; otherwise it lives in the
+# build tree and is made on first use.
+: "${RAVELIN_WINEPREFIX:=$RAVELIN_ROOT/build-wine/prefix}"
+export WINEPREFIX="$RAVELIN_WINEPREFIX"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Machines whose kernel cannot run 32-bit Linux programs cannot run Wine's
+# 32-bit loader either; there only the x86_64 build runs under Wine (wine64).
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export RAVELIN_WINE=/usr/bin/wine RAVELIN_WINE_ARCH=i686
+else
+  export RAVELIN_WINE=/usr/lib/wine/wine64 RAVELIN_WINE_ARCH=x86_64
+  export WINELOADER=/usr/lib/wine/wine64
+fi
+
+ravelin_wine() { "$RAVELIN_WINE" "$@"; }
+
+ravelin_wine_prefix() {
+  if [ ! -f "$WINEPREFIX/.ravelin-ready" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    rm -rf "$WINEPREFIX"
+    ravelin_wine wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w
+    cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    # Without a window manager Wine waits on every hidden window; Managed=N
+    # makes it draw frames itself and not wait.
+    ravelin_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.ravelin-ready"
+  fi
+  # Without a display, Wine's null graphics driver still runs windows and
+  # reads pixels back; only screenshots need an X server.
+  if [ -z "${DISPLAY:-}" ]; then
+    ravelin_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+  else
+    ravelin_wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1
+  fi
+  wineserver -w
+  # One warm server for every later process, and Wine's services started
+  # detached from any pipe that a caller waits on.
+  wineserver -p
+  ravelin_wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+ravelin_wine_stop() {
+  wineserver -k 2>/dev/null || true
+}
