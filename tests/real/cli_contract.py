@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""The contract of ravelin-scan's command line, on trees built in code.
+
+usage: cli_contract.py SCAN-COMMAND...   (ending in .exe: run under Wine)
+"""
+
+import os
+import re
+import shutil
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_fixture  # noqa: E402
+import scan_runner  # noqa: E402
+
+SCANNER = None
+NUMBER = re.compile(r"^-?[0-9]+$")
+
+
+class TempTree:
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="ravelin-cli-")
+
+    def write(self, relative, data):
+        path = os.path.join(self.root, relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def close(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def expected_lines(files, first_index=0):
+    """files: list of (path, records from make_pe). The exact stdout lines."""
+    lines, index = [], first_index
+    for path, records in files:
+        for kind, offset, size, area in records:
+            lines.append("%d\t%s\t%d\t%d\t%d\t%d\t%s" % (index, kind, offset, size, index, area,
+                                                      path))
+            index += 1
+    return lines
+
+
+class CliContract(unittest.TestCase):
+    def setUp(self):
+        self.tree = TempTree()
+
+    def tearDown(self):
+        self.tree.close()
+
+    def scan_lines(self, paths):
+        result = SCANNER.scan(paths)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.problems, [])
+        lines = ["%d\t%s\t%d\t%d\t%d\t%d\t%s" % (r.index, r.kind, r.offset, r.size, r.sequence,
+                                                  r.area, r.path) for r in result.records]
+        return lines, result.statuses
+
+    def test_no_argument_is_a_usage_error(self):
+        rc, out, err = SCANNER.run_raw([])
+        self.assertEqual(rc, 2)
+        self.assertEqual(out, "")
+        self.assertIn("usage", err)
+
+    def test_unknown_options_are_usage_errors(self):
+        path = self.tree.write("icon.exe", pe_fixture.make_pe([("icon", 16, 32)])[0])
+        for option in ("--no-such-option", "-z"):
+            rc, out, _ = SCANNER.run_raw(
+                [option, scan_runner.to_wine_path(path) if SCANNER.wine else path])
+            self.assertEqual((rc, out), (2, ""), option)
+
+    def test_missing_file_is_reported_and_the_rest_scanned(self):
+        missing = os.path.join(self.tree.root, "missing.exe")
+        image, records = pe_fixture.make_pe([("bitmap", 7, 3)])
+        present = self.tree.write("here.exe", image)
+        lines, statuses = self.scan_lines([missing, present])
+        self.assertEqual(statuses, [("cannot-open", missing)])
+        self.assertEqual(lines, expected_lines([(present, records)]))
+
+    def test_statuses_of_files_that_give_no_record(self):
+        t = self.tree
+        tiny = t.write("tiny.exe", b"MZ" + b"\0" * 61)  # 63 bytes
+        text = t.write("notes.txt", b"plain text, " * 20)
+        no_rsrc = bytearray(pe_fixture.make_pe([("icon", 16, 32)])[0])
+        no_rsrc[0x40 + 24:0x40 + 30] = b".RSRC\0"
+        upper = t.write("upper.exe", bytes(no_rsrc))
+        _, statuses = self.scan_lines([tiny, text, upper])
+        self.assertEqual(statuses, [("damaged", tiny), ("unsupported", text),
+                                    ("no-images", upper)])
+
+    def test_tree_is_walked_in_byte_order_files_before_subdirectories(self):
+        t = self.tree
+        made = {}
+
+        def pe(relative, *resources):
+            image, records = pe_fixture.make_pe(list(resources))
+            made[relative] = (t.write(relative, image), records)
+
+        # Byte order puts upper case before "_" before lower case; a locale
+        # or case-blind sort would not.
+        pe("a_low.exe", ("icon", 16, 32))
+        pe("B_up.exe", ("bitmap", 50, -100), ("cursor", 32, 64))
+        pe("_mid.exe", ("icon", 32, 64))
+        pe("abcd", ("bitmap", 1, 1))                 # four characters: taken
+        pe("abc", ("bitmap", 2, 2))                  # three: skipped
+        pe(".hidden.exe", ("icon", 48, 96))          # dot names: skipped
+        pe(".dotdir/inner.exe", ("icon", 48, 96))
+        pe("0sub/deep/z.exe", ("icon", 8, 16))       # walked after the files
+        pe("0sub/y.exe", ("bitmap", 3, 3))
+        pe("Zsub/x.exe", ("icon", 24, 48))
+        pe("0sub/.x.exe", ("bitmap", 3, 3))
+        t.write("Zsub/readme.txt", b"not an executable at all\n" * 4)
+        if not SCANNER.wine:
+            os.symlink(os.path.join(t.root, "Zsub"), os.path.join(t.root, "link"))
+
+        lines, statuses = self.scan_lines([t.root])
+        order = ["B_up.exe", "_mid.exe", "a_low.exe", "abcd", "0sub/y.exe", "0sub/deep/z.exe",
+                 "Zsub/x.exe"]
+        self.assertEqual(lines, expected_lines([made[name] for name in order]))
+        self.assertEqual(statuses, [("unsupported", os.path.join(t.root, "Zsub", "readme.txt"))])
+
+    def test_file_arguments_are_scanned_in_the_order_given(self):
+        later, later_records = pe_fixture.make_pe([("icon", 16, 32)])
+        first, first_records = pe_fixture.make_pe([("cursor", 32, 64), ("icon", 32, 64)])
+        zed = self.tree.write("zed.exe", later)
+        # An explicit name is scanned whatever its length.
+        ab = self.tree.write("ab", first)
+        lines, _ = self.scan_lines([zed, ab])
+        self.assertEqual(lines, expected_lines([(zed, later_records), (ab, first_records)]))
+
+    def test_every_output_line_has_seven_decimal_fields(self):
+        image, _ = pe_fixture.make_pe([("icon", 16, 32), ("bitmap", -5, 9), ("cursor", 1, 2)])
+        self.tree.write("mixed.exe", image)
+        self.tree.write("sub/again.exe", image)
+        rc, out, _ = SCANNER.run_raw(
+            [scan_runner.to_wine_path(self.tree.root) if SCANNER.wine else self.tree.root])
+        self.assertEqual(rc, 0)
+        lines = out.splitlines()
+        self.assertEqual(len(lines), 6)
+        for n, line in enumerate(lines):
+            fields = line.split("\t")
+            self.assertEqual(len(fields), 7, line)
+            self.assertEqual(fields[0], str(n))
+            self.assertIn(fields[1], scan_runner.KINDS)
+            for value in fields[2:6]:
+                self.assertRegex(value, NUMBER)
+            self.assertTrue(fields[6].endswith("again.exe" if n >= 3 else "mixed.exe"), line)
+        # A negative width gives a negative area: printed signed, not wrapped.
+        self.assertEqual(lines[1].split("\t")[5], "-45")
+
+    def test_catalogue_fills_at_20000_records(self):
+        # 999 icons a file: 20 files fill 19980 slots, the 21st file adds the
+        # 20 that still fit, the 22nd is not scanned.
+        image, records = pe_fixture.make_pe([("icon", 4, 8)] * 999)
+        self.assertEqual(len(records), 999)
+        paths = [self.tree.write("f%02d.exe" % i, image) for i in range(22)]
+        result = SCANNER.scan([self.tree.root])
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(len(result.records), 20000)
+        self.assertEqual([r.index for r in result.records], list(range(20000)))
+        self.assertEqual(sum(r.path == paths[20] for r in result.records), 20)
+        self.assertEqual(result.records[-1].offset, records[19][1])
+        self.assertEqual(result.statuses, [("catalogue-full", paths[21])])
+
+
+def main():
+    global SCANNER
+    if len(sys.argv) < 2:
+        print(__doc__)
+        return 2
+    SCANNER = scan_runner.command_from_args(sys.argv[1:])
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(CliContract)
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    return 0 if result.wasSuccessful() and result.testsRun > 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
