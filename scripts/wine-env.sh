@@ -45,7 +45,7 @@ ravelin_wine_prefix() {
   exec {lock}>&-
   # One warm server for every later process, and Wine's services started
   # detached from any pipe that a caller waits on.
-  wineserver -p
+  wineserver -p 2>/dev/null || true
   ravelin_wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
