@@ -1,0 +1,65 @@
+#include "shell/help_win32.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kHelpFileName[] = "Ravelin.chm";
+constexpr char kHelpControlKey[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+constexpr int kHtmlHelpOrdinal = 14;
+constexpr UINT kDisplayToc = 1;  // HH_DISPLAY_TOC
+
+using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+
+// Looked up at the first request; a failure is remembered so that later
+// requests do not try again.
+struct HelpControl {
+  bool tried = false;
+  HMODULE module = nullptr;
+  HtmlHelpFunction htmlHelp = nullptr;
+} helpControl;
+
+HMODULE LoadHelpControl() {
+  char path[MAX_PATH] = {};
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kHelpControlKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD size = sizeof path - 1;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path),
+                                   &size);
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && path[0] != '\0') {
+      if (HMODULE module = LoadLibraryA(path)) return module;
+    }
+  }
+  return LoadLibraryA("hhctrl.ocx");
+}
+
+HtmlHelpFunction HtmlHelpEntry() {
+  if (!helpControl.tried) {
+    helpControl.tried = true;
+    helpControl.module = LoadHelpControl();
+    if (helpControl.module != nullptr) {
+      helpControl.htmlHelp = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(
+          GetProcAddress(helpControl.module, MAKEINTRESOURCEA(kHtmlHelpOrdinal))));
+    }
+  }
+  return helpControl.htmlHelp;
+}
+
+}  // namespace
+
+void ShowHelpContents(HWND owner) {
+  char path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length >= sizeof path) length = 0;
+  path[length] = '\0';
+  char* cut = path + length;
+  while (cut > path && cut[-1] != '\\' && cut[-1] != '/') --cut;
+  if (cut > path) --cut;  // drop the separator itself
+  *cut = '\0';
+  if (strlen(path) + 1 + sizeof kHelpFileName > sizeof path) return;
+  strcat(path, "\\");
+  strcat(path, kHelpFileName);
+  if (HtmlHelpFunction htmlHelp = HtmlHelpEntry()) htmlHelp(owner, path, kDisplayToc, 0);
+}

@@ -1,0 +1,366 @@
+#include "shell/main_window_win32.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <new>
+
+#include "dialogs/open_files_win32.h"
+#include "image/save_dialog_win32.h"
+#include "image/view_window_win32.h"
+#include "res/resource.h"
+#include "shell/finder_window_win32.h"
+#include "shell/help_win32.h"
+#include "shell/main_layout.h"
+#include "shell/navigation_win32.h"
+#include "shell/program_title.h"
+
+MainState mainState;
+
+namespace {
+
+constexpr char kBannerAddress[] = "https://ravelin.example.org/";
+constexpr int kToolbarImageCount = 9;
+constexpr int kToolbarImageSize = 20;
+constexpr int kSeparatorWidth = 10;
+
+TBBUTTON Button(int image, int command, BYTE style) {
+  TBBUTTON b = {};
+  b.iBitmap = image;
+  b.idCommand = command;
+  b.fsState = TBSTATE_ENABLED;
+  b.fsStyle = style;
+  return b;
+}
+
+TBBUTTON Separator() { return Button(kSeparatorWidth, 0, TBSTYLE_SEP); }
+
+struct ToolTip {
+  int command;
+  const char* text;
+};
+constexpr ToolTip kToolTips[] = {
+    {CMD_OPEN_FILES, "Open Executable File(s) (Ctrl+O)"},
+    {CMD_SAVE_IMAGE, "Save Image (Ctrl+S)"},
+    {CMD_TOGGLE_FINDER, "Show/Hide Finder Window (Tab)"},
+    {CMD_SORT_LARGE_TO_SMALL, "Sort from Large to Small (Ctrl+Down)"},
+    {CMD_SORT_SMALL_TO_LARGE, "Sort from Small to Large (Ctrl+Up)"},
+    {CMD_NO_SORT, "Don't Sort (Ctrl+Space)"},
+    {CMD_ZOOM_IN, "Zoom In (Gray +)"},
+    {CMD_ZOOM_OUT, "Zoom Out (Gray -)"},
+    {CMD_OPEN_DIRECTORY, "Open Directory (Ctrl+D)"},
+};
+
+// The banner shows the hand on its own: the static-control class is shared
+// by every label of the process, so its class cursor is left alone.
+WNDPROC bannerBaseProc = nullptr;
+
+LRESULT CALLBACK BannerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETCURSOR && mainState.handCursor != nullptr) {
+    SetCursor(mainState.handCursor);
+    return TRUE;
+  }
+  return CallWindowProcA(bannerBaseProc, window, message, wParam, lParam);
+}
+
+void CreateBanner(HWND window) {
+  RECT r = {100, 100, 450, 140};
+  AdjustWindowRectEx(&r, 0, FALSE, WS_EX_CLIENTEDGE);
+  mainState.banner = CreateWindowExA(WS_EX_STATICEDGE, "STATIC", "",
+                                     WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_BITMAP, 0, 0,
+                                     r.right - r.left, r.bottom - r.top, window, nullptr,
+                                     mainState.instance, nullptr);
+  if (mainState.banner == nullptr) return;
+  mainState.handCursor = LoadCursorA(mainState.instance, MAKEINTRESOURCEA(IDCUR_HAND_POINTER));
+  bannerBaseProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+      mainState.banner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BannerProc)));
+  mainState.bannerBitmap = static_cast<HBITMAP>(LoadImageA(
+      mainState.instance, MAKEINTRESOURCEA(IDB_BANNER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+  SendMessageA(mainState.banner, STM_SETIMAGE, IMAGE_BITMAP,
+               reinterpret_cast<LPARAM>(mainState.bannerBitmap));
+}
+
+bool CreateMainWindowParts(HWND window) {
+  mainState.window = window;
+  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueSlots];
+  if (mainState.catalogue == nullptr) return false;
+  mainState.count = 0;
+  if (!InitImageLoader()) return false;
+
+  TBBUTTON buttons[] = {
+      Button(0, CMD_OPEN_FILES, TBSTYLE_BUTTON),
+      Button(1, CMD_OPEN_DIRECTORY, TBSTYLE_BUTTON),
+      Separator(),
+      Button(2, CMD_SAVE_IMAGE, TBSTYLE_BUTTON),
+      Separator(),
+      Button(3, CMD_TOGGLE_FINDER, TBSTYLE_BUTTON),
+      Separator(),
+      Button(4, CMD_ZOOM_IN, TBSTYLE_BUTTON),
+      Button(5, CMD_ZOOM_OUT, TBSTYLE_BUTTON),
+      Separator(),
+      Button(6, CMD_SORT_LARGE_TO_SMALL, TBSTYLE_CHECKGROUP),
+      Button(7, CMD_SORT_SMALL_TO_LARGE, TBSTYLE_CHECKGROUP),
+      Button(8, CMD_NO_SORT, TBSTYLE_CHECKGROUP),
+  };
+  mainState.toolbar = CreateToolbarEx(
+      window, WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_WRAPABLE, 0, kToolbarImageCount,
+      mainState.instance, IDB_TOOLBAR, buttons, sizeof buttons / sizeof buttons[0],
+      kToolbarImageSize, kToolbarImageSize, kToolbarImageSize, kToolbarImageSize, sizeof(TBBUTTON));
+  if (mainState.toolbar == nullptr) return false;
+
+  mainState.view = CreateWindowExA(WS_EX_CLIENTEDGE, kViewClassName, "", WS_CHILD | WS_VISIBLE, 0,
+                                   0, 0, 0, window, nullptr, mainState.instance, nullptr);
+  if (mainState.view == nullptr) return false;
+
+  HDC dc = GetDC(window);
+  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, oldFont);
+  ReleaseDC(window, dc);
+  mainState.textHeight = metrics.tmHeight;
+  mainState.statusLineHeight = metrics.tmHeight + 4;
+
+  mainState.navigationBar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                            window, nullptr, mainState.instance, nullptr);
+  if (mainState.navigationBar == nullptr) return false;
+  EnableScrollBar(mainState.navigationBar, SB_CTL, ESB_DISABLE_BOTH);
+
+  SelectItem(window, 0, true);
+  UpdateCommandStates();
+
+  RECT mainRect;
+  GetWindowRect(window, &mainRect);
+  int screenTenth = GetSystemMetrics(SM_CXSCREEN) / 10;
+  mainState.finder = CreateWindowExA(
+      0, kFinderClassName, "Finder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, mainRect.right,
+      mainRect.top, 2 * screenTenth, mainRect.bottom - mainRect.top, window, nullptr,
+      mainState.instance, nullptr);
+
+  CreateBanner(window);
+  return true;
+}
+
+void OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
+  SendMessageA(mainState.toolbar, WM_SIZE, wParam, lParam);
+  RECT toolbarRect = {}, bannerRect = {};
+  GetWindowRect(mainState.toolbar, &toolbarRect);
+  if (mainState.banner != nullptr) GetWindowRect(mainState.banner, &bannerRect);
+  MainLayout layout = ComputeMainLayout(
+      LOWORD(lParam), HIWORD(lParam), toolbarRect.bottom - toolbarRect.top,
+      GetSystemMetrics(SM_CYHSCROLL), bannerRect.right - bannerRect.left,
+      bannerRect.bottom - bannerRect.top, mainState.statusLineHeight);
+  if (mainState.banner != nullptr) {
+    MoveWindow(mainState.banner, layout.banner.x, layout.banner.y, layout.banner.width,
+               layout.banner.height, TRUE);
+  }
+  MoveWindow(mainState.view, layout.view.x, layout.view.y, layout.view.width, layout.view.height,
+             TRUE);
+  mainState.statusLineTop = layout.statusLineTop;
+  MoveWindow(mainState.navigationBar, layout.navigationBar.x, layout.navigationBar.y,
+             layout.navigationBar.width, layout.navigationBar.height, TRUE);
+  (void)window;
+}
+
+void OnPaint(HWND window) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  PaintStatusLine(dc, ps.rcPaint);
+  EndPaint(window, &ps);
+}
+
+void OnNotify(LPARAM lParam) {
+  auto* header = reinterpret_cast<NMHDR*>(lParam);
+  if (header->code != TTN_NEEDTEXTA) return;
+  auto* request = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+  for (const ToolTip& tip : kToolTips) {
+    if (static_cast<UINT_PTR>(tip.command) == header->idFrom) {
+      request->lpszText = const_cast<char*>(tip.text);
+      return;
+    }
+  }
+}
+
+bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
+
+void OnOpenCommand(HWND window, int command) {
+  RefreshFinder(mainState.finder, mainState.catalogue, 0, window);
+  int result = -1;
+  if (command == CMD_OPEN_FILES) {
+    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueSlots);
+  }
+  if (result == -1) {
+    if (FinderVisible()) {
+      RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+    }
+    return;
+  }
+  mainState.count = result;
+  mainState.catalogueChanged = true;
+  SelectItem(window, 0, true);
+  UpdateCommandStates();
+  InvalidateRect(window, nullptr, FALSE);
+  if (FinderVisible()) {
+    RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+  }
+}
+
+void OnSaveCommand(HWND window) {
+  // Only an image loaded from the present catalogue may be written; after a
+  // cancelled first load there is none, and the index may be stale.
+  if (!mainState.imageShown || mainState.currentIndex >= mainState.count) return;
+  SaveImage(window, mainState.catalogue[mainState.currentIndex], mainState.image);
+}
+
+void OnToggleFinder(HWND window) {
+  if (mainState.finder == nullptr) return;
+  if (IsWindowVisible(mainState.finder)) {
+    ShowWindow(mainState.finder, SW_HIDE);
+  } else {
+    ShowWindow(mainState.finder, SW_SHOW);
+    RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+  }
+}
+
+void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (HIWORD(wParam) == 0 && lParam != 0 &&
+      reinterpret_cast<HWND>(lParam) == mainState.banner) {
+    ShellExecuteA(window, "open", kBannerAddress, nullptr, nullptr, SW_SHOW);
+  }
+  switch (LOWORD(wParam)) {
+    case CMD_OPEN_FILES:
+    case CMD_OPEN_DIRECTORY:
+      OnOpenCommand(window, LOWORD(wParam));
+      break;
+    case CMD_SAVE_IMAGE:
+      OnSaveCommand(window);
+      break;
+    case CMD_TOGGLE_FINDER:
+      OnToggleFinder(window);
+      break;
+    case CMD_EXIT:
+      PostQuitMessage(0);
+      break;
+    case CMD_ZOOM_IN:
+      ZoomBy(mainState.view, +1);
+      break;
+    case CMD_ZOOM_OUT:
+      ZoomBy(mainState.view, -1);
+      break;
+    case CMD_HELP_CONTENTS:
+      ShowHelpContents(window);
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT OnMouseWheel(HWND window, WPARAM wParam, LPARAM lParam) {
+  POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  RECT viewRect;
+  GetWindowRect(mainState.view, &viewRect);
+  if (PtInRect(&viewRect, at)) return SendMessageA(mainState.view, WM_MOUSEWHEEL, wParam, lParam);
+  return DefWindowProcA(window, WM_MOUSEWHEEL, wParam, lParam);
+}
+
+void SetMenuCommand(HMENU popup, UINT command, bool enabled) {
+  EnableMenuItem(popup, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+}  // namespace
+
+void UpdateCommandStates() {
+  bool haveEntries = mainState.count != 0;
+  HMENU menu = GetMenu(mainState.window);
+  HMENU file = GetSubMenu(menu, 0);
+  HMENU view = GetSubMenu(menu, 1);
+  SetMenuCommand(file, CMD_SAVE_IMAGE, haveEntries);
+  for (UINT command : {CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
+                       CMD_NO_SORT}) {
+    SetMenuCommand(view, command, haveEntries);
+  }
+  UINT checked = mainState.sortOrder == 1   ? CMD_SORT_LARGE_TO_SMALL
+                 : mainState.sortOrder == 2 ? CMD_SORT_SMALL_TO_LARGE
+                                            : CMD_NO_SORT;
+  CheckMenuRadioItem(view, CMD_SORT_LARGE_TO_SMALL, CMD_NO_SORT, checked, MF_BYCOMMAND);
+  for (UINT command : {CMD_SAVE_IMAGE, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
+                       CMD_NO_SORT}) {
+    SendMessageA(mainState.toolbar, TB_ENABLEBUTTON, command, MAKELONG(haveEntries, 0));
+  }
+  SendMessageA(mainState.toolbar, TB_CHECKBUTTON, checked, MAKELONG(TRUE, 0));
+  for (UINT command : {CMD_ZOOM_IN, CMD_ZOOM_OUT}) {
+    SendMessageA(mainState.toolbar, TB_ENABLEBUTTON, command, MAKELONG(haveEntries, 0));
+  }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return CreateMainWindowParts(window) ? 0 : -1;
+    case WM_SIZE:
+      OnSize(window, wParam, lParam);
+      return 0;
+    case WM_PAINT:
+      OnPaint(window);
+      return 0;
+    case WM_CLOSE:
+      PostQuitMessage(0);
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(lParam);
+      return 0;
+    case WM_KEYDOWN:
+      HandleNavigationKey(wParam);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(window, wParam, lParam);
+      return 0;
+    case WM_HSCROLL:
+      HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(window, wParam, lParam);
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+bool StartRavelin(HINSTANCE instance, HACCEL* accelerators) {
+  InitCommonControls();
+  mainState.instance = instance;
+
+  WNDCLASSA mainClass = {};
+  mainClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  mainClass.lpfnWndProc = MainWindowProc;
+  mainClass.hInstance = instance;
+  mainClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
+  mainClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  mainClass.lpszClassName = kMainClassName;
+  RegisterClassA(&mainClass);
+  RegisterViewClass();
+  RegisterFinderClass(instance);
+
+  int x = GetSystemMetrics(SM_CXSCREEN) / 10;
+  int y = GetSystemMetrics(SM_CYSCREEN) / 10;
+  HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAIN_MENU));
+  HWND window = CreateWindowExA(0, kMainClassName, kProgramTitle, WS_OVERLAPPEDWINDOW, x, y, 6 * x,
+                                8 * y, nullptr, menu, instance, nullptr);
+  if (window == nullptr) {
+    MessageBoxA(nullptr, "Can't initialize", kProgramTitle, MB_ICONERROR | MB_TASKMODAL);
+    return false;
+  }
+  *accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  return true;
+}
+
+int RunMessageLoop(HACCEL accelerators) {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (TranslateAcceleratorA(mainState.window, accelerators, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

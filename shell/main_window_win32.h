@@ -1,0 +1,55 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "image/image_loader.h"
+#include "scan/catalogue.h"
+
+// The run-wide state of the main window; one instance, kept for the run.
+struct MainState {
+  HINSTANCE instance = nullptr;
+  HWND window = nullptr;
+  HWND toolbar = nullptr;
+  HWND view = nullptr;
+  HWND navigationBar = nullptr;
+  HWND finder = nullptr;
+  HWND banner = nullptr;
+  HBITMAP bannerBitmap = nullptr;
+  HCURSOR handCursor = nullptr;
+
+  // A sort may replace the array: every user takes it from here each time.
+  ImageRecord* catalogue = nullptr;
+  int32_t count = 0;
+  int32_t currentIndex = 0;
+  int32_t sortOrder = 0;
+
+  // The current entry as loaded; imageShown tells whether it describes an
+  // entry of the present catalogue (it does not before the first load, nor
+  // after a refill whose first load the user cancelled).
+  LoadedImage image;
+  bool imageShown = false;
+  uint8_t* largeBuffer = nullptr;
+  // Set when the catalogue's content or order changed and no entry of it has
+  // been loaded since.
+  bool catalogueChanged = false;
+
+  int textHeight = 0;
+  int statusLineHeight = 0;
+  int statusLineTop = 0;
+};
+extern MainState mainState;
+
+inline constexpr char kMainClassName[] = "KestrelWnd";
+inline constexpr int32_t kCatalogueSlots = 20000;
+
+// Start-up up to a shown main window: common controls, the window classes,
+// the main window and the accelerator table. False (after the "Can't
+// initialize" box) when the main window cannot be created.
+bool StartRavelin(HINSTANCE instance, HACCEL* accelerators);
+// The message loop; returns the quit message's code.
+int RunMessageLoop(HACCEL accelerators);
+
+// Greys or enables the commands that need entries and marks the sort order.
+void UpdateCommandStates();
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,165 @@
+#include "shell/navigation_win32.h"
+
+#include <string>
+
+#include "image/view_window_win32.h"
+#include "shell/main_window_win32.h"
+#include "shell/navigation.h"
+#include "shell/program_title.h"
+
+namespace {
+
+void InvalidateStatusBand() {
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  RECT band = {0, mainState.statusLineTop, client.right,
+               mainState.statusLineTop + mainState.statusLineHeight};
+  InvalidateRect(mainState.window, &band, FALSE);
+}
+
+// After a refill or re-sort whose first load was cancelled, the view, the
+// title and the loaded image still describe an entry of the old catalogue,
+// and the current index may lie beyond the new count. Nothing of the old
+// catalogue may be read any more, so the state is made to describe no
+// image at an index inside the new catalogue.
+void ForgetStaleImage() {
+  mainState.currentIndex = ClampIndex(mainState.currentIndex, mainState.count);
+  mainState.imageShown = false;
+  UnpinCachedRecord();
+  ShowImage(mainState.view, nullptr);
+  SetWindowTextA(mainState.window, kProgramTitle);
+  InvalidateStatusBand();
+  UpdateNavigationBar();
+}
+
+}  // namespace
+
+void SelectItem(HWND window, int32_t index, bool forced) {
+  if (mainState.count == 0) {
+    UpdateNavigationBar();
+    ShowImage(mainState.view, nullptr);
+    SetWindowTextA(window, kProgramTitle);
+    return;
+  }
+  index = ClampIndex(index, mainState.count);
+  if (index == mainState.currentIndex && !forced && !mainState.catalogueChanged) return;
+
+  ImageRecord& record = mainState.catalogue[index];
+  while (!LoadImageRecord(&record, &mainState.image, &mainState.largeBuffer)) {
+    int answer = MessageBoxA(window, "Can't view item.\nPossibly, drive not ready", kProgramTitle,
+                             MB_ICONWARNING | MB_RETRYCANCEL);
+    if (answer != IDRETRY) {
+      if (mainState.catalogueChanged) ForgetStaleImage();
+      return;
+    }
+  }
+  PinCachedRecord(record);
+  mainState.imageShown = true;
+  mainState.catalogueChanged = false;
+  ShowImage(mainState.view, &mainState.image);
+  mainState.currentIndex = index;
+  std::string title = EntryTitle(kProgramTitle, record.directory, record.fileName, '\\');
+  SetWindowTextA(window, title.c_str());
+  InvalidateStatusBand();
+  UpdateNavigationBar();
+}
+
+void UpdateNavigationBar() {
+  SCROLLINFO info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
+  info.nMin = 0;
+  info.nMax = mainState.count + 8;
+  info.nPage = kNavigationPage;
+  info.nPos = mainState.currentIndex;
+  SetScrollInfo(mainState.navigationBar, SB_CTL, &info, TRUE);
+}
+
+void PaintStatusLine(HDC dc, const RECT& update) {
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  RECT strip = {0, mainState.statusLineTop, client.right, client.bottom};
+  RECT area;
+  if (!IntersectRect(&area, &strip, &update)) return;
+
+  int y = mainState.statusLineTop + (mainState.statusLineHeight - mainState.textHeight) / 2;
+  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  int oldMode = SetBkMode(dc, TRANSPARENT);
+  COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+
+  if (mainState.count > 0) {
+    std::string right = PositionText(mainState.currentIndex, mainState.count);
+    SIZE rightSize = {};
+    GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
+    std::string left;
+    SIZE leftSize = {};
+    bool haveLeft = mainState.imageShown && !mainState.image.unusable;
+    if (haveLeft) {
+      left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
+                             mainState.image.bitCount);
+      GetTextExtentPoint32A(dc, left.c_str(), static_cast<int>(left.size()), &leftSize);
+    }
+    StatusTextFit fit = FitStatusTexts(client.right, rightSize.cx, leftSize.cx, haveLeft);
+    if (fit.showRight) {
+      TextOutA(dc, client.right - rightSize.cx, y, right.c_str(), static_cast<int>(right.size()));
+    }
+    if (fit.showLeft) TextOutA(dc, 0, y, left.c_str(), static_cast<int>(left.size()));
+  }
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
+}
+
+void HandleNavigationKey(WPARAM virtualKey) {
+  NavigationMove move = NavigationMove::None;
+  switch (virtualKey) {
+    case VK_PRIOR:
+      move = NavigationMove::PageBack;
+      break;
+    case VK_NEXT:
+      move = NavigationMove::PageForward;
+      break;
+    case VK_END:
+      move = NavigationMove::Last;
+      break;
+    case VK_HOME:
+      move = NavigationMove::First;
+      break;
+    case VK_LEFT:
+      move = NavigationMove::Back;
+      break;
+    case VK_RIGHT:
+      move = NavigationMove::Forward;
+      break;
+    default:
+      return;
+  }
+  SelectItem(mainState.window,
+             NavigationTarget(move, mainState.currentIndex, mainState.count, 0), false);
+}
+
+void HandleNavigationScroll(int code, int position) {
+  NavigationMove move = NavigationMove::None;
+  switch (code) {
+    case SB_LINELEFT:
+      move = NavigationMove::Back;
+      break;
+    case SB_LINERIGHT:
+      move = NavigationMove::Forward;
+      break;
+    case SB_PAGELEFT:
+      move = NavigationMove::PageBack;
+      break;
+    case SB_PAGERIGHT:
+      move = NavigationMove::PageForward;
+      break;
+    case SB_THUMBTRACK:
+      move = NavigationMove::To;
+      break;
+    default:
+      break;
+  }
+  SelectItem(mainState.window,
+             NavigationTarget(move, mainState.currentIndex, mainState.count, position), false);
+}
