@@ -31,7 +31,7 @@ bool KindOfType(uint16_t type, ImageKind* kind) {
 // which RecordImage drops, rather than a wrapped value that would point at
 // unrelated bytes.
 int64_t Shifted(uint16_t value, uint16_t shift) {
-  if (shift >= 32) return value == 0 ? 0 : -1;
+  if (shift >= 32) return -1;
   int64_t result = static_cast<int64_t>(value) << shift;
   return result > 0x7FFFFFFF ? -1 : result;
 }
