@@ -1,0 +1,428 @@
+#include "image/view_window_win32.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "image/view_geometry.h"
+
+namespace {
+
+ViewState viewState;
+
+constexpr char kUnsupportedText[] = "UNSUPPORTED IMAGE FORMAT";
+constexpr COLORREF kLabelBackground = RGB(255, 0, 0);
+constexpr COLORREF kLabelText = RGB(255, 255, 255);
+
+// Positions inside a BITMAPINFOHEADER.
+constexpr size_t kHeightField = 8;
+constexpr size_t kSizeImageField = 20;
+
+// Nested size changes while the bars appear or vanish end after a couple
+// of rounds; this only stops a runaway.
+constexpr int kMaxBarNesting = 8;
+int barNesting = 0;
+
+struct MaskInfo {
+  BITMAPINFOHEADER header;
+  RGBQUAD colours[2];
+};
+
+// A usable image whose sides the pane can magnify without overflow.
+bool Drawable(const LoadedImage& image) {
+  return !image.unusable && image.header != nullptr && image.bits != nullptr &&
+         IsDrawableSize(image.width, image.height);
+}
+
+bool IsIconLike(const LoadedImage& image) { return image.kind != ImageKind::Bitmap; }
+
+RECT ToRect(const ViewRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
+void PutI32(uint8_t* at, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  at[0] = static_cast<uint8_t>(v);
+  at[1] = static_cast<uint8_t>(v >> 8);
+  at[2] = static_cast<uint8_t>(v >> 16);
+  at[3] = static_cast<uint8_t>(v >> 24);
+}
+
+int32_t GetI32(const uint8_t* at) {
+  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
+                              (static_cast<uint32_t>(at[2]) << 16) |
+                              (static_cast<uint32_t>(at[3]) << 24));
+}
+
+// An icon's stored header gives the height of colour bitmap and mask
+// together, so a DIB made from it would take the mask, and as many bytes
+// again past it, for colour rows. A copy of header, masks and colour table
+// that states the visible height describes exactly the rows the loader
+// checked, and its image size bounds any decoder to them too.
+std::vector<uint8_t> ColourBitmapInfo(const LoadedImage& image) {
+  std::vector<uint8_t> info(image.header, image.bits);
+  const bool bottomUp = GetI32(info.data() + kHeightField) >= 0;
+  PutI32(info.data() + kHeightField, bottomUp ? image.height : -image.height);
+  PutI32(info.data() + kSizeImageField, static_cast<int32_t>(image.bitsSize));
+  return info;
+}
+
+MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
+  MaskInfo mask{};
+  mask.header.biSize = sizeof(BITMAPINFOHEADER);
+  mask.header.biWidth = image.width;
+  mask.header.biHeight = image.height;
+  mask.header.biPlanes = 1;
+  mask.header.biBitCount = 1;
+  mask.header.biCompression = BI_RGB;
+  mask.colours[0] = RGBQUAD{GetBValue(background), GetGValue(background), GetRValue(background), 0};
+  mask.colours[1] = RGBQUAD{0, 0, 0, 0};
+  return mask;
+}
+
+bool BottomUp(const uint8_t* header) { return GetI32(header + kHeightField) >= 0; }
+
+void PaintUnsupported(HDC dc, const RECT& client) {
+  FillRect(dc, &client, viewState.backgroundBrush);
+  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  const COLORREF oldBack = SetBkColor(dc, kLabelBackground);
+  const COLORREF oldText = SetTextColor(dc, kLabelText);
+  const int oldMode = SetBkMode(dc, OPAQUE);
+  const int length = static_cast<int>(sizeof kUnsupportedText - 1);
+  SIZE extent{};
+  GetTextExtentPoint32A(dc, kUnsupportedText, length, &extent);
+  int32_t x = 0;
+  int32_t y = 0;
+  CentredText(client.right, client.bottom, extent.cx, extent.cy, &x, &y);
+  TextOutA(dc, x, y, kUnsupportedText, length);
+  SetBkMode(dc, oldMode);
+  SetTextColor(dc, oldText);
+  SetBkColor(dc, oldBack);
+  SelectObject(dc, oldFont);
+}
+
+void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
+  const ViewRect& to = layout.destination;
+  StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
+                DibSourceRow(image.height, layout.rows, BottomUp(image.header)),
+                layout.columns.count, layout.rows.count, image.bits,
+                reinterpret_cast<const BITMAPINFO*>(image.header), DIB_RGB_COLORS, SRCCOPY);
+}
+
+// Composes the image through its mask in the 64 x 64 canvas and stretches
+// the wanted part of it in one call.
+void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
+  const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
+  const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
+  HDC canvasDc = CreateCompatibleDC(dc);
+  HDC sourceDc = CreateCompatibleDC(dc);
+  const HGDIOBJ oldCanvas = SelectObject(canvasDc, viewState.smallCanvas);
+  const RECT whole{0, 0, kSmallCanvasSide, kSmallCanvasSide};
+  FillRect(canvasDc, &whole, viewState.backgroundBrush);
+
+  HBITMAP maskBitmap = nullptr;
+  const HGDIOBJ oldSource = GetCurrentObject(sourceDc, OBJ_BITMAP);
+  // Without its whole mask the image is shown opaque rather than reading
+  // past the loaded bytes.
+  if (image.maskComplete) {
+    const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
+    maskBitmap = CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
+                                reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS);
+    if (maskBitmap != nullptr) {
+      SelectObject(sourceDc, maskBitmap);
+      BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0, SRCINVERT);
+    }
+  }
+  HBITMAP colourBitmap = CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour,
+                                        DIB_RGB_COLORS);
+  if (colourBitmap != nullptr) {
+    SelectObject(sourceDc, colourBitmap);
+    BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0,
+           maskBitmap != nullptr ? SRCPAINT : SRCCOPY);
+  }
+  SelectObject(sourceDc, oldSource);
+
+  const ViewRect& to = layout.destination;
+  StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, canvasDc,
+             layout.columns.first, layout.rows.first, layout.columns.count, layout.rows.count,
+             SRCCOPY);
+  SelectObject(canvasDc, oldCanvas);
+  if (colourBitmap != nullptr) DeleteObject(colourBitmap);
+  if (maskBitmap != nullptr) DeleteObject(maskBitmap);
+  DeleteDC(sourceDc);
+  DeleteDC(canvasDc);
+}
+
+// Larger images go straight to the pane in two raster passes.
+void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
+                    const PaintLayout& layout) {
+  FillRect(dc, &update, viewState.backgroundBrush);
+  const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
+  const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
+  const ViewRect& to = layout.destination;
+  const int width = to.right - to.left;
+  const int height = to.bottom - to.top;
+  const int maskRow = DibSourceRow(image.height, layout.rows, true);
+  DWORD colourOp = SRCCOPY;
+  if (image.maskComplete) {
+    const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
+    StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first, maskRow,
+                  layout.columns.count, layout.rows.count, image.bits + image.bitsSize,
+                  reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS, SRCINVERT);
+    colourOp = SRCPAINT;
+  }
+  StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first,
+                DibSourceRow(image.height, layout.rows, BottomUp(colourInfo.data())),
+                layout.columns.count, layout.rows.count, image.bits, colour, DIB_RGB_COLORS,
+                colourOp);
+}
+
+void PaintFrame(HDC dc, const ViewRect& frame) {
+  const HGDIOBJ oldPen = SelectObject(dc, viewState.framePen);
+  MoveToEx(dc, frame.left, frame.top, nullptr);
+  LineTo(dc, frame.right, frame.top);
+  LineTo(dc, frame.right, frame.bottom);
+  LineTo(dc, frame.left, frame.bottom);
+  LineTo(dc, frame.left, frame.top);
+  SelectObject(dc, oldPen);
+}
+
+void SetBar(HWND view, int bar, const AxisScroll& axis) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = axis.maximum;
+  info.nPage = static_cast<UINT>(axis.page);
+  info.nPos = axis.offset;
+  SetScrollInfo(view, bar, &info, TRUE);
+}
+
+bool ClientChanged(HWND view, const RECT& before) {
+  RECT now{};
+  GetClientRect(view, &now);
+  return now.right != before.right || now.bottom != before.bottom;
+}
+
+void ScrollContents(HWND view, int dx, int dy) {
+  if (dx == 0 && dy == 0) return;
+  RECT client{};
+  GetClientRect(view, &client);
+  ScrollWindow(view, dx, dy, nullptr, &client);
+}
+
+void MoveImageBy(HWND view, int32_t dx, int32_t dy) {
+  if (!viewState.hasImage || !Drawable(viewState.shownImage)) return;
+  const int32_t oldX = viewState.scrollX;
+  const int32_t oldY = viewState.scrollY;
+  viewState.scrollX = DraggedOffset(oldX, 0, dx);
+  viewState.scrollY = DraggedOffset(oldY, 0, dy);
+  UpdateScrollBars(view);
+  ScrollContents(view, oldX - viewState.scrollX, oldY - viewState.scrollY);
+}
+
+void ReleaseGdiObjects() {
+  if (viewState.backgroundBrush != nullptr) DeleteObject(viewState.backgroundBrush);
+  if (viewState.framePen != nullptr) DeleteObject(viewState.framePen);
+  if (viewState.smallCanvas != nullptr) DeleteObject(viewState.smallCanvas);
+}
+
+LRESULT OnCreate(HWND view) {
+  // One pane lives for the run; a pane made again starts afresh.
+  ReleaseGdiObjects();
+  viewState = ViewState{};
+  viewState.backgroundColor = GetSysColor(COLOR_APPWORKSPACE);
+  viewState.backgroundBrush = CreateSolidBrush(viewState.backgroundColor);
+  viewState.framePen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNFACE));
+  HDC dc = GetDC(view);
+  viewState.smallCanvas = CreateCompatibleBitmap(dc, kSmallCanvasSide, kSmallCanvasSide);
+  ReleaseDC(view, dc);
+  return 0;
+}
+
+LRESULT OnSize(HWND view) {
+  UpdateScrollBars(view);
+  return 0;
+}
+
+LRESULT OnPaint(HWND view) {
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(view, &paint);
+  if (dc != nullptr) {
+    PaintView(view, dc, paint.rcPaint);
+    EndPaint(view, &paint);
+  }
+  return 0;
+}
+
+LRESULT OnScroll(HWND view, int bar, int request) {
+  if (!viewState.hasImage || !Drawable(viewState.shownImage)) return 0;
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(view, bar, &info);
+  RECT client{};
+  GetClientRect(view, &client);
+  const bool horizontal = bar == SB_HORZ;
+  int32_t& offset = horizontal ? viewState.scrollX : viewState.scrollY;
+  const ScrollBarReading reading{info.nMax, static_cast<int32_t>(info.nPage), info.nTrackPos};
+  const int32_t old = offset;
+  const int32_t next =
+      ScrolledOffset(request, old, horizontal ? client.right : client.bottom, reading);
+  SetScrollPos(view, bar, next, TRUE);
+  offset = next;
+  ScrollContents(view, horizontal ? old - next : 0, horizontal ? 0 : old - next);
+  return 0;
+}
+
+LRESULT OnLButtonDown(LPARAM lParam) {
+  MousePosition(static_cast<uint64_t>(lParam), &viewState.dragX, &viewState.dragY);
+  return 0;
+}
+
+LRESULT OnMouseMove(HWND view, WPARAM keys, LPARAM lParam) {
+  // Only a plain left-button drag moves the image.
+  if (keys != MK_LBUTTON) return 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  MousePosition(static_cast<uint64_t>(lParam), &x, &y);
+  MoveImageBy(view, x - viewState.dragX, y - viewState.dragY);
+  viewState.dragX = x;
+  viewState.dragY = y;
+  return 0;
+}
+
+LRESULT OnMouseWheel(HWND view, WPARAM wParam) {
+  ZoomBy(view, WheelZoomStep(static_cast<uint64_t>(wParam)));
+  return 0;
+}
+
+LRESULT CALLBACK ViewWindowProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(view);
+    case WM_SIZE:
+      return OnSize(view);
+    case WM_PAINT:
+      return OnPaint(view);
+    case WM_HSCROLL:
+      return OnScroll(view, SB_HORZ, LOWORD(wParam));
+    case WM_VSCROLL:
+      return OnScroll(view, SB_VERT, LOWORD(wParam));
+    case WM_LBUTTONDOWN:
+      return OnLButtonDown(lParam);
+    case WM_MOUSEMOVE:
+      return OnMouseMove(view, wParam, lParam);
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(view, wParam);
+    default:
+      return DefWindowProcA(view, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+bool RegisterViewClass() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSA windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  windowClass.lpfnWndProc = ViewWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(kViewCursorId));
+  // A build without the program's resources still gets a pointer.
+  if (windowClass.hCursor == nullptr) windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = kViewClassName;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+void ShowImage(HWND view, const LoadedImage* image) {
+  if (image != nullptr) {
+    viewState.shownImage = *image;
+    viewState.hasImage = true;
+  } else {
+    viewState.hasImage = false;
+  }
+  UpdateScrollBars(view);
+  InvalidateRect(view, nullptr, FALSE);
+}
+
+void ZoomBy(HWND view, int32_t step) {
+  if (!viewState.hasImage) return;
+  RECT client{};
+  GetClientRect(view, &client);
+  const LoadedImage& image = viewState.shownImage;
+  const bool drawable = Drawable(image);
+  ZoomState zoom{viewState.zoom, viewState.scrollX, viewState.scrollY};
+  if (!ZoomStep(step, drawable ? image.width : 0, drawable ? image.height : 0, client.right,
+                client.bottom, &zoom)) {
+    return;
+  }
+  viewState.zoom = zoom.zoom;
+  viewState.scrollX = zoom.scrollX;
+  viewState.scrollY = zoom.scrollY;
+  UpdateScrollBars(view);
+  InvalidateRect(view, nullptr, FALSE);
+}
+
+void UpdateScrollBars(HWND view) {
+  if (barNesting >= kMaxBarNesting) return;
+  ++barNesting;
+  RECT client{};
+  GetClientRect(view, &client);
+  if (!viewState.hasImage || !Drawable(viewState.shownImage)) {
+    // An empty range hides a bar; the offsets wait for the next image.
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_RANGE;
+    SetScrollInfo(view, SB_HORZ, &info, TRUE);
+    SetScrollInfo(view, SB_VERT, &info, TRUE);
+  } else {
+    const LoadedImage& image = viewState.shownImage;
+    const AxisScroll x = ClampAxis(viewState.zoom, image.width, client.right, viewState.scrollX);
+    viewState.scrollX = x.offset;
+    SetBar(view, SB_HORZ, x);
+    // A bar that appears or vanishes resizes the client, and the size
+    // message that brings has set both bars for the new size already.
+    if (!ClientChanged(view, client)) {
+      const AxisScroll y =
+          ClampAxis(viewState.zoom, image.height, client.bottom, viewState.scrollY);
+      viewState.scrollY = y.offset;
+      SetBar(view, SB_VERT, y);
+    }
+  }
+  --barNesting;
+}
+
+void PaintView(HWND view, HDC dc, const RECT& update) {
+  RECT client{};
+  GetClientRect(view, &client);
+  if (!viewState.hasImage) {
+    FillRect(dc, &client, viewState.backgroundBrush);
+    return;
+  }
+  const LoadedImage& image = viewState.shownImage;
+  if (!Drawable(image)) {
+    PaintUnsupported(dc, client);
+    return;
+  }
+  const ViewRect area{update.left, update.top, update.right, update.bottom};
+  const PaintLayout layout = LayoutPaint(viewState.zoom, image.width, image.height, client.right,
+                                         client.bottom, viewState.scrollX, viewState.scrollY, area);
+  for (int32_t i = 0; i < layout.fillCount; ++i) {
+    const RECT fill = ToRect(layout.fills[i]);
+    FillRect(dc, &fill, viewState.backgroundBrush);
+  }
+  const bool iconLike = IsIconLike(image);
+  if (layout.columns.count > 0 && layout.rows.count > 0) {
+    if (!iconLike) {
+      PaintBitmap(dc, image, layout);
+    } else if (image.width <= kSmallCanvasSide && image.height <= kSmallCanvasSide &&
+               viewState.smallCanvas != nullptr) {
+      PaintSmallIcon(dc, image, layout);
+    } else {
+      PaintLargeIcon(dc, update, image, layout);
+    }
+  }
+  if (iconLike) PaintFrame(dc, layout.frame);
+}
+
+const ViewState& CurrentViewState() { return viewState; }
