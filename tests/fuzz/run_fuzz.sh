@@ -1,0 +1,36 @@
+#!/bin/sh
+# Runs the built scan fuzzer for SECONDS with a fixed seed. Builds nothing.
+#   RAVELIN_FUZZ_BUILD  the clang build folder (default: build-h1-fuzz)
+#   RAVELIN_FUZZ_SEED   libFuzzer's -seed (default: 20261207)
+#   RAVELIN_CORPUS      real executables to start from (default: ../shared/corpus)
+# Inputs found in a run are kept in BUILD/fuzz-work/found only for that run;
+# crashes land in BUILD/fuzz-work/artifacts.
+set -eu
+seconds=${1:?usage: run_fuzz.sh SECONDS}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${RAVELIN_FUZZ_BUILD:-$root/build-h1-fuzz}
+corpus=${RAVELIN_CORPUS:-$root/../shared/corpus}
+fuzzer=$build/tests/fuzz/scan_file_fuzzer
+seeder=$build/tests/fuzz/ravelin_fuzz_seeds
+for program in "$fuzzer" "$seeder"; do
+  if [ ! -x "$program" ]; then
+    echo "run_fuzz.sh: $program is not built" >&2
+    exit 2
+  fi
+done
+
+work=$build/fuzz-work
+rm -rf "$work/found" "$work/seeds"
+mkdir -p "$work/found" "$work/seeds" "$work/artifacts"
+"$seeder" "$work/seeds"
+inputs="$work/found $work/seeds"
+for sub in pe ne neg; do
+  if [ -d "$corpus/$sub" ]; then inputs="$inputs $corpus/$sub"; fi
+done
+
+# The first folder receives what the run finds; the others are only read.
+# shellcheck disable=SC2086
+exec "$fuzzer" -seed="${RAVELIN_FUZZ_SEED:-20261207}" -max_total_time="$seconds" \
+  -max_len=131072 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  -artifact_prefix="$work/artifacts/" $inputs

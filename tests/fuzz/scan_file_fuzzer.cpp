@@ -1,0 +1,111 @@
+// libFuzzer target: each input is written to a file and scanned as an
+// executable. Beyond the sanitizers' own checks, a scan must report a status,
+// write no slot beyond the records it reports and name only bytes that lie in
+// the file; anything else traps.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "scan/catalogue.h"
+
+namespace {
+
+constexpr char kName[] = "input.exe";
+// A second scan with almost no room exercises the catalogue running full in
+// the middle of a file.
+constexpr int32_t kSmallCapacity = 2;
+constexpr int32_t kUntouched = -0x5A5A5A5A;
+
+std::string directory;
+std::string path;
+ImageRecord* roomy = nullptr;
+ImageRecord* small = nullptr;
+
+void RemoveDirectory() {
+  unlink(path.c_str());
+  rmdir(directory.c_str());
+}
+
+bool Setup() {
+  struct stat st;
+  std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+  std::string pattern = base + "/ravelin-fuzz-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) {
+    perror("mkdtemp");
+    abort();
+  }
+  directory = pattern;
+  path = directory + "/" + kName;
+  atexit(RemoveDirectory);
+  // Heap tables of exactly the capacity passed, so that AddressSanitizer
+  // sees a write past either of them.
+  roomy = new ImageRecord[kCatalogueCapacity];
+  small = new ImageRecord[kSmallCapacity];
+  return true;
+}
+
+void Require(bool condition, const char* what) {
+  if (!condition) {
+    fprintf(stderr, "scan invariant broken: %s\n", what);
+    __builtin_trap();
+  }
+}
+
+void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
+  for (int32_t i = 0; i < capacity; ++i) records[i].sequence = kUntouched;
+  int32_t sequence = catalogueFill.nextSequence;
+  int32_t count = -1;
+  ScanStatus status = ScanFile(directory.c_str(), kName, records, capacity, &count);
+  int32_t made = catalogueFill.nextSequence - sequence;
+  int32_t touched = 0;
+  for (int32_t i = capacity; i > 0; --i) {
+    if (records[i - 1].sequence != kUntouched) {
+      touched = i;
+      break;
+    }
+  }
+  switch (status) {
+    case ScanStatus::Ok:
+      Require(count >= 1 && count <= capacity && count == made, "record count");
+      Require(touched == count, "slots written beyond the count");
+      for (int32_t i = 0; i < count; ++i) {
+        const ImageRecord& r = records[i];
+        int32_t kind = static_cast<int32_t>(r.kind);
+        Require(kind >= 1 && kind <= 3, "kind");
+        Require(r.sequence == sequence + i, "sequence");
+        Require(r.offset >= 0 && r.size >= 0 && int64_t{r.offset} + r.size <= length,
+                "record outside the file");
+      }
+      break;
+    case ScanStatus::Damaged:
+    case ScanStatus::Unsupported:
+    case ScanStatus::NoImages:
+      Require(made == 0 && touched == 0 && count == -1, "records without Ok");
+      break;
+    default:
+      Require(false, "status");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool ready = Setup();
+  (void)ready;
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f == nullptr) {
+    perror("fopen");
+    abort();
+  }
+  if (size > 0 && fwrite(data, 1, size, f) != size) abort();
+  fclose(f);
+  int64_t length = static_cast<int64_t>(size);
+  ScanOnce(roomy, kCatalogueCapacity, length);
+  ScanOnce(small, kSmallCapacity, length);
+  return 0;
+}

@@ -1,0 +1,104 @@
+#include "tests/support/dib_builder.h"
+
+#include <cstdlib>
+
+#include "tests/support/put_bytes.h"
+
+int32_t DibStride(int32_t width, uint16_t bitCount) {
+  return static_cast<int32_t>((static_cast<int64_t>(width) * bitCount + 31) / 32 * 4);
+}
+
+int32_t DibColours(uint16_t bitCount) { return bitCount <= 8 ? 1 << bitCount : 0; }
+
+uint32_t DibPatternPixel(int32_t x, int32_t y, uint16_t bitCount) {
+  if (bitCount <= 8) return static_cast<uint32_t>(x + 2 * y) % static_cast<uint32_t>(DibColours(bitCount));
+  return static_cast<uint32_t>(x * 7 + y * 13) & 0xFF;
+}
+
+bool DibPatternMask(int32_t x, int32_t y) { return (x / 2 + y) % 4 == 0; }
+
+std::vector<uint8_t> MakeInfoHeader(int32_t width, int32_t storedHeight, uint16_t bitCount) {
+  std::vector<uint8_t> h;
+  Put32(h, 0, kInfoHeaderSize);
+  Put32(h, 4, static_cast<uint32_t>(width));
+  Put32(h, 8, static_cast<uint32_t>(storedHeight));
+  Put16(h, 12, 1);  // planes
+  Put16(h, 14, bitCount);
+  Put32(h, 16, 0);  // BI_RGB
+  Put32(h, 36, 0);  // colours important: all
+  return h;
+}
+
+namespace {
+
+void PutColourTable(std::vector<uint8_t>& b, uint16_t bitCount) {
+  int32_t colours = DibColours(bitCount);
+  for (int32_t i = 0; i < colours; ++i) {
+    // A spread of greys with a blue tint: every entry differs.
+    uint8_t level = static_cast<uint8_t>(colours > 1 ? i * 255 / (colours - 1) : 0);
+    uint8_t quad[4] = {static_cast<uint8_t>(255 - level / 2), level, level, 0};
+    PutBytes(b, b.size(), quad, 4);
+  }
+}
+
+// Rows in stored order: bottom-up unless topDown.
+void PutPixels(std::vector<uint8_t>& b, int32_t width, int32_t rows, uint16_t bitCount,
+               bool topDown) {
+  int32_t stride = DibStride(width, bitCount);
+  for (int32_t r = 0; r < rows; ++r) {
+    int32_t y = topDown ? r : rows - 1 - r;
+    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
+    for (int32_t x = 0; x < width; ++x) {
+      uint32_t v = DibPatternPixel(x, y, bitCount);
+      if (bitCount < 8) {
+        int32_t bit = x * bitCount;
+        int32_t shift = 8 - bitCount - bit % 8;
+        row[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(v << shift);
+      } else {
+        int32_t bytes = bitCount / 8;
+        for (int32_t k = 0; k < bytes; ++k) {
+          row[static_cast<size_t>(x * bytes + k)] = static_cast<uint8_t>(v + 40 * k);
+        }
+      }
+    }
+    PutBytes(b, b.size(), row);
+  }
+}
+
+void PutMask(std::vector<uint8_t>& b, int32_t width, int32_t height) {
+  int32_t stride = DibStride(width, 1);
+  for (int32_t r = 0; r < height; ++r) {
+    int32_t y = height - 1 - r;
+    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
+    for (int32_t x = 0; x < width; ++x) {
+      if (DibPatternMask(x, y)) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+    PutBytes(b, b.size(), row);
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeBitmapData(int32_t width, int32_t height, uint16_t bitCount) {
+  std::vector<uint8_t> b = MakeInfoHeader(width, height, bitCount);
+  PutColourTable(b, bitCount);
+  PutPixels(b, width, std::abs(height), bitCount, height < 0);
+  return b;
+}
+
+std::vector<uint8_t> MakeIconData(int32_t width, int32_t height, uint16_t bitCount) {
+  std::vector<uint8_t> b = MakeInfoHeader(width, 2 * height, bitCount);
+  PutColourTable(b, bitCount);
+  PutPixels(b, width, height, bitCount, false);
+  PutMask(b, width, height);
+  return b;
+}
+
+std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width, int32_t height,
+                                    uint16_t bitCount) {
+  std::vector<uint8_t> b;
+  Put16(b, 0, hotX);
+  Put16(b, 2, hotY);
+  PutBytes(b, 4, MakeIconData(width, height, bitCount));
+  return b;
+}

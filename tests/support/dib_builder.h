@@ -1,0 +1,34 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+// Resource data of bitmaps, icons and cursors, as executables store them.
+// Pixels follow a fixed pattern so that readers can be checked against it:
+// palette index (x + 2y) mod colours, and for icons and cursors an AND mask
+// bit set where (x / 2 + y) mod 4 is 0.
+
+inline constexpr int32_t kInfoHeaderSize = 40;
+
+// Bytes per stored row of width pixels at bitCount bits, padded to 4 bytes.
+int32_t DibStride(int32_t width, uint16_t bitCount);
+// Colour table entries that go with bitCount (0 above 8 bits).
+int32_t DibColours(uint16_t bitCount);
+// The palette index or, above 8 bits, the low byte of the colour that the
+// pattern puts at (x, y), counting rows from the top of the picture.
+uint32_t DibPatternPixel(int32_t x, int32_t y, uint16_t bitCount);
+bool DibPatternMask(int32_t x, int32_t y);
+
+// A lone BITMAPINFOHEADER with exactly the stored width and height given.
+std::vector<uint8_t> MakeInfoHeader(int32_t width, int32_t storedHeight, uint16_t bitCount = 4);
+
+// Header, colour table and pixel rows (bottom-up, or top-down when height is
+// negative).
+std::vector<uint8_t> MakeBitmapData(int32_t width, int32_t height, uint16_t bitCount = 4);
+
+// Header with the stored height doubled, colour table, colour pixels, then
+// the 1-bit AND mask; width x height is what is shown.
+std::vector<uint8_t> MakeIconData(int32_t width, int32_t height, uint16_t bitCount = 4);
+
+// The two 16-bit hotspot values in front of an icon image.
+std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width, int32_t height,
+                                    uint16_t bitCount = 1);
