@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "image/image_export.h"
+#include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/name_pool.h"
 #include "scan/path_walk.h"
@@ -45,8 +47,105 @@ const char* StatusName(ScanStatus status) {
 }
 
 int Usage() {
-  fprintf(stderr, "usage: ravelin-scan PATH...\n");
+  fprintf(stderr, "usage: ravelin-scan [--describe] [--export DIR] [--] PATH...\n");
   return 2;
+}
+
+struct Options {
+  bool describe = false;
+  const char* exportDirectory = nullptr;
+  int firstPath = 1;
+};
+
+// Options come before the paths; "--" ends them. False on anything unknown.
+bool ParseOptions(int argc, char** argv, Options* options) {
+  int i = 1;
+  for (; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (strcmp(arg, "--") == 0) {
+      ++i;
+      break;
+    }
+    if (arg[0] != '-' || arg[1] == '\0') break;
+    if (strcmp(arg, "--describe") == 0) {
+      options->describe = true;
+    } else if (strcmp(arg, "--export") == 0 || strcmp(arg, "--save-all") == 0) {
+      if (i + 1 >= argc) return false;
+      options->exportDirectory = argv[++i];
+    } else {
+      return false;
+    }
+  }
+  options->firstPath = i;
+  return i < argc;
+}
+
+const char* ExportExtension(ImageKind kind) {
+  switch (kind) {
+    case ImageKind::Bitmap:
+      return "bmp";
+    case ImageKind::Icon:
+      return "ico";
+    case ImageKind::Cursor:
+      return "cur";
+  }
+  return "bin";
+}
+
+// The loader leaves the fields it did not reach as they were. Preparing the
+// same bytes a second time over a differently filled image tells which ones
+// it wrote: those agree, the untouched ones keep the two different fills.
+struct Reached {
+  bool width, height, bitCount, colorCount, bitsSize;
+};
+
+Reached FieldsReached(const LoadedImage& image, const ImageRecord& record) {
+  LoadedImage other;
+  memset(static_cast<void*>(&other), 0x5A, sizeof other);
+  ImageRecord copy = record;
+  PrepareImage(image.data, &copy, &other);
+  return {image.width == other.width, image.height == other.height,
+          image.bitCount == other.bitCount, image.colorCount == other.colorCount,
+          image.bitsSize == other.bitsSize};
+}
+
+void PrintDescription(bool loaded, const LoadedImage& image, const ImageRecord& record) {
+  Reached reached{};
+  if (loaded) reached = FieldsReached(image, record);
+  auto field = [](bool set, long long value) {
+    if (set) printf("\t%lld", value);
+    else printf("\t");
+  };
+  field(reached.width, image.width);
+  field(reached.height, image.height);
+  field(reached.bitCount, image.bitCount);
+  field(reached.colorCount, image.colorCount);
+  field(reached.bitsSize, image.bitsSize);
+  printf("\t%d", !loaded || image.unusable ? 1 : 0);
+}
+
+// Writes entry index as DIR/index.ext through the save command's writer.
+// False only when a file could not be created or written.
+bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record,
+                 const LoadedImage& image, const char* sourcePath) {
+  char name[32];
+  snprintf(name, sizeof name, "%d.%s", index, ExportExtension(record.kind));
+  char path[kPathBufferSize];
+  if (!JoinPath(directory, name, path)) {
+    fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
+    return false;
+  }
+  switch (WriteImageFile(path, record, image)) {
+    case ExportStatus::Written:
+      return true;
+    case ExportStatus::Refused:
+      fprintf(stderr, "export-refused\t%d\t%s\n", index, sourcePath);
+      return true;
+    case ExportStatus::CannotCreate:
+      break;
+  }
+  fprintf(stderr, "cannot-create\t%d\t%s\n", index, path);
+  return false;
 }
 
 void PrintPathLine(const char* status, const char* directory, const char* fileName) {
@@ -61,10 +160,13 @@ void PrintPathLine(const char* status, const char* directory, const char* fileNa
 }  // namespace
 
 int main(int argc, char** argv) {
-  int first = 1;
-  if (first < argc && strcmp(argv[first], "--") == 0) ++first;
-  else if (first < argc && argv[first][0] == '-' && argv[first][1] != '\0') return Usage();
-  if (first >= argc) return Usage();
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) return Usage();
+  const bool load = options.describe || options.exportDirectory != nullptr;
+  if (load && !InitImageLoader()) {
+    fprintf(stderr, "ravelin-scan: out of memory\n");
+    return 1;
+  }
 
   if (!directoryNamePool.Reset(kCliDirectoryPoolSize) || !fileNamePool.Reset(kCliFilePoolSize)) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
@@ -94,14 +196,30 @@ int main(int argc, char** argv) {
       PrintPathLine(StatusName(status), directory, fileName);
     }
   };
-  for (int i = first; i < argc; ++i) WalkPath(argv[i], offer);
+  for (int i = options.firstPath; i < argc; ++i) WalkPath(argv[i], offer);
 
+  int status = 0;
+  uint8_t* largeBuffer = nullptr;
   for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-    const ImageRecord& r = catalogue[i];
+    // The area column is the scan's, before a load rewrites it.
+    const ImageRecord r = catalogue[i];
     char path[kPathBufferSize];
     if (!JoinPath(r.directory, r.fileName, path)) path[0] = '\0';
-    printf("%d\t%s\t%d\t%d\t%d\t%d\t%s\n", i, KindName(r.kind), r.offset, r.size, r.sequence,
+    printf("%d\t%s\t%d\t%d\t%d\t%d\t%s", i, KindName(r.kind), r.offset, r.size, r.sequence,
            r.area, path);
+    if (load) {
+      LoadedImage image;
+      memset(static_cast<void*>(&image), 0xA5, sizeof image);
+      bool loaded = LoadImageRecord(&catalogue[i], &image, &largeBuffer);
+      if (!loaded) fprintf(stderr, "cannot-load\t%d\t%s\n", i, path);
+      if (options.describe) PrintDescription(loaded, image, r);
+      if (loaded && options.exportDirectory != nullptr &&
+          !ExportEntry(options.exportDirectory, i, catalogue[i], image, path)) {
+        status = 1;
+      }
+    }
+    printf("\n");
   }
-  return 0;
+  ReleaseLargeBuffer(&largeBuffer);
+  return status;
 }

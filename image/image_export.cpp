@@ -1,0 +1,243 @@
+#include "image/image_export.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "scan/byte_reader.h"
+
+SaveState saveState;
+
+namespace {
+
+constexpr int64_t kHotspotSize = 4;
+
+// ICO/CUR directory: reserved, type, image count; then one 16-byte entry.
+constexpr uint16_t kIconType = 1;
+constexpr uint16_t kCursorType = 2;
+
+// A PNG is its signature and then chunks (length, type, data, CRC), the
+// first IHDR (13 bytes: width and height big-endian, bit depth, colour
+// type, ...), the last IEND.
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint32_t kIhdr = 0x49484452;
+constexpr uint32_t kIend = 0x49454E44;
+
+void Put16(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void Put32(uint8_t* at, uint32_t value) {
+  Put16(at, value & 0xFFFF);
+  Put16(at + 2, value >> 16);
+}
+
+uint32_t BigEndian32(const ByteReader& r, int64_t at) {
+  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
+         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
+}
+
+struct IconEntry {
+  uint32_t width;
+  uint32_t height;
+  uint32_t colourCount;
+  uint32_t planesOrHotspotX;
+  uint32_t bitCountOrHotspotY;
+  uint32_t bytes;
+};
+
+void PutIconHeader(ImageKind kind, const IconEntry& e, uint8_t* out) {
+  memset(out, 0, kIconFileHeaderSize);
+  Put16(out + 2, kind == ImageKind::Cursor ? kCursorType : kIconType);
+  Put16(out + 4, 1);
+  out[6] = static_cast<uint8_t>(e.width);
+  out[7] = static_cast<uint8_t>(e.height);
+  out[8] = static_cast<uint8_t>(e.colourCount);
+  Put16(out + 10, e.planesOrHotspotX);
+  Put16(out + 12, e.bitCountOrHotspotY);
+  Put32(out + 14, e.bytes);
+  Put32(out + 18, kIconFileHeaderSize);
+}
+
+// Icons (and cursors) of Vista and later may store a whole PNG instead of a
+// DIB. Nothing here can draw them, but an .ico or .cur entry may hold one,
+// sized from the PNG's own header (256 is written as 0, like every width of
+// 256 in an icon directory).
+bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPlan* plan) {
+  const int64_t headerAt = record.kind == ImageKind::Cursor ? kHotspotSize : 0;
+  ByteReader all(image.data, image.dataSize);
+  if (!all.Has(headerAt, 8)) return false;
+  ByteReader png(image.data + headerAt, image.dataSize - headerAt);
+  for (int i = 0; i < 8; ++i) {
+    if (png.U8(i) != kPngSignature[i]) return false;
+  }
+  if (BigEndian32(png, 8) != 13 || BigEndian32(png, 12) != kIhdr) return false;
+  // The chunks must reach IEND inside the bytes: a PNG cut short would make
+  // a file that no reader can open.
+  int64_t at = 8;
+  for (;;) {
+    const int64_t length = BigEndian32(png, at);
+    const uint32_t type = BigEndian32(png, at + 4);
+    if (!png.ok() || !png.Has(at + 8, length + 4)) return false;
+    at += 8 + length + 4;
+    if (type == kIend) break;
+  }
+  const uint32_t width = BigEndian32(png, 16);
+  const uint32_t height = BigEndian32(png, 20);
+  if (width == 0 || height == 0) return false;
+  const uint32_t depth = png.U8(24);
+  uint32_t channels = 0;
+  switch (png.U8(25)) {
+    case 0:  // grey
+    case 3:  // palette
+      channels = 1;
+      break;
+    case 2:  // RGB
+      channels = 3;
+      break;
+    case 4:  // grey and alpha
+      channels = 2;
+      break;
+    case 6:  // RGBA
+      channels = 4;
+      break;
+    default:
+      return false;
+  }
+  IconEntry e{};
+  e.width = width;
+  e.height = height;
+  if (record.kind == ImageKind::Cursor) {
+    e.planesOrHotspotX = all.U16(0) & 0xFF;
+    e.bitCountOrHotspotY = all.U16(2) & 0xFF;
+  } else {
+    e.planesOrHotspotX = 1;
+    e.bitCountOrHotspotY = depth * channels;
+  }
+  e.bytes = static_cast<uint32_t>(image.dataSize - headerAt);
+  PutIconHeader(record.kind, e, plan->header);
+  plan->headerSize = kIconFileHeaderSize;
+  plan->body = image.data + headerAt;
+  plan->bodySize = static_cast<int32_t>(image.dataSize - headerAt);
+  plan->padBytes = 0;
+  return true;
+}
+
+}  // namespace
+
+void DefaultSaveName(ImageKind kind, char* out) {
+  switch (kind) {
+    case ImageKind::Bitmap:
+      snprintf(out, kPathBufferSize, "Bitmap%d.bmp", saveState.bitmapCounter);
+      return;
+    case ImageKind::Icon:
+      snprintf(out, kPathBufferSize, "Icon%d.ico", saveState.iconCounter);
+      return;
+    case ImageKind::Cursor:
+      snprintf(out, kPathBufferSize, "Cursor%d.cur", saveState.cursorCounter);
+      return;
+  }
+  out[0] = '\0';
+}
+
+const char* SaveDialogTitle(ImageKind kind) {
+  switch (kind) {
+    case ImageKind::Bitmap:
+      return "Save bitmap";
+    case ImageKind::Icon:
+      return "Save icon";
+    case ImageKind::Cursor:
+      return "Save cursor";
+  }
+  return "Save";
+}
+
+bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan* plan) {
+  if (image.data == nullptr || record.size < 0 || image.dataSize != record.size) return false;
+  if (record.kind != ImageKind::Bitmap && record.kind != ImageKind::Icon &&
+      record.kind != ImageKind::Cursor) {
+    return false;
+  }
+  if (image.unusable) {
+    return record.kind != ImageKind::Bitmap && PlanPngEntry(record, image, plan);
+  }
+  if (image.kind != record.kind) return false;
+
+  const int64_t headerAt = image.header - image.data;
+  const int64_t bitsFromHeader = image.bits - image.header;
+  if (record.kind == ImageKind::Bitmap) {
+    uint8_t* h = plan->header;
+    memset(h, 0, kBitmapFileHeaderSize);
+    h[0] = 'B';
+    h[1] = 'M';
+    Put32(h + 2, static_cast<uint32_t>(kBitmapFileHeaderSize + static_cast<int64_t>(record.size)));
+    Put32(h + 10, static_cast<uint32_t>(kBitmapFileHeaderSize + bitsFromHeader));
+    plan->headerSize = kBitmapFileHeaderSize;
+    plan->body = image.header;
+    plan->bodySize = record.size;
+    plan->padBytes = 0;
+    return true;
+  }
+
+  const int64_t bodySize = record.size - headerAt;
+  int64_t pad = 0;
+  if (!image.maskComplete) {
+    const int64_t maskBytes =
+        static_cast<int64_t>(image.height) * ((static_cast<int64_t>(image.width) + 31) / 32 * 4);
+    pad = bitsFromHeader + image.bitsSize + maskBytes - bodySize;
+    if (pad < 0 || pad > 0x7FFFFFFF - bodySize) return false;
+  }
+  IconEntry e{};
+  e.width = static_cast<uint32_t>(image.width);
+  e.height = static_cast<uint32_t>(image.height);
+  if (record.kind == ImageKind::Cursor) {
+    e.planesOrHotspotX = image.hotspotX & 0xFF;
+    e.bitCountOrHotspotY = image.hotspotY & 0xFF;
+  } else {
+    e.colourCount = image.bitCount == 1 ? 2 : image.bitCount == 4 ? 16 : 0;
+    e.planesOrHotspotX = 1;
+    e.bitCountOrHotspotY = image.bitCount;
+  }
+  e.bytes = static_cast<uint32_t>(bodySize + pad);
+  PutIconHeader(record.kind, e, plan->header);
+  plan->headerSize = kIconFileHeaderSize;
+  plan->body = image.header;
+  plan->bodySize = static_cast<int32_t>(bodySize);
+  plan->padBytes = static_cast<int32_t>(pad);
+  return true;
+}
+
+ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image) {
+  ExportPlan plan;
+  if (!PlanExport(record, image, &plan)) return ExportStatus::Refused;
+  FileHandle file = CreateFileForWriting(path);
+  if (file == kInvalidFile) return ExportStatus::CannotCreate;
+  bool ok = WriteBytes(file, plan.header, plan.headerSize) &&
+            WriteBytes(file, plan.body, plan.bodySize);
+  static const uint8_t kZeros[4096] = {};
+  for (int32_t left = plan.padBytes; ok && left > 0;) {
+    int32_t n = left < static_cast<int32_t>(sizeof kZeros) ? left : static_cast<int32_t>(sizeof kZeros);
+    ok = WriteBytes(file, kZeros, n);
+    left -= n;
+  }
+  CloseFile(file);
+  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+}
+
+ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image) {
+  snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", path);
+  ExportStatus status = WriteImageFile(path, record, image);
+  if (status != ExportStatus::Written) return status;
+  switch (record.kind) {
+    case ImageKind::Bitmap:
+      ++saveState.bitmapCounter;
+      break;
+    case ImageKind::Icon:
+      ++saveState.iconCounter;
+      break;
+    case ImageKind::Cursor:
+      ++saveState.cursorCounter;
+      break;
+  }
+  return status;
+}

@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+
+#include "image/image_loader.h"
+#include "scan/file_services.h"
+
+// The save command's memory for the run: one number per kind for the next
+// default name, raised only by a successful save of that kind, and the last
+// path the user confirmed, which seeds the next dialog.
+struct SaveState {
+  int32_t bitmapCounter = 0;
+  int32_t iconCounter = 0;
+  int32_t cursorCounter = 0;
+  char lastSavePath[kPathBufferSize] = {};
+};
+extern SaveState saveState;
+
+// "Bitmap3.bmp", "Icon0.ico", "Cursor12.cur": the kind's counter in decimal.
+// out holds kPathBufferSize bytes.
+void DefaultSaveName(ImageKind kind, char* out);
+// "Save bitmap", "Save icon" or "Save cursor".
+const char* SaveDialogTitle(ImageKind kind);
+
+inline constexpr int32_t kBitmapFileHeaderSize = 14;
+inline constexpr int32_t kIconFileHeaderSize = 22;  // directory and one entry
+
+// What goes into an exported file: the header, then body bytes of the
+// resource unchanged, then padBytes zero bytes that complete an AND mask the
+// resource cut short (so the file is valid and draws those rows opaque).
+struct ExportPlan {
+  uint8_t header[kIconFileHeaderSize];
+  int32_t headerSize;
+  const uint8_t* body;
+  int32_t bodySize;
+  int32_t padBytes;
+};
+
+// Builds the plan for record as loaded into image. False for an entry that
+// would make a broken file: an unusable image other than an icon or cursor
+// holding a PNG, or an image that was not loaded from this record.
+bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan* plan);
+
+enum class ExportStatus : int32_t { Written = 0, CannotCreate = 1, Refused = 2 };
+
+// Writes the entry to path, replacing any file there. Refused entries create
+// nothing; CannotCreate covers a failed create and a failed write (the file
+// created so far stays).
+ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image);
+
+// The save command after the dialog was confirmed with path: remembers the
+// path (even when the write then fails), writes, and raises the kind's
+// counter only when the file was written.
+ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image);

@@ -1,0 +1,102 @@
+#pragma once
+#include <cstdint>
+
+#include "scan/catalogue.h"
+
+// One catalogue entry read back from its executable and parsed for drawing.
+// It owns nothing: the pointers refer to a cache slot (records of up to 4096
+// bytes) or to the caller's largeBuffer (larger ones).
+struct LoadedImage {
+  // The bytes cannot be drawn; the other fields may be stale.
+  bool unusable = false;
+  ImageKind kind = ImageKind::Bitmap;
+  int32_t width = 0;
+  // The visible height: |biHeight|, halved for icons and cursors, whose
+  // stored image holds the colour bitmap and the AND mask.
+  int32_t height = 0;
+  uint32_t bitCount = 0;
+  // Cursors only.
+  uint32_t hotspotX = 0;
+  uint32_t hotspotY = 0;
+  // The BITMAPINFOHEADER, also the BITMAPINFO for drawing: the first byte,
+  // or the fifth for a cursor.
+  const uint8_t* header = nullptr;
+  const uint8_t* colorTable = nullptr;
+  uint32_t colorCount = 0;
+  // The pixel array (the colour bitmap of an icon or cursor). A 40-byte
+  // header with BI_BITFIELDS or BI_ALPHABITFIELDS keeps its colour masks
+  // between colorTable and the colour table proper, so bits lies past them.
+  const uint8_t* bits = nullptr;
+  // For icons and cursors the AND mask follows at bits + bitsSize: height
+  // rows of (width + 31) / 32 * 4 bytes.
+  uint32_t bitsSize = 0;
+
+  // Written by every preparation, even one that stops at once: the bytes as
+  // loaded, so that the export can look at an entry the drawing refuses.
+  const uint8_t* data = nullptr;
+  int32_t dataSize = 0;
+  // Icons and cursors: the whole AND mask lies inside the loaded bytes.
+  // When it does not, the image is still usable but must be drawn opaque,
+  // without reading the mask at all.
+  bool maskComplete = false;
+};
+
+// Which record's bytes a slot holds, and when they were last used.
+struct CacheSlot {
+  bool inUse;
+  int32_t key;  // the record's sequence, unique for the run
+  uint32_t lastUse;
+  uint8_t* data;
+};
+
+inline constexpr int32_t kSmallSlotSize = 1024;
+inline constexpr int32_t kSmallSlotCount = 100;
+inline constexpr int32_t kMediumSlotSize = 4096;
+inline constexpr int32_t kMediumSlotCount = 50;
+
+// Small resources stay in memory, so repeated loads such as the Finder's
+// thumbnails on every paint cost no file access.
+struct ImageCache {
+  CacheSlot smallSlots[kSmallSlotCount];
+  CacheSlot mediumSlots[kMediumSlotCount];
+  uint8_t* smallBlock = nullptr;
+  uint8_t* mediumBlock = nullptr;
+  uint32_t useClock = 0;
+  // The key of the image on show, whose slot no other record may take.
+  bool hasPin = false;
+  int32_t pinnedKey = 0;
+};
+extern ImageCache imageCache;
+
+// Resets the cache (no slot in use, clock 0, nothing pinned) and allocates
+// the pool blocks that are not there yet; false when one is missing.
+bool InitImageLoader();
+
+// Reads record's bytes and prepares image from them. Records over 4096
+// bytes go through *largeBuffer, which then holds a block of exactly the
+// record's size; its previous block is released only once the new bytes
+// are in, so a failed load leaves both the buffer and image as they were.
+// False when the file cannot be opened or read or memory is short; true
+// when the bytes were prepared (the caller still checks image->unusable).
+// The record's area is rewritten from the image's header.
+bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer);
+
+// Keeps the slot of the record on show out of every later replacement, so
+// the view and the save command can use its bytes for as long as it is
+// shown. The main window calls it after each successful load of its current
+// record; a record over 4096 bytes lives in the caller's largeBuffer and
+// simply lifts the previous pin.
+void PinCachedRecord(const ImageRecord& record);
+void UnpinCachedRecord();
+
+// Reads record's bytes from an open file into a slot of the pool for its
+// size; nullptr, with the chosen slot left free, when fewer arrive.
+CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record);
+
+// Parses the record's bytes (record->size of them) into image and writes
+// the record's area. Never reads outside the bytes; everything that cannot
+// be drawn safely sets unusable.
+void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image);
+
+// Gives back a caller's large block at the end of its use.
+void ReleaseLargeBuffer(uint8_t** largeBuffer);

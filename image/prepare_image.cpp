@@ -1,0 +1,164 @@
+#include <cstdint>
+#include <limits>
+
+#include "image/image_loader.h"
+#include "scan/byte_reader.h"
+
+namespace {
+
+// A cursor's data starts with its hotspot, two 16-bit words.
+constexpr int64_t kHotspotSize = 4;
+constexpr int64_t kInfoHeaderSize = 40;
+
+// biCompression values that matter here. Uncompressed images are drawn from
+// every row of the pixel array, whatever biSizeImage claims.
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
+
+constexpr int64_t kMaxInt32 = std::numeric_limits<int32_t>::max();
+
+// Only a plain 40-byte header is followed by its colour masks; the longer
+// header versions hold them inside.
+int64_t ColourMaskBytes(uint32_t biSize, uint32_t compression) {
+  if (biSize != kInfoHeaderSize) return 0;
+  if (compression == kBiBitfields) return 12;
+  if (compression == kBiAlphaBitfields) return 16;
+  return 0;
+}
+
+// Row bytes and default colour count for a bit count; false for depths
+// nothing can draw.
+bool RowLayout(uint32_t bitCount, int64_t width, int64_t* rowBytes, uint32_t* colorCount) {
+  switch (bitCount) {
+    case 1:
+      *rowBytes = (width + 7) / 8;
+      *colorCount = 2;
+      return true;
+    case 4:
+      *rowBytes = (width + 1) / 2;
+      *colorCount = 16;
+      return true;
+    case 8:
+      *rowBytes = width;
+      *colorCount = 256;
+      return true;
+    case 16:
+    case 24:
+    case 32:
+      *rowBytes = width * (bitCount / 8);
+      *colorCount = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// Every value taken from the bytes is widened to 64 bits before it is added
+// or multiplied, and every offset is checked against the loaded size before
+// a pointer is formed from it.
+void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image) {
+  LoadedImage& im = *image;
+  im.unusable = false;
+  im.data = bytes;
+  im.dataSize = record->size < 0 ? 0 : record->size;
+  im.maskComplete = false;
+
+  const int64_t size = im.dataSize;
+  const ImageKind kind = record->kind;
+  const bool iconLike = kind != ImageKind::Bitmap;
+  const int64_t headerAt = kind == ImageKind::Cursor ? kHotspotSize : 0;
+  if (size < headerAt + kInfoHeaderSize) {
+    im.unusable = true;
+    return;
+  }
+  im.kind = kind;
+  ByteReader r(bytes, size);
+  if (kind == ImageKind::Cursor) {
+    im.hotspotX = r.U16(0);
+    im.hotspotY = r.U16(2);
+  }
+  im.header = bytes + headerAt;
+  // The header is read at the fixed BITMAPINFOHEADER places whatever biSize
+  // says; biSize only locates the colour table.
+  if (r.U16(headerAt + 12) != 1) {
+    im.unusable = true;
+    return;
+  }
+  const uint32_t biSize = r.U32(headerAt);
+  const int32_t biWidth = r.I32(headerAt + 4);
+  const int32_t biHeight = r.I32(headerAt + 8);
+  const uint16_t biBitCount = r.U16(headerAt + 14);
+  const uint32_t biCompression = r.U32(headerAt + 16);
+  const uint32_t biSizeImage = r.U32(headerAt + 20);
+  const uint32_t biClrUsed = r.U32(headerAt + 32);
+
+  im.width = biWidth;
+  im.bitCount = biBitCount;
+  int64_t height = biHeight < 0 ? -static_cast<int64_t>(biHeight) : biHeight;
+  if (iconLike) height /= 2;
+  // Only a bitmap's biHeight of -2^31 has no positive 32-bit height.
+  if (height > kMaxInt32) {
+    im.unusable = true;
+    return;
+  }
+  im.height = static_cast<int32_t>(height);
+  // A negative width turns every size below negative: nothing to draw.
+  const int64_t width = biWidth;
+  if (width < 0 || width * height > kMaxInt32) {
+    im.unusable = true;
+    return;
+  }
+  record->area = static_cast<int32_t>(width * height);
+
+  const int64_t available = size - headerAt;
+  if (biSize < kInfoHeaderSize || biSize > available) {
+    im.unusable = true;
+    return;
+  }
+  im.colorTable = im.header + biSize;
+
+  int64_t rowBytes = 0;
+  uint32_t colorCount = 0;
+  if (!RowLayout(im.bitCount, width, &rowBytes, &colorCount)) {
+    im.unusable = true;
+    return;
+  }
+  if (biClrUsed != 0) colorCount = biClrUsed;
+  im.colorCount = colorCount;
+
+  // width * height fits 31 bits, so rows of at most 4 * width + 3 bytes
+  // times height fit 64 bits easily.
+  const int64_t stride = (rowBytes + 3) / 4 * 4;
+  const int64_t pixelBytes = height * stride;
+  const int64_t bitsSize =
+      (!iconLike && biSizeImage != 0) ? static_cast<int64_t>(biSizeImage) : pixelBytes;
+  if (bitsSize > std::numeric_limits<uint32_t>::max()) {
+    im.unusable = true;
+    return;
+  }
+  im.bitsSize = static_cast<uint32_t>(bitsSize);
+
+  const int64_t bitsAt =
+      headerAt + biSize + ColourMaskBytes(biSize, biCompression) + 4 * static_cast<int64_t>(colorCount);
+  if (bitsAt > size) {
+    im.unusable = true;
+    return;
+  }
+  im.bits = bytes + bitsAt;
+
+  int64_t drawnBytes = bitsSize;
+  const bool uncompressed = biCompression == kBiRgb || biCompression == kBiBitfields ||
+                            biCompression == kBiAlphaBitfields;
+  if ((iconLike || uncompressed) && pixelBytes > drawnBytes) drawnBytes = pixelBytes;
+  if (drawnBytes > size - bitsAt) {
+    im.unusable = true;
+    return;
+  }
+  if (iconLike) {
+    const int64_t maskBytes = height * ((width + 31) / 32 * 4);
+    im.maskComplete = maskBytes <= size - bitsAt - bitsSize;
+  }
+}

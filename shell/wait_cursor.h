@@ -1,0 +1,8 @@
+#pragma once
+
+// Shows the hourglass around work that runs without dispatching messages.
+// Switching on remembers the cursor of that moment and switching off puts it
+// back. It does not nest: on twice in a row remembers the hourglass itself,
+// and the following off leaves the hourglass up. Before the first on, off
+// sets the system arrow.
+void SetWaitCursor(bool on);

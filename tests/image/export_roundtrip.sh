@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# Exports every bitmap, icon and cursor of the given folders with
+# `ravelin-scan --describe --export` and reads each file back with real
+# decoders: ImageMagick (identify, and a conversion of every file to PNG) and
+# icotool for .ico and .cur. Each decoder must accept every file and see the
+# width, height and bit depth the loader reported.
+#
+#   export_roundtrip.sh RAVELIN_SCAN WORK_DIR FOLDER...
+#
+# Exits 77 (skipped) when no folder exists or a decoder is missing.
+set -u
+scan=$1 work=$2
+shift 2
+
+folders=()
+for d in "$@"; do [ -d "$d" ] && folders+=("$d"); done
+for tool in identify mogrify icotool wrestool; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+[ ${#folders[@]} -gt 0 ] || { echo "skipped: none of the folders exists: $*"; exit 77; }
+
+rm -rf "$work"
+mkdir -p "$work/out" "$work/png"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+"$scan" --describe --export "$work/out" "${folders[@]}" >"$work/describe.tsv" 2>"$work/scan.err" \
+  || fail "ravelin-scan exited with $?"
+# Files without images are expected in a DLL folder; anything about an
+# entry (cannot-load, export-refused, cannot-create) is not.
+if grep -v -E $'^(no-images|unsupported|damaged)\t' "$work/scan.err" >"$work/entry.err"; then
+  fail "ravelin-scan reported entries:"
+  head -n 20 "$work/entry.err"
+fi
+entries=$(wc -l <"$work/describe.tsv")
+[ "$entries" -gt 0 ] || fail "no entries found in ${folders[*]}"
+
+cd "$work/out" || exit 1
+# One process per tool over all files; a decoder error is any message on
+# its standard error.
+ls | sort -n >../files.txt
+xargs identify -format '%f %m %w %h %z %[channels]\n' <../files.txt >../identify.txt 2>../identify.err
+[ -s ../identify.err ] && { fail "identify reported errors:"; head -n 20 ../identify.err; }
+xargs mogrify -path ../png -format png <../files.txt 2>../mogrify.err
+[ -s ../mogrify.err ] && { fail "the conversion to PNG reported errors:"; head -n 20 ../mogrify.err; }
+converted=$(ls ../png | wc -l)
+[ "$converted" -eq "$entries" ] || fail "$converted of $entries files were converted to PNG"
+
+grep -E '\.(ico|cur)$' ../files.txt >../icons.txt
+xargs icotool -l <../icons.txt >../icotool.txt 2>../icotool.raw.err
+# The resources' own headers sometimes carry a resolution, which icotool
+# only warns about; these bytes are written unchanged on purpose.
+grep -v 'pels_per_meter field in bitmap should be zero' ../icotool.raw.err >../icotool.err
+[ -s ../icotool.err ] && { fail "icotool reported errors:"; head -n 20 ../icotool.err; }
+[ "$(wc -l <../icotool.txt)" -eq "$(wc -l <../icons.txt)" ] \
+  || fail "icotool listed $(wc -l <../icotool.txt) entries for $(wc -l <../icons.txt) files"
+paste -d ' ' ../icons.txt ../icotool.txt >../icotool.named.txt
+stat -c '%s %n' -- * >../sizes.txt
+cd - >/dev/null || exit 1
+
+# Bitmaps: wrestool (icoutils) extracts the same resources with a file
+# header of its own making; ours must be the same bytes. Both list a file's
+# bitmaps in resource-directory order, and the sizes confirm the pairing.
+mkdir -p "$work/wrestool"
+awk -F'\t' '$2 == "bitmap" { print $7 }' "$work/describe.tsv" | uniq >"$work/bitmap-files.txt"
+while IFS= read -r exe; do
+  ref=$work/wrestool/$(basename "$exe")
+  mkdir -p "$ref"
+  wrestool -x -t 2 -o "$ref" "$exe" 2>>"$work/wrestool.err"
+  mapfile -t ours < <(awk -F'\t' -v p="$exe" '$2 == "bitmap" && $7 == p { print $1 " " $4 }' "$work/describe.tsv")
+  mapfile -t theirs < <(wrestool -l -t 2 "$exe" | sed -nE "s/^--type=2 --name='?([^' ]+)'? --language=([0-9]+) .* size=([0-9]+)\]$/\1 \2 \3/p")
+  if [ ${#ours[@]} -ne ${#theirs[@]} ]; then
+    fail "$exe: ${#ours[@]} bitmaps found, wrestool lists ${#theirs[@]}"
+    continue
+  fi
+  for k in "${!ours[@]}"; do
+    read -r index size <<<"${ours[$k]}"
+    read -r name lang refSize <<<"${theirs[$k]}"
+    if [ "$size" != "$refSize" ]; then
+      fail "$exe: bitmap $k has $size bytes, wrestool's $refSize"
+    else
+      printf '%s\n%s\n' "$work/out/$index.bmp" "$ref/$(basename "$exe")_2_${name}_${lang}.bmp" >>"$work/pairs.txt"
+    fi
+  done
+done <"$work/bitmap-files.txt"
+# One checksum process for all pairs: lines 2k-1 and 2k must agree.
+touch "$work/pairs.txt"
+tr '\n' '\0' <"$work/pairs.txt" | xargs -0 md5sum 2>&1 | awk '
+  NR % 2 == 1 { sum = $1; file = $2; next }
+  $1 == sum { same++; next }
+  { print "FAIL: " file " differs from wrestool'"'"'s " $2; bad++ }
+  END { print same + 0 " bitmaps are byte for byte what wrestool extracts"; exit bad > 0 }
+' || failures=$((failures + 1))
+
+
+# describe.tsv columns: index kind offset size sequence area path width
+# height bitCount colorCount bitsSize unusable.
+awk '
+  FILENAME ~ /describe.tsv$/ {
+    split($0, t, "\t"); $0 = ""; for (i in t) $i = t[i]
+    ext = $2 == "bitmap" ? "bmp" : $2 == "icon" ? "ico" : "cur"
+    name = $1 "." ext
+    kind[name] = $2; size[name] = $4; w[name] = $8; h[name] = $9; bc[name] = $10
+    unusable[name] = $13; order[++n] = name
+    next
+  }
+  FILENAME ~ /identify.txt$/ { im[$1] = $2; iw[$1] = $3; ih[$1] = $4; iz[$1] = $5; ich[$1] = $6; next }
+  FILENAME ~ /icotool.named.txt$/ {
+    for (i = 2; i <= NF; i++) {
+      split($i, kv, "=")
+      if (kv[1] == "--width") tw[$1] = kv[2]
+      if (kv[1] == "--height") th[$1] = kv[2]
+      if (kv[1] == "--bit-depth") tb[$1] = kv[2]
+    }
+    next
+  }
+  FILENAME ~ /sizes.txt$/ { fsize[$2] = $1; next }
+  # An icon directory keeps one byte per dimension (0 for 256), and that is
+  # where ImageMagick takes an icon size from; icotool reads the bitmap
+  # header. Larger icons (winecfg has a 194 x 313 one) differ by design.
+  function dirsize(v) { return v % 256 == 0 ? 256 : v % 256 }
+  function bad(msg) { if (++failed <= 30) print "FAIL: " msg }
+  END {
+    for (k = 1; k <= n; k++) {
+      f = order[k]
+      if (!(f in fsize)) { bad(f " was not written"); continue }
+      header = kind[f] == "bitmap" ? 14 : kind[f] == "icon" ? 22 : 18
+      if (fsize[f] != size[f] + header) bad(f ": " fsize[f] " bytes, expected " size[f] + header)
+      if (!(f in im)) { bad(f ": identify gave nothing"); continue }
+      if (unusable[f] == 1) {
+        # Only PNG icons may be unusable to the loader; their file must
+        # still decode, and both decoders must agree on its size.
+        if (kind[f] != "icon" || im[f] != "PNG") bad(f ": unusable " kind[f] " decoded as " im[f])
+        else if (tw[f] != iw[f] || th[f] != ih[f]) bad(f ": icotool " tw[f] "x" th[f] ", identify " iw[f] "x" ih[f])
+        pngs++
+        continue
+      }
+      ew = kind[f] == "bitmap" ? w[f] : dirsize(w[f])
+      eh = kind[f] == "bitmap" ? h[f] : dirsize(h[f])
+      if (iw[f] != ew || ih[f] != eh) bad(f ": identify " iw[f] "x" ih[f] ", loader " w[f] "x" h[f])
+      depth = bc[f] <= 8 ? bc[f] : 8
+      if (iz[f] != depth) bad(f ": identify depth " iz[f] " for " bc[f] " bits per pixel")
+      if (kind[f] == "bitmap") {
+        if (im[f] !~ /^BMP/) bad(f ": decoded as " im[f])
+        channels = bc[f] == 32 ? "srgba" : "srgb"
+        if (bc[f] >= 24 && ich[f] != channels) bad(f ": " ich[f] " for " bc[f] " bits per pixel")
+        bitmaps++
+      } else {
+        if (im[f] != (kind[f] == "icon" ? "ICO" : "CUR")) bad(f ": decoded as " im[f])
+        if (tw[f] != w[f] || th[f] != h[f] || tb[f] != bc[f])
+          bad(f ": icotool " tw[f] "x" th[f] "x" tb[f] ", loader " w[f] "x" h[f] "x" bc[f])
+        icons++
+      }
+    }
+    printf "%d entries: %d bitmaps, %d icons and cursors, %d PNG icons checked; %d failures\n",
+      n, bitmaps, icons, pngs, failed
+    exit failed > 0
+  }
+' "$work/describe.tsv" "$work/identify.txt" "$work/icotool.named.txt" "$work/sizes.txt" \
+  || failures=$((failures + 1))
+[ "$failures" -eq 0 ]

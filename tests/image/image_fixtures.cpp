@@ -1,0 +1,148 @@
+#include "tests/image/image_fixtures.h"
+
+#include <cstdlib>
+
+void Put16(Bytes& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(Bytes& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+
+uint32_t Get16(const Bytes& b, size_t at) { return b.at(at) | (b.at(at + 1) << 8); }
+
+uint32_t Get32(const Bytes& b, size_t at) { return Get16(b, at) | (Get16(b, at + 2) << 16); }
+
+int64_t Stride(int64_t width, int bitCount) { return (width * bitCount + 31) / 32 * 4; }
+
+namespace {
+
+uint32_t DefaultColours(const DibSpec& spec) {
+  if (spec.clrUsed != 0) return spec.clrUsed;
+  return spec.bitCount <= 8 ? 1u << spec.bitCount : 0;
+}
+
+size_t MaskBytes(const DibSpec& spec) {
+  if (spec.headerSize != 40) return 0;
+  if (spec.compression == 3) return 12;
+  if (spec.compression == 6) return 16;
+  return 0;
+}
+
+void AppendPattern(Bytes& out, size_t count, uint8_t seed) {
+  for (size_t i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(seed + i * 7));
+}
+
+Bytes Dib(const DibSpec& spec, int32_t storedHeight, bool withMask) {
+  Bytes out = InfoHeader(spec, storedHeight);
+  // Masks for 5-6-5 colour, then alpha: what BI_BITFIELDS files carry.
+  const uint32_t masks[4] = {0xF800, 0x07E0, 0x001F, 0};
+  size_t maskBytes = MaskBytes(spec);
+  for (size_t i = 0; i < maskBytes / 4; ++i) {
+    out.resize(out.size() + 4);
+    Put32(out, out.size() - 4, masks[i]);
+  }
+  AppendPattern(out, 4 * static_cast<size_t>(DefaultColours(spec)), 0x10);
+  int64_t rows = std::llabs(static_cast<int64_t>(spec.height));
+  AppendPattern(out, static_cast<size_t>(rows * Stride(spec.width, spec.bitCount)), 0x40);
+  if (withMask) {
+    AppendPattern(out, static_cast<size_t>(rows * Stride(spec.width, 1)), 0x80);
+  }
+  return out;
+}
+
+uint32_t Crc32(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void PutBig32(Bytes& b, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PngChunk(Bytes& png, const char* type, const Bytes& data) {
+  PutBig32(png, static_cast<uint32_t>(data.size()));
+  size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  PutBig32(png, Crc32(png.data() + start, png.size() - start));
+}
+
+}  // namespace
+
+Bytes InfoHeader(const DibSpec& spec, int32_t storedHeight) {
+  Bytes h(spec.headerSize, 0);
+  Put32(h, 0, spec.headerSize);
+  Put32(h, 4, static_cast<uint32_t>(spec.width));
+  Put32(h, 8, static_cast<uint32_t>(storedHeight));
+  Put16(h, 12, 1);
+  Put16(h, 14, spec.bitCount);
+  Put32(h, 16, spec.compression);
+  Put32(h, 20, spec.sizeImage);
+  Put32(h, 32, spec.clrUsed);
+  return h;
+}
+
+Bytes MakeBitmap(const DibSpec& spec) {
+  return Dib(spec, spec.topDown ? -spec.height : spec.height, false);
+}
+
+Bytes MakeIcon(const DibSpec& spec) { return Dib(spec, spec.height * 2, true); }
+
+Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibSpec& spec) {
+  Bytes out(4, 0);
+  Put16(out, 0, hotspotX);
+  Put16(out, 2, hotspotY);
+  Bytes icon = MakeIcon(spec);
+  out.insert(out.end(), icon.begin(), icon.end());
+  return out;
+}
+
+Bytes MakePng(uint32_t width, uint32_t height) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  PutBig32(ihdr, width);
+  PutBig32(ihdr, height);
+  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlace
+  PngChunk(png, "IHDR", ihdr);
+
+  Bytes raw;
+  for (uint32_t y = 0; y < height; ++y) {
+    raw.push_back(0);  // filter: none
+    for (uint32_t x = 0; x < width; ++x) {
+      raw.insert(raw.end(), {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 0x80, 0xFF});
+    }
+  }
+  // zlib stream of stored blocks, then Adler-32.
+  Bytes z = {0x78, 0x01};
+  for (size_t at = 0; at < raw.size() || at == 0;) {
+    size_t n = raw.size() - at < 65535 ? raw.size() - at : 65535;
+    bool last = at + n == raw.size();
+    z.push_back(last ? 1 : 0);
+    z.insert(z.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                       static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
+    z.insert(z.end(), raw.begin() + static_cast<long>(at), raw.begin() + static_cast<long>(at + n));
+    at += n;
+    if (last) break;
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBig32(z, (b << 16) | a);
+  PngChunk(png, "IDAT", z);
+  PngChunk(png, "IEND", {});
+  return png;
+}
+
+ImageRecord RecordFor(ImageKind kind, const Bytes& bytes, int32_t sequence) {
+  return ImageRecord{kind, 0, static_cast<int32_t>(bytes.size()), sequence, 0, "", ""};
+}

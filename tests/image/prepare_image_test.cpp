@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "image/image_loader.h"
+#include "tests/image/image_fixtures.h"
+
+namespace {
+
+// The bytes in a heap block of exactly their size, so that a sanitizer
+// build catches any read past them.
+struct Exact {
+  explicit Exact(const Bytes& b) : size(b.size()), data(new uint8_t[b.size() + (b.empty() ? 1 : 0)]) {
+    if (!b.empty()) memcpy(data.get(), b.data(), b.size());
+  }
+  size_t size;
+  std::unique_ptr<uint8_t[]> data;
+};
+
+struct Prepared {
+  LoadedImage image;
+  ImageRecord record;
+};
+
+Prepared Prepare(const Exact& bytes, ImageKind kind, const LoadedImage& before = LoadedImage{}) {
+  Prepared p{before, ImageRecord{kind, 0, static_cast<int32_t>(bytes.size), 0, -1, "", ""}};
+  PrepareImage(bytes.data.get(), &p.record, &p.image);
+  return p;
+}
+
+Prepared Prepare(const Bytes& bytes, ImageKind kind) {
+  static std::unique_ptr<Exact> keep;  // the image points into it
+  keep = std::make_unique<Exact>(bytes);
+  return Prepare(*keep, kind);
+}
+
+int64_t Offset(const uint8_t* from, const uint8_t* to) { return to - from; }
+
+}  // namespace
+
+TEST(PrepareImage, IconOf744BytesHasItsMaskAfterThePixels) {
+  DibSpec spec;  // 32 x 32, 4 bits
+  Bytes icon = MakeIcon(spec);
+  ASSERT_EQ(icon.size(), 744u);
+  Prepared p = Prepare(icon, ImageKind::Icon);
+  const LoadedImage& im = p.image;
+  EXPECT_FALSE(im.unusable);
+  EXPECT_EQ(im.kind, ImageKind::Icon);
+  EXPECT_EQ(im.width, 32);
+  EXPECT_EQ(im.height, 32);
+  EXPECT_EQ(im.bitCount, 4u);
+  EXPECT_EQ(im.colorCount, 16u);
+  EXPECT_EQ(im.bitsSize, 512u);
+  EXPECT_EQ(im.header, im.data);
+  EXPECT_EQ(Offset(im.header, im.colorTable), 40);
+  EXPECT_EQ(Offset(im.colorTable, im.bits), 64);
+  // The AND mask: 32 rows of 4 bytes, ending exactly at the last byte.
+  EXPECT_EQ(Offset(im.data, im.bits + im.bitsSize) + 32 * 4, 744);
+  EXPECT_TRUE(im.maskComplete);
+  EXPECT_EQ(p.record.area, 1024);
+}
+
+TEST(PrepareImage, HeightsAreMadePositiveAndHalvedForIconsOnly) {
+  DibSpec spec;
+  spec.width = 10;
+  spec.height = 20;
+  spec.bitCount = 24;
+  spec.topDown = true;
+  Prepared bitmap = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_FALSE(bitmap.image.unusable);
+  EXPECT_EQ(bitmap.image.height, 20);
+  EXPECT_EQ(bitmap.record.area, 200);
+
+  // Stored height 65: the visible image is 32 rows, truncating.
+  Bytes icon = MakeIcon(spec);
+  Put32(icon, 8, 65);
+  Prepared odd = Prepare(icon, ImageKind::Icon);
+  EXPECT_EQ(odd.image.height, 32);
+  EXPECT_EQ(odd.record.area, 320);
+}
+
+TEST(PrepareImage, ColourCountFollowsBitCountUnlessClrUsedIsSet) {
+  DibSpec spec;
+  spec.bitCount = 8;
+  spec.clrUsed = 17;
+  Prepared p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_FALSE(p.image.unusable);
+  EXPECT_EQ(p.image.colorCount, 17u);
+  EXPECT_EQ(Offset(p.image.colorTable, p.image.bits), 68);
+
+  spec.clrUsed = 0;
+  spec.bitCount = 1;
+  EXPECT_EQ(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.colorCount, 2u);
+  spec.bitCount = 24;
+  EXPECT_EQ(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.colorCount, 0u);
+}
+
+TEST(PrepareImage, ColourMasksBehindAPlainHeaderComeBeforeThePixels) {
+  DibSpec spec;
+  spec.bitCount = 16;
+  spec.compression = 3;  // BI_BITFIELDS
+  Prepared p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_FALSE(p.image.unusable);
+  EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 12);
+
+  spec.bitCount = 32;
+  spec.compression = 6;  // BI_ALPHABITFIELDS: four masks
+  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_FALSE(p.image.unusable);
+  EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 16);
+
+  // A colour table, when there is one, follows the masks.
+  spec.compression = 3;
+  spec.clrUsed = 2;
+  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 12 + 8);
+
+  // The longer header versions hold their masks inside.
+  spec.clrUsed = 0;
+  spec.headerSize = 124;
+  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  EXPECT_FALSE(p.image.unusable);
+  EXPECT_EQ(Offset(p.image.header, p.image.bits), 124);
+}
+
+TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
+  LoadedImage before;
+  memset(static_cast<void*>(&before), 0x5A, sizeof before);
+  before.unusable = false;
+  before.maskComplete = false;
+  Bytes cursor = MakeCursor(1, 2, DibSpec{});
+  cursor.resize(43);
+  Exact bytes(cursor);
+  Prepared p = Prepare(bytes, ImageKind::Cursor, before);
+  EXPECT_TRUE(p.image.unusable);
+  EXPECT_EQ(p.record.area, -1);
+  EXPECT_EQ(p.image.data, bytes.data.get());
+  EXPECT_EQ(p.image.dataSize, 43);
+  EXPECT_EQ(p.image.kind, before.kind);
+  EXPECT_EQ(p.image.width, before.width);
+  EXPECT_EQ(p.image.height, before.height);
+  EXPECT_EQ(p.image.bitCount, before.bitCount);
+  EXPECT_EQ(p.image.hotspotX, before.hotspotX);
+  EXPECT_EQ(p.image.hotspotY, before.hotspotY);
+  EXPECT_EQ(p.image.header, before.header);
+  EXPECT_EQ(p.image.colorTable, before.colorTable);
+  EXPECT_EQ(p.image.colorCount, before.colorCount);
+  EXPECT_EQ(p.image.bits, before.bits);
+  EXPECT_EQ(p.image.bitsSize, before.bitsSize);
+
+  // 44 bytes of cursor and 40 of bitmap pass the size test: a 0 x 0
+  // 24-bit bitmap is nothing but its header.
+  cursor = MakeCursor(1, 2, DibSpec{});
+  cursor.resize(44);
+  p = Prepare(Exact(cursor), ImageKind::Cursor, before);
+  EXPECT_EQ(p.image.kind, ImageKind::Cursor);
+  EXPECT_EQ(p.image.hotspotX, 1u);
+  EXPECT_EQ(p.image.hotspotY, 2u);
+  DibSpec empty;
+  empty.width = 0;
+  empty.height = 0;
+  empty.bitCount = 24;
+  Bytes bitmap = MakeBitmap(empty);
+  ASSERT_EQ(bitmap.size(), 40u);
+  EXPECT_FALSE(Prepare(bitmap, ImageKind::Bitmap).image.unusable);
+}
+
+TEST(PrepareImage, DepthsAndPlanesOutsideTheTableAreUnusable) {
+  DibSpec spec;
+  spec.bitCount = 2;
+  EXPECT_TRUE(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.unusable);
+  spec.bitCount = 0;
+  EXPECT_TRUE(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.unusable);
+  spec.bitCount = 4;
+  Bytes planes = MakeBitmap(spec);
+  Put16(planes, 12, 2);
+  EXPECT_TRUE(Prepare(planes, ImageKind::Bitmap).image.unusable);
+}
+
+TEST(PrepareImage, PixelsMustLieInTheBytesCountedFromTheHeader) {
+  // A cursor's header starts 4 bytes in: pixels that would end 2 bytes
+  // past the data are refused even though header, colours and pixels
+  // together are shorter than the whole resource.
+  DibSpec spec;
+  spec.bitCount = 1;
+  Bytes cursor = MakeCursor(11, 11, spec);
+  ASSERT_EQ(cursor.size(), 308u);
+  cursor.resize(4 + 40 + 8 + 128 - 2);
+  EXPECT_TRUE(Prepare(cursor, ImageKind::Cursor).image.unusable);
+  cursor.resize(4 + 40 + 8 + 128 + 2);  // colour bitmap whole, mask cut
+  EXPECT_FALSE(Prepare(cursor, ImageKind::Cursor).image.unusable);
+
+  // An uncompressed bitmap is drawn from all its rows, whatever
+  // biSizeImage says; a compressed one only from biSizeImage bytes.
+  spec.bitCount = 8;
+  spec.sizeImage = 100;
+  Bytes bitmap = MakeBitmap(spec);
+  bitmap.resize(40 + 1024 + 100);
+  EXPECT_TRUE(Prepare(bitmap, ImageKind::Bitmap).image.unusable);
+  Put32(bitmap, 16, 1);  // BI_RLE8
+  Prepared rle = Prepare(bitmap, ImageKind::Bitmap);
+  EXPECT_FALSE(rle.image.unusable);
+  EXPECT_EQ(rle.image.bitsSize, 100u);
+}
+
+TEST(PrepareImage, IconWhoseMaskIsCutShortIsDrawnOpaque) {
+  Bytes icon = MakeIcon(DibSpec{});
+  for (size_t size : {743u, 700u, 616u}) {
+    icon.resize(size);
+    Prepared p = Prepare(icon, ImageKind::Icon);
+    EXPECT_FALSE(p.image.unusable) << size;
+    EXPECT_FALSE(p.image.maskComplete) << size;
+  }
+  icon.resize(615);  // the colour bitmap itself is cut
+  EXPECT_TRUE(Prepare(icon, ImageKind::Icon).image.unusable);
+}
+
+TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
+  DibSpec spec;
+  spec.bitCount = 8;
+  const Bytes good = MakeBitmap(spec);
+  struct Case {
+    size_t at;
+    uint32_t value;
+  };
+  const Case cases[] = {
+      {0, 0xFFFFFFFF},  {0, 0x80000000}, {0, 0x7FFFFFFF}, {0, 39},     // biSize
+      {4, 0x7FFFFFFF},  {4, 0x80000000}, {4, 0xFFFFFFFF},              // biWidth
+      {8, 0x7FFFFFFF},  {8, 0x80000000},                               // biHeight
+      {20, 0xFFFFFFFF}, {20, 0x7FFFFFFF},                              // biSizeImage
+      {32, 0xFFFFFFFF}, {32, 0x40000000}, {32, 257},                   // biClrUsed
+  };
+  for (const Case& c : cases) {
+    Bytes bad = good;
+    Put32(bad, c.at, c.value);
+    Prepared p = Prepare(bad, ImageKind::Bitmap);
+    EXPECT_TRUE(p.image.unusable) << "offset " << c.at << " value " << c.value;
+  }
+  // width x height beyond 32 bits leaves the record's area alone.
+  Bytes wide = good;
+  Put32(wide, 4, 0x10000);
+  Put32(wide, 8, 0x10000);
+  Prepared p = Prepare(wide, ImageKind::Bitmap);
+  EXPECT_TRUE(p.image.unusable);
+  EXPECT_EQ(p.record.area, -1);
+  // The lowest biHeight of an icon halves to 2^30 rows, far more than
+  // the bytes hold.
+  Bytes icon = MakeIcon(DibSpec{});
+  Put32(icon, 4, 1);
+  Put32(icon, 8, 0x80000000);
+  EXPECT_TRUE(Prepare(icon, ImageKind::Icon).image.unusable);
+}
+
+// Every truncation and many single-byte changes of real layouts: the
+// preparation must stay inside the bytes (the sanitizer build checks the
+// reads) and whatever it calls usable must lie inside them too.
+TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
+  DibSpec bitfields;
+  bitfields.bitCount = 16;
+  bitfields.compression = 3;
+  DibSpec mono;
+  mono.bitCount = 1;
+  DibSpec rle;
+  rle.bitCount = 8;
+  rle.compression = 1;
+  rle.sizeImage = 300;
+  struct Sample {
+    ImageKind kind;
+    Bytes bytes;
+  };
+  const Sample samples[] = {
+      {ImageKind::Icon, MakeIcon(DibSpec{})},
+      {ImageKind::Cursor, MakeCursor(3, 4, mono)},
+      {ImageKind::Bitmap, MakeBitmap(bitfields)},
+      {ImageKind::Bitmap, MakeBitmap(rle)},
+  };
+  const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFF};
+  int usable = 0;
+  int checked = 0;
+  for (const Sample& s : samples) {
+    auto check = [&](const Bytes& bytes) {
+      Exact exact(bytes);
+      Prepared p = Prepare(exact, s.kind);
+      ++checked;
+      const LoadedImage& im = p.image;
+      if (im.unusable) return;
+      ++usable;
+      const uint8_t* begin = exact.data.get();
+      const uint8_t* end = begin + exact.size;
+      ASSERT_GE(im.colorTable, im.header + 40);
+      ASSERT_LE(im.bits, end);
+      ASSERT_GE(im.bits, im.colorTable);
+      ASSERT_LE(static_cast<size_t>(im.bitsSize), static_cast<size_t>(end - im.bits));
+      int64_t rows = static_cast<int64_t>(im.height) * Stride(im.width, static_cast<int>(im.bitCount));
+      if (s.kind != ImageKind::Bitmap) {
+        ASSERT_LE(rows, end - im.bits);
+        if (im.maskComplete) {
+          ASSERT_LE(im.height * Stride(im.width, 1), end - (im.bits + im.bitsSize));
+        }
+      }
+      ASSERT_EQ(im.data, begin);
+    };
+    for (size_t n = 0; n <= s.bytes.size(); ++n) {
+      check(Bytes(s.bytes.begin(), s.bytes.begin() + static_cast<long>(n)));
+    }
+    const size_t header = s.kind == ImageKind::Cursor ? 4 + 40 : 40;
+    for (size_t at = 0; at < header; ++at) {
+      for (uint8_t v : values) {
+        Bytes changed = s.bytes;
+        changed[at] = v;
+        check(changed);
+      }
+    }
+  }
+  // The sweep must have exercised both outcomes.
+  EXPECT_GT(usable, 100);
+  EXPECT_GT(checked - usable, 100);
+}
