@@ -1,0 +1,91 @@
+#include "dialogs/progress_window_win32.h"
+
+#include <commctrl.h>
+
+#include "res/resource.h"
+
+namespace {
+
+constexpr char kProgressClass[] = "PgsWnd";
+
+bool classRegistered = false;
+HWND popup = nullptr;
+HWND bar = nullptr;
+
+// The bar gets the popup's outer size, so it fills the client area and is
+// clipped at the right and bottom.
+LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* create) {
+  bar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, create->cx,
+                        create->cy, hwnd, nullptr, create->hInstance, nullptr);
+  return bar != nullptr ? 0 : -1;
+}
+
+LRESULT CALLBACK ProgressWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+bool RegisterProgressClass(HINSTANCE instance) {
+  if (classRegistered) return true;
+  WNDCLASSA wc{};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = ProgressWindowProc;
+  wc.hInstance = instance;
+  // Null where the module carries no application icon; the caption then
+  // shows the system's default.
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
+  wc.hCursor = LoadCursorA(nullptr, IDC_WAIT);
+  wc.lpszClassName = kProgressClass;
+  classRegistered = RegisterClassA(&wc) != 0;
+  return classRegistered;
+}
+
+}  // namespace
+
+void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
+  CloseProgressWindow();
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (!RegisterProgressClass(instance)) return;
+  RECT ownerRect{};
+  GetWindowRect(owner, &ownerRect);
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  int left = ownerRect.left + (ownerRect.right - ownerRect.left) / 2 - screenWidth / 8;
+  int top = ownerRect.top + (ownerRect.bottom - ownerRect.top) / 2 - screenHeight / 24;
+  popup = CreateWindowExA(0, kProgressClass, title, WS_POPUP | WS_CAPTION, left, top,
+                          screenWidth / 4, screenHeight / 12, owner, nullptr, instance, nullptr);
+  if (popup == nullptr) {
+    bar = nullptr;
+    return;
+  }
+  // The 16-bit range holds every pick of up to 6552 files; larger ones only
+  // come from a grown result buffer and take the 32-bit form.
+  if (range <= 0xFFFF) {
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, range));
+  } else {
+    SendMessageA(bar, PBM_SETRANGE32, 0, range);
+  }
+  SendMessageA(bar, PBM_SETSTEP, static_cast<WPARAM>(step), 0);
+  SendMessageA(bar, PBM_STEPIT, 0, 0);
+  ShowWindow(popup, SW_SHOW);
+  UpdateWindow(popup);
+  SetActiveWindow(popup);
+}
+
+void StepProgressWindow() {
+  if (popup == nullptr) return;
+  SendMessageA(bar, PBM_STEPIT, 0, 0);
+  // No message loop runs during a load, so the new position is painted here
+  // rather than left to a WM_PAINT that would come only after it.
+  UpdateWindow(bar);
+}
+
+void CloseProgressWindow() {
+  if (popup == nullptr) return;
+  DestroyWindow(popup);
+  popup = nullptr;
+  bar = nullptr;
+}
