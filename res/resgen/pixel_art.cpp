@@ -29,7 +29,7 @@ const std::vector<Rgb>& MonochromePalette() {
 }
 
 std::vector<ArtSymbol> MonochromeKey() {
-  return {{'k', 0, false}, {'w', 1, false}, {'.', 0, true}, {'~', 1, true}};
+  return {{'k', 0, false}, {'w', 1, false}, {'.', 0, true}};
 }
 
 MaskedImage ParsePixelArt(const std::vector<std::string_view>& rows,

@@ -24,8 +24,7 @@ const std::vector<Rgb>& VgaPalette();
 // silver background.
 std::vector<ArtSymbol> VgaKey(bool dotIsTransparent);
 
-// Monochrome cursors: k black, w white, '.' transparent, '~' inverted
-// (transparent in the mask and white in the colour part).
+// Monochrome cursors: k black, w white, '.' transparent.
 std::vector<ArtSymbol> MonochromeKey();
 const std::vector<Rgb>& MonochromePalette();
 

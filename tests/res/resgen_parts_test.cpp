@@ -39,14 +39,6 @@ TEST(PixelArt, MalformedTablesStopTheBuild) {
   EXPECT_THROW(ParsePixelArt({"w"}, VgaKey(true), MonochromePalette()), std::runtime_error);
 }
 
-TEST(PixelArt, MonochromeInvertedPixelIsWhiteUnderTheMask) {
-  MaskedImage art = ParsePixelArt({"kw.~"}, MonochromeKey(), MonochromePalette());
-  EXPECT_EQ(art.colour.At(3, 0), 1);
-  EXPECT_TRUE(art.IsTransparent(3, 0));
-  EXPECT_EQ(art.colour.At(2, 0), 0);
-  EXPECT_TRUE(art.IsTransparent(2, 0));
-}
-
 TEST(PixelArt, PlacedArtLeavesTheRestTransparentAndRefusesOverhang) {
   MaskedImage art = ParsePixelArt({"kw", "wk"}, MonochromeKey(), MonochromePalette());
   MaskedImage placed = PlaceArt(4, 3, 2, 1, art);

@@ -1,5 +1,7 @@
 // The compiled resource script, linked into this test program and read
 // back through the same user32 and gdi32 calls that the program makes.
+// Ids are written as numbers: they are fixed from outside, so a wrong value
+// in resource.h must fail here rather than be repeated.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "res/resource.h"
 
 namespace {
 
@@ -213,23 +214,23 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
     std::vector<Item> items;
   } popups[] = {
       {"&File",
-       {{"&Open Executable File(s)...\tCtrl+O", CMD_OPEN_FILES},
-        {"Open &Directory...\tCtrl+D", CMD_OPEN_DIRECTORY},
-        {"&Save Image...\tCtrl+S", CMD_SAVE_IMAGE},
+       {{"&Open Executable File(s)...\tCtrl+O", 103},
+        {"Open &Directory...\tCtrl+D", 40010},
+        {"&Save Image...\tCtrl+S", 104},
         {nullptr, 0},
-        {"&Exit", CMD_EXIT}}},
+        {"&Exit", 40003}}},
       {"&View",
-       {{"Finder Window\tTab", CMD_TOGGLE_FINDER},
+       {{"Finder Window\tTab", 128},
         {nullptr, 0},
-        {"Zoom &In\tGray +", CMD_ZOOM_IN},
-        {"Zoom &Out\tGray -", CMD_ZOOM_OUT},
+        {"Zoom &In\tGray +", 40007},
+        {"Zoom &Out\tGray -", 40008},
         {nullptr, 0},
-        {"Sort from &Large to Small\tCtrl+Down", CMD_SORT_LARGE_TO_SMALL},
-        {"Sort from &Small to Large\tCtrl+Up", CMD_SORT_SMALL_TO_LARGE},
-        {"&Don't Sort\tCtrl+Space", CMD_NO_SORT}}},
-      {"&Help", {{"&Contents\tF1", CMD_HELP_CONTENTS}, {"&About...", CMD_ABOUT}}},
+        {"Sort from &Large to Small\tCtrl+Down", 40004},
+        {"Sort from &Small to Large\tCtrl+Up", 40005},
+        {"&Don't Sort\tCtrl+Space", 40006}}},
+      {"&Help", {{"&Contents\tF1", 40011}, {"&About...", 40009}}},
   };
-  HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
+  HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(109));
   ASSERT_NE(menu, nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), 3);
   for (UINT p = 0; p < 3; ++p) {
@@ -261,19 +262,19 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
 }
 
 TEST(Accelerators, TenVirtualKeyEntriesInTableOrder) {
-  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
+  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(117));
   ASSERT_NE(table, nullptr);
   const ACCEL expected[] = {
-      {FVIRTKEY | FNOINVERT, VK_F1, CMD_HELP_CONTENTS},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_SPACE, CMD_NO_SORT},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'O', CMD_OPEN_FILES},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'D', CMD_OPEN_DIRECTORY},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'S', CMD_SAVE_IMAGE},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_DOWN, CMD_SORT_LARGE_TO_SMALL},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, CMD_SORT_SMALL_TO_LARGE},
-      {FVIRTKEY | FNOINVERT, VK_ADD, CMD_ZOOM_IN},
-      {FVIRTKEY | FNOINVERT, VK_SUBTRACT, CMD_ZOOM_OUT},
-      {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TOGGLE_FINDER},
+      {FVIRTKEY | FNOINVERT, VK_F1, 40011},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_SPACE, 40006},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'O', 103},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'D', 40010},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'S', 104},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_DOWN, 40004},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, 40005},
+      {FVIRTKEY | FNOINVERT, VK_ADD, 40007},
+      {FVIRTKEY | FNOINVERT, VK_SUBTRACT, 40008},
+      {FVIRTKEY | FNOINVERT, VK_TAB, 128},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);
   ASSERT_EQ(count, 10);
@@ -327,15 +328,15 @@ TEST(Accelerators, ControlDecidesBetweenCommandAndPlainKey) {
   HWND window = CreateWindowA("ResTestSinkWnd", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                               Self(), nullptr);
   ASSERT_NE(window, nullptr);
-  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
+  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(117));
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(Translate(window, table, 'O', true), CMD_OPEN_FILES);
+  EXPECT_EQ(Translate(window, table, 'O', true), 103);
   EXPECT_EQ(Translate(window, table, 'O', false), 0);
-  EXPECT_EQ(Translate(window, table, VK_DOWN, true), CMD_SORT_LARGE_TO_SMALL);
+  EXPECT_EQ(Translate(window, table, VK_DOWN, true), 40004);
   EXPECT_EQ(Translate(window, table, VK_DOWN, false), 0) << "plain arrows are navigation keys";
-  EXPECT_EQ(Translate(window, table, VK_ADD, false), CMD_ZOOM_IN);
+  EXPECT_EQ(Translate(window, table, VK_ADD, false), 40007);
   EXPECT_EQ(Translate(window, table, VK_ADD, true), 0);
-  EXPECT_EQ(Translate(window, table, VK_TAB, false), CMD_TOGGLE_FINDER);
+  EXPECT_EQ(Translate(window, table, VK_TAB, false), 128);
   EXPECT_EQ(Translate(window, table, VK_OEM_PLUS, false), 0) << "only the keypad's plus zooms";
   DestroyAcceleratorTable(table);
   DestroyWindow(window);
@@ -344,7 +345,7 @@ TEST(Accelerators, ControlDecidesBetweenCommandAndPlainKey) {
 TEST(Bitmaps, ToolbarStripAndBannerLoadAtTheirSizesAndDepths) {
   const struct {
     int id, width, height, bits;
-  } bitmaps[] = {{IDB_TOOLBAR, 180, 20, 4}, {IDB_BANNER, 350, 40, 8}};
+  } bitmaps[] = {{115, 180, 20, 4}, {129, 350, 40, 8}};
   for (const auto& b : bitmaps) {
     SCOPED_TRACE("bitmap " + std::to_string(b.id));
     // Natural size and default colours, as the program loads them.
@@ -372,7 +373,7 @@ TEST(Bitmaps, ToolbarStripAndBannerLoadAtTheirSizesAndDepths) {
 TEST(Bitmaps, ToolbarBackgroundIsTheSilverTheToolbarMaps) {
   // CreateToolbarEx swaps the silver of its strip for the button face;
   // the strip's top-left pixel must be exactly that silver.
-  HBITMAP section = static_cast<HBITMAP>(LoadImageA(Self(), MAKEINTRESOURCEA(IDB_TOOLBAR),
+  HBITMAP section = static_cast<HBITMAP>(LoadImageA(Self(), MAKEINTRESOURCEA(115),
                                                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_NE(section, nullptr);
   HDC dc = CreateCompatibleDC(nullptr);
@@ -393,7 +394,7 @@ TEST(Cursors, MonochromeWithHotspotsWhereThePointerActs) {
   const struct {
     int id;
     DWORD x, y;
-  } cursors[] = {{IDCUR_OPEN_HAND, 11, 11}, {IDCUR_HAND_POINTER, 6, 2}};
+  } cursors[] = {{110, 11, 11}, {130, 6, 2}};
   for (const auto& c : cursors) {
     SCOPED_TRACE("cursor " + std::to_string(c.id));
     HCURSOR cursor = LoadCursorA(Self(), MAKEINTRESOURCEA(c.id));
@@ -419,7 +420,7 @@ TEST(Icons, GroupsHoldTheSizesTheProgramAsksFor) {
   const struct {
     int id;
     std::vector<int> sizes;
-  } groups[] = {{IDI_RAVELIN, {32, 16}}, {IDI_FOLDER_OPEN, {16}}, {IDI_FOLDER_CLOSED, {16}}};
+  } groups[] = {{101, {32, 16}}, {112, {16}}, {113, {16}}};
   for (const auto& g : groups) {
     SCOPED_TRACE("icon group " + std::to_string(g.id));
     ResourceBytes group = FindBytes(g.id, MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
@@ -458,7 +459,7 @@ TEST(Icons, GroupsHoldTheSizesTheProgramAsksFor) {
 
 TEST(Dialogs, ChooseDirectoryLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(IDD_CHOOSE_DIRECTORY, &dialog));
+  ASSERT_TRUE(ReadDialog(111, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle);
   EXPECT_EQ(dialog.cx, 222);
   EXPECT_EQ(dialog.cy, 160);
@@ -467,24 +468,24 @@ TEST(Dialogs, ChooseDirectoryLayout) {
   EXPECT_EQ(dialog.face, "MS Sans Serif");
   const uint32_t label = kShown | WS_GROUP | SS_LEFT;
   ExpectControls(dialog, {
-      {IDC_FOLDER_LIST, "LISTBOX", 5, 40, 155, 100,
+      {1003, "LISTBOX", 5, 40, 155, 100,
        kShown | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
            LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
        ""},
       {IDOK, "BUTTON", 165, 40, 50, 15, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
       {IDCANCEL, "BUTTON", 165, 60, 50, 15, kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
-      {IDC_DRIVE_LIST, "COMBOBOX", 5, 10, 155, 145,
+      {1004, "COMBOBOX", 5, 10, 155, 145,
        kShown | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, ""},
-      {IDC_DRIVE_LABEL, "STATIC", 5, 0, 155, 10, label, "Drive:"},
-      {IDC_TREE_LABEL, "STATIC", 5, 30, 155, 10, label, "Tree:"},
-      {IDC_PATH_LINE, "STATIC", 5, 145, 210, 10, label, ""},
+      {1005, "STATIC", 5, 0, 155, 10, label, "Drive:"},
+      {1006, "STATIC", 5, 30, 155, 10, label, "Tree:"},
+      {1007, "STATIC", 5, 145, 210, 10, label, ""},
   });
-  ExpectDialogCreates(IDD_CHOOSE_DIRECTORY, dialog);
+  ExpectDialogCreates(111, dialog);
 }
 
 TEST(Dialogs, SearchingLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(IDD_SEARCHING, &dialog));
+  ASSERT_TRUE(ReadDialog(114, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle);
   EXPECT_EQ(dialog.cx, 162);
   EXPECT_EQ(dialog.cy, 50);
@@ -493,15 +494,15 @@ TEST(Dialogs, SearchingLayout) {
   EXPECT_EQ(dialog.face, "MS Sans Serif");
   ExpectControls(dialog, {
       {IDCANCEL, "BUTTON", 50, 30, 60, 15, kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
-      {IDC_FOUND_COUNT, "STATIC", 5, 10, 150, 10, kShown | WS_GROUP | SS_CENTER,
+      {1013, "STATIC", 5, 10, 150, 10, kShown | WS_GROUP | SS_CENTER,
        "Found image(s): 0"},
   });
-  ExpectDialogCreates(IDD_SEARCHING, dialog);
+  ExpectDialogCreates(114, dialog);
 }
 
 TEST(Dialogs, AboutLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(IDD_ABOUT, &dialog));
+  ASSERT_TRUE(ReadDialog(118, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle | DS_ABSALIGN);
   EXPECT_EQ(dialog.cx, 302);
   EXPECT_EQ(dialog.cy, 155);
@@ -517,14 +518,14 @@ TEST(Dialogs, AboutLayout) {
   EXPECT_EQ(lines, 3u);
   ExpectControls(dialog, {
       {IDOK, "BUTTON", 125, 135, 50, 14, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
-      {IDC_ABOUT_TEXT, "STATIC", 5, 85, 290, 25, kShown | WS_GROUP | SS_CENTER, credits},
-      {IDC_CONTACT_MAIL, "STATIC", 30, 115, 140, 10, kShown | WS_GROUP | SS_LEFT,
+      {1014, "STATIC", 5, 85, 290, 25, kShown | WS_GROUP | SS_CENTER, credits},
+      {1015, "STATIC", 30, 115, 140, 10, kShown | WS_GROUP | SS_LEFT,
        dialog.controls[2].text},
-      {IDC_CONTACT_WEB, "STATIC", 180, 115, 105, 10, kShown | WS_GROUP | SS_LEFT,
+      {1020, "STATIC", 180, 115, 105, 10, kShown | WS_GROUP | SS_LEFT,
        dialog.controls[3].text},
-      {IDC_ABOUT_LOGO, "STATIC", 0, 0, 15, 13, kShown | SS_BITMAP, ""},
+      {1019, "STATIC", 0, 0, 15, 13, kShown | SS_BITMAP, ""},
   });
   EXPECT_FALSE(dialog.controls[2].text.empty());
   EXPECT_FALSE(dialog.controls[3].text.empty());
-  ExpectDialogCreates(IDD_ABOUT, dialog);
+  ExpectDialogCreates(118, dialog);
 }
