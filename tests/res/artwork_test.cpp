@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "res/resgen/pixel_art.h"
 #include "tests/res/tool_run.h"
 
 namespace {
@@ -190,37 +189,4 @@ TEST(Artwork, IconsAreShapedNotFilledSquares) {
     EXPECT_LT(clear, image.colour.pixels.size() * 7 / 8) << "picture " << i;
     EXPECT_GE(colours.size(), pictures[i].bitCount == 1 ? 2u : 4u) << "picture " << i;
   }
-}
-
-TEST(Artwork, StripIsTheButtonImagesSideBySide) {
-  IndexedImage strip = MakeToolbarStrip();
-  ASSERT_EQ(strip.width, kToolbarImageCount * kToolbarImageSize);
-  for (int i = 0; i < kToolbarImageCount; ++i) {
-    IndexedImage button = MakeToolbarImage(i);
-    for (int y = 0; y < kToolbarImageSize; ++y) {
-      for (int x = 0; x < kToolbarImageSize; ++x) {
-        ASSERT_EQ(strip.At(i * kToolbarImageSize + x, y), button.At(x, y)) << "button " << i;
-      }
-    }
-  }
-  EXPECT_THROW(MakeToolbarImage(kToolbarImageCount), std::runtime_error);
-  EXPECT_THROW(MakeToolbarImage(-1), std::runtime_error);
-}
-
-TEST(Artwork, ZoomButtonsDifferOnlyInTheVerticalBarOfThePlus) {
-  // Zoom in and zoom out share the glass; a change to one that is not made
-  // to the other shows up here.
-  IndexedImage in = MakeToolbarImage(4);
-  IndexedImage out = MakeToolbarImage(5);
-  int differing = 0;
-  for (int y = 0; y < kToolbarImageSize; ++y) {
-    for (int x = 0; x < kToolbarImageSize; ++x) {
-      if (in.At(x, y) != out.At(x, y)) {
-        ++differing;
-        EXPECT_EQ(in.At(x, y), 0) << "x " << x << " y " << y;
-      }
-    }
-  }
-  EXPECT_GE(differing, 4);
-  EXPECT_LE(differing, 8);
 }

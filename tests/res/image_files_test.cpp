@@ -247,19 +247,3 @@ TEST(CursorWriter, HotspotsReachTheFileAndStayInsideThePicture) {
   EXPECT_TRUE(EncodeCursorFile({{picture, 1, 0, 32}}).empty());
   EXPECT_TRUE(EncodeCursorFile({{picture, 1, -1, 0}}).empty());
 }
-
-TEST(CursorWriter, DirectoryTypeAndHotspotFieldsDifferFromAnIcon) {
-  MaskedImage picture = Masked(PatternImage(32, 32, 2), [](int, int) { return false; });
-  std::vector<uint8_t> cursor = EncodeCursorFile({{picture, 1, 11, 7}});
-  std::vector<uint8_t> icon = EncodeIconFile({{picture, 1, 11, 7}});
-  ASSERT_FALSE(cursor.empty());
-  ASSERT_FALSE(icon.empty());
-  EXPECT_EQ(Get16(cursor, 2), 2u);
-  EXPECT_EQ(Get16(cursor, 6 + 4), 11u);
-  EXPECT_EQ(Get16(cursor, 6 + 6), 7u);
-  EXPECT_EQ(Get16(icon, 2), 1u);
-  EXPECT_EQ(Get16(icon, 6 + 4), 1u);  // planes
-  EXPECT_EQ(Get16(icon, 6 + 6), 1u);  // bit count
-  // Beyond the directory the two files hold the same picture.
-  EXPECT_TRUE(std::equal(cursor.begin() + 22, cursor.end(), icon.begin() + 22, icon.end()));
-}
