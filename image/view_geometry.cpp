@@ -152,7 +152,13 @@ PaintLayout LayoutPaint(int32_t zoom, int32_t imageWidth, int32_t imageHeight, i
 
   // Whole strips of the client beside and above/below the image; the paint
   // clips them to what needs drawing.
-  auto add = [&layout](ViewRect r) { layout.fills[layout.fillCount++] = r; };
+  auto add = [&layout, w, h](ViewRect r) {
+    r.left = std::clamp(r.left, 0, w);
+    r.right = std::clamp(r.right, 0, w);
+    r.top = std::clamp(r.top, 0, h);
+    r.bottom = std::clamp(r.bottom, 0, h);
+    layout.fills[layout.fillCount++] = r;
+  };
   if (update.left < x0) add({0, 0, x0, h});
   if (update.right > x1) add({x1, 0, w, h});
   if (update.top < y0) add({0, 0, w, y0});
@@ -162,8 +168,7 @@ PaintLayout LayoutPaint(int32_t zoom, int32_t imageWidth, int32_t imageHeight, i
   return layout;
 }
 
-int32_t DibSourceRow(int32_t imageHeight, const AxisLayout& rows, bool bottomUp) {
-  if (!bottomUp) return rows.first;
+int32_t DibSourceRow(int32_t imageHeight, const AxisLayout& rows) {
   return imageHeight - rows.count - rows.first;
 }
 

@@ -126,8 +126,9 @@ PaintLayout LayoutPaint(int32_t zoom, int32_t imageWidth, int32_t imageHeight, i
                         int32_t clientHeight, int32_t scrollX, int32_t scrollY,
                         const ViewRect& update);
 
-// The first source row of a DIB: bottom-up DIBs count rows from the bottom.
-int32_t DibSourceRow(int32_t imageHeight, const AxisLayout& rows, bool bottomUp);
+// The first source row of a DIB, counted from the bottom row. GDI counts a
+// source rectangle so whichever way the DIB stores its rows.
+int32_t DibSourceRow(int32_t imageHeight, const AxisLayout& rows);
 
 // Top-left corner of a text of the given extent centred in the client.
 void CentredText(int32_t clientWidth, int32_t clientHeight, int32_t textWidth, int32_t textHeight,

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "image/view_geometry.h"
@@ -17,7 +18,10 @@ constexpr COLORREF kLabelText = RGB(255, 255, 255);
 
 // Positions inside a BITMAPINFOHEADER.
 constexpr size_t kHeightField = 8;
+constexpr size_t kCompressionField = 16;
 constexpr size_t kSizeImageField = 20;
+// Colour masks with alpha, not named by every SDK.
+constexpr uint32_t kAlphaBitfields = 6;
 
 // Nested size changes while the bars appear or vanish end after a couple
 // of rounds; this only stops a runaway.
@@ -66,6 +70,37 @@ std::vector<uint8_t> ColourBitmapInfo(const LoadedImage& image) {
   return info;
 }
 
+// GDI reads the source rectangle of a top-down DIB from its top or from its
+// bottom depending on the raster operation and on whether the rectangle
+// starts at the origin unstretched. Handed exactly the rows to draw, as a
+// DIB of their own, it has nothing left to interpret.
+struct DibRows {
+  std::vector<uint8_t> info;
+  const uint8_t* bits;
+  // First source row, counted from the bottom.
+  int32_t sourceRow;
+};
+
+bool Uncompressed(uint32_t compression) {
+  return compression == BI_RGB || compression == BI_BITFIELDS || compression == kAlphaBitfields;
+}
+
+// info holds header, masks and colour table for the image's pixel array.
+DibRows SourceRows(std::vector<uint8_t> info, const LoadedImage& image, const AxisLayout& rows) {
+  DibRows source{std::move(info), image.bits, DibSourceRow(image.height, rows)};
+  uint8_t* header = source.info.data();
+  const uint32_t compression = static_cast<uint32_t>(GetI32(header + kCompressionField));
+  if (GetI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
+  // The loader found the whole pixel array inside the loaded bytes, so the
+  // slice and its size stay within them and within 32 bits.
+  const int64_t stride = (static_cast<int64_t>(image.width) * image.bitCount + 31) / 32 * 4;
+  source.bits = image.bits + stride * rows.first;
+  PutI32(header + kHeightField, -rows.count);
+  PutI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
+  source.sourceRow = 0;
+  return source;
+}
+
 MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
   MaskInfo mask{};
   mask.header.biSize = sizeof(BITMAPINFOHEADER);
@@ -78,8 +113,6 @@ MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
   mask.colours[1] = RGBQUAD{0, 0, 0, 0};
   return mask;
 }
-
-bool BottomUp(const uint8_t* header) { return GetI32(header + kHeightField) >= 0; }
 
 void PaintUnsupported(HDC dc, const RECT& client) {
   FillRect(dc, &client, viewState.backgroundBrush);
@@ -102,10 +135,18 @@ void PaintUnsupported(HDC dc, const RECT& client) {
 
 void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
   const ViewRect& to = layout.destination;
+  if (GetI32(image.header + kHeightField) >= 0) {
+    StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
+                  DibSourceRow(image.height, layout.rows), layout.columns.count,
+                  layout.rows.count, image.bits,
+                  reinterpret_cast<const BITMAPINFO*>(image.header), DIB_RGB_COLORS, SRCCOPY);
+    return;
+  }
+  const DibRows source =
+      SourceRows(std::vector<uint8_t>(image.header, image.bits), image, layout.rows);
   StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
-                DibSourceRow(image.height, layout.rows, BottomUp(image.header)),
-                layout.columns.count, layout.rows.count, image.bits,
-                reinterpret_cast<const BITMAPINFO*>(image.header), DIB_RGB_COLORS, SRCCOPY);
+                source.sourceRow, layout.columns.count, layout.rows.count, source.bits,
+                reinterpret_cast<const BITMAPINFO*>(source.info.data()), DIB_RGB_COLORS, SRCCOPY);
 }
 
 // Composes the image through its mask in the 64 x 64 canvas and stretches
@@ -156,23 +197,22 @@ void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout)
 void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
                     const PaintLayout& layout) {
   FillRect(dc, &update, viewState.backgroundBrush);
-  const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
-  const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
   const ViewRect& to = layout.destination;
   const int width = to.right - to.left;
   const int height = to.bottom - to.top;
-  const int maskRow = DibSourceRow(image.height, layout.rows, true);
   DWORD colourOp = SRCCOPY;
   if (image.maskComplete) {
     const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
-    StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first, maskRow,
-                  layout.columns.count, layout.rows.count, image.bits + image.bitsSize,
-                  reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS, SRCINVERT);
+    StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first,
+                  DibSourceRow(image.height, layout.rows), layout.columns.count, layout.rows.count,
+                  image.bits + image.bitsSize, reinterpret_cast<const BITMAPINFO*>(&mask),
+                  DIB_RGB_COLORS, SRCINVERT);
     colourOp = SRCPAINT;
   }
-  StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first,
-                DibSourceRow(image.height, layout.rows, BottomUp(colourInfo.data())),
-                layout.columns.count, layout.rows.count, image.bits, colour, DIB_RGB_COLORS,
+  const DibRows colour = SourceRows(ColourBitmapInfo(image), image, layout.rows);
+  StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first, colour.sourceRow,
+                layout.columns.count, layout.rows.count, colour.bits,
+                reinterpret_cast<const BITMAPINFO*>(colour.info.data()), DIB_RGB_COLORS,
                 colourOp);
 }
 
