@@ -9,6 +9,67 @@
 
 #include "scan/file_services.h"
 
+// A scan costs a handful of system calls per file, so each one saved shows
+// in a tree walk: the length taken at open is kept for GetFileLength, a seek
+// is only noted, to be joined with the read that follows into one pread, and
+// the small reads near the start of the file are served from one read of its
+// head. All of it concerns the one file most recently opened or sought, and
+// is forgotten when that file is closed; everything runs on one thread.
+namespace {
+
+FileHandle openedFile = kInvalidFile;
+int64_t openedLength = -1;
+
+FileHandle pendingSeekFile = kInvalidFile;
+int64_t pendingSeekPosition = 0;
+
+// The first bytes of the file most recently opened: the MZ header, the
+// signature, the COFF header and usually the section table all lie there, and
+// are read with one call instead of four.
+constexpr int32_t kHeadBytes = 4096;
+uint8_t head[kHeadBytes];
+FileHandle headFile = kInvalidFile;
+int32_t headLength = 0;
+
+int32_t ReadAt(int fd, void* buffer, int32_t count, int64_t position) {
+  auto* out = static_cast<char*>(buffer);
+  int32_t total = 0;
+  while (total < count) {
+    ssize_t got = pread(fd, out + total, static_cast<size_t>(count - total),
+                        static_cast<off_t>(position + total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    total += static_cast<int32_t>(got);
+  }
+  return total;
+}
+
+// Serves a read from the head when it lies there, or when the file ends
+// inside the head; -1 when the read must go to the file.
+int32_t ReadFromHead(FileHandle file, void* buffer, int32_t count, int64_t position) {
+  if (file != openedFile || position >= kHeadBytes || count > kHeadBytes) return -1;
+  if (headFile != file) {
+    headLength = ReadAt(static_cast<int>(file), head, kHeadBytes, 0);
+    headFile = file;
+  }
+  if (position + count > headLength && headLength == kHeadBytes) return -1;
+  int64_t available = headLength - position;
+  int32_t n = static_cast<int32_t>(available < 0 ? 0 : (available < count ? available : count));
+  memcpy(buffer, head + position, static_cast<size_t>(n));
+  return n;
+}
+
+// Moves the kernel's file position to where the noted seek asked, before
+// anything that depends on it.
+bool SettlePendingSeek() {
+  if (pendingSeekFile == kInvalidFile) return true;
+  FileHandle file = pendingSeekFile;
+  pendingSeekFile = kInvalidFile;
+  return lseek(static_cast<int>(file), static_cast<off_t>(pendingSeekPosition), SEEK_SET) >= 0;
+}
+
+}  // namespace
+
 FileHandle OpenFileForReading(const char* path) {
   // O_NONBLOCK so that a FIFO among the scanned names cannot stall the scan;
   // only regular files are readers' business, as CreateFileA refuses
@@ -20,7 +81,8 @@ FileHandle OpenFileForReading(const char* path) {
     close(fd);
     return kInvalidFile;
   }
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  openedFile = fd;
+  openedLength = static_cast<int64_t>(st.st_size);
   return fd;
 }
 
@@ -30,6 +92,7 @@ FileHandle CreateFileForWriting(const char* path) {
 }
 
 int64_t GetFileLength(FileHandle file) {
+  if (file == openedFile) return openedLength;
   struct stat st;
   if (fstat(static_cast<int>(file), &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
@@ -37,11 +100,21 @@ int64_t GetFileLength(FileHandle file) {
 
 bool SeekFromStart(FileHandle file, int64_t position) {
   if (position < 0) return false;
-  return lseek(static_cast<int>(file), static_cast<off_t>(position), SEEK_SET) >= 0;
+  if (file != pendingSeekFile && !SettlePendingSeek()) return false;
+  pendingSeekFile = file;
+  pendingSeekPosition = position;
+  return true;
 }
 
 int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
   if (count <= 0) return 0;
+  if (file == pendingSeekFile) {
+    // pread leaves the kernel's position alone: the noted one moves on instead.
+    int32_t got = ReadFromHead(file, buffer, count, pendingSeekPosition);
+    if (got < 0) got = ReadAt(static_cast<int>(file), buffer, count, pendingSeekPosition);
+    pendingSeekPosition += got;
+    return got;
+  }
   int32_t total = 0;
   auto* out = static_cast<char*>(buffer);
   while (total < count) {
@@ -55,6 +128,7 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
 
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
   if (count < 0) return false;
+  if (file == pendingSeekFile && !SettlePendingSeek()) return false;
   int32_t total = 0;
   auto* in = static_cast<const char*>(bytes);
   while (total < count) {
@@ -67,7 +141,12 @@ bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
 }
 
 void CloseFile(FileHandle file) {
-  if (file != kInvalidFile) close(static_cast<int>(file));
+  if (file == kInvalidFile) return;
+  // The descriptor number may come back for another file.
+  if (file == openedFile) openedFile = kInvalidFile;
+  if (file == headFile) headFile = kInvalidFile;
+  if (file == pendingSeekFile) pendingSeekFile = kInvalidFile;
+  close(static_cast<int>(file));
 }
 
 char PathSeparator() { return '/'; }
@@ -88,9 +167,13 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
     // either; Win32 listings never return such names.
     if (n >= sizeof(entry->name)) continue;
     memcpy(entry->name, d->d_name, n + 1);
-    struct stat st;
     entry->isLink = false;
+    entry->isDirectory = d->d_type == DT_DIR;
+    // Most file systems say in the listing what an entry is; only links and
+    // the rest need a stat of their own.
+    if (d->d_type == DT_REG || d->d_type == DT_DIR) return true;
     entry->isDirectory = false;
+    struct stat st;
     if (lstat(d->d_name, &st) == 0) {
       if (S_ISLNK(st.st_mode)) {
         entry->isLink = true;
