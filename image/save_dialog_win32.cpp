@@ -2,6 +2,9 @@
 
 #include <commdlg.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "image/image_export.h"
 #include "shell/error_box_win32.h"
 
@@ -12,6 +15,19 @@ namespace {
 constexpr char kSaveFilter[] =
     "Image files [.bmp;.ico;.cur]\0*.bmp;*.ico;*.cur\0"
     "All files [*.*]\0*.*\0";
+
+// The folder of the remembered path. The dialog does not take a file's
+// path for its initial folder (it falls back to a folder of its own
+// choosing), so the name is cut off; a root keeps its backslash.
+void InitialFolder(const char* lastPath, char* folder) {
+  snprintf(folder, kPathBufferSize, "%s", lastPath);
+  char* cut = strrchr(folder, '\\');
+  char* slash = strrchr(folder, '/');
+  if (slash != nullptr && (cut == nullptr || slash > cut)) cut = slash;
+  if (cut == nullptr) return;
+  if (cut == folder || cut[-1] == ':') ++cut;
+  *cut = '\0';
+}
 
 }  // namespace
 
@@ -34,7 +50,9 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
   ofn.nMaxFile = sizeof path;
   // Empty until the first confirmed save, so that the dialog's own default
   // folder applies.
-  ofn.lpstrInitialDir = saveState.lastSavePath[0] != '\0' ? saveState.lastSavePath : nullptr;
+  char folder[kPathBufferSize];
+  InitialFolder(saveState.lastSavePath, folder);
+  ofn.lpstrInitialDir = folder[0] != '\0' ? folder : nullptr;
   ofn.lpstrTitle = SaveDialogTitle(record.kind);
   ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
   if (!GetSaveFileNameA(&ofn)) return;

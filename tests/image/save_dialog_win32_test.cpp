@@ -1,0 +1,336 @@
+// The save command with the system's real save dialog and message boxes,
+// driven from a thread timer while the command waits in their modal loops.
+#include <windows.h>
+#include <commdlg.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "image/image_export.h"
+#include "image/save_dialog_win32.h"
+#include "shell/error_box_win32.h"
+#include "shell/wait_cursor.h"
+#include "tests/image/image_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr DWORD kWatchdogMs = 20000;
+constexpr UINT kTickMs = 50;
+
+// One thing to do to a dialog once it is up: the visible, enabled #32770 of
+// this thread with exactly this title (any title when empty), which is a
+// file dialog (has the file-name box cmb13) or not.
+struct Step {
+  std::string title;
+  bool fileDialog;
+  std::function<void(HWND)> act;
+};
+
+std::deque<Step> steps;
+bool timedOut = false;
+DWORD startTick = 0;
+
+struct Search {
+  const Step* step;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  char name[32];
+  char title[300];
+  GetClassNameA(window, name, sizeof name);
+  GetWindowTextA(window, title, sizeof title);
+  const bool isFileDialog = GetDlgItem(window, cmb13) != nullptr;
+  if (strcmp(name, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window) &&
+      (search->step->title.empty() || search->step->title == title) &&
+      isFileDialog == search->step->fileDialog) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+  char name[32];
+  GetClassNameA(window, name, sizeof name);
+  if (strcmp(name, "#32770") == 0) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (steps.empty()) return;
+  if (GetTickCount() - startTick > kWatchdogMs) {
+    timedOut = true;
+    steps.clear();
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
+    return;
+  }
+  Search search{&steps.front(), nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return;
+  Step step = std::move(steps.front());
+  steps.pop_front();
+  step.act(search.found);
+}
+
+BOOL CALLBACK FindEdit(HWND window, LPARAM param) {
+  char name[32];
+  GetClassNameA(window, name, sizeof name);
+  if (strcmp(name, "Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
+// The file-name box: an Edit somewhere inside cmb13.
+HWND FileNameEdit(HWND dialog) {
+  HWND edit = nullptr;
+  EnumChildWindows(GetDlgItem(dialog, cmb13), FindEdit, reinterpret_cast<LPARAM>(&edit));
+  return edit;
+}
+
+std::string Text(HWND window) {
+  char text[600] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+void Click(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  ASSERT_NE(button, nullptr) << "no button " << id;
+  PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+// What a save dialog showed before the test acted on it.
+struct SeenDialog {
+  std::string fileName;
+  std::string folder;
+  std::string fileType;
+};
+
+std::string FolderOf(HWND dialog);
+
+Step SaveAs(const std::string& title, const std::string& path, SeenDialog* seen) {
+  return {title, true, [path, seen](HWND dialog) {
+            HWND edit = FileNameEdit(dialog);
+            ASSERT_NE(edit, nullptr);
+            if (seen != nullptr) {
+              seen->fileName = Text(edit);
+              HWND types = GetDlgItem(dialog, cmb1);
+              char type[200] = {};
+              LRESULT index = SendMessageA(types, CB_GETCURSEL, 0, 0);
+              if (index >= 0) SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
+              seen->fileType = type;
+            }
+            SetWindowTextA(edit, path.c_str());
+            Click(dialog, IDOK);
+          }};
+}
+
+std::string FolderOf(HWND dialog) {
+  char folder[MAX_PATH] = {};
+  SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(folder));
+  return folder;
+}
+
+Step Cancel(const std::string& title, SeenDialog* seen) {
+  return {title, true, [seen](HWND dialog) {
+            seen->fileName = Text(FileNameEdit(dialog));
+            seen->folder = FolderOf(dialog);
+            Click(dialog, IDCANCEL);
+          }};
+}
+
+// A message box: its text is the static control 0xFFFF.
+Step Box(const std::string& title, int button, std::string* text) {
+  return {title, false, [button, text](HWND box) {
+            if (text != nullptr) *text = Text(GetDlgItem(box, 0xFFFF));
+            Click(box, button);
+          }};
+}
+
+// Runs the command with the steps queued; true when every step ran.
+bool Drive(std::deque<Step> script, const std::function<void()>& command) {
+  steps = std::move(script);
+  timedOut = false;
+  startTick = GetTickCount();
+  UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, Tick);
+  command();
+  KillTimer(nullptr, timer);
+  bool done = steps.empty() && !timedOut;
+  steps.clear();
+  return done;
+}
+
+struct Entry {
+  Entry(ImageKind kind, Bytes resource) : bytes(std::move(resource)) {
+    record = RecordFor(kind, bytes);
+    record.fileName = "sample.dll";
+    PrepareImage(bytes.data(), &record, &image);
+  }
+  Bytes bytes;
+  ImageRecord record;
+  LoadedImage image;
+};
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class SaveDialog : public ::testing::Test {
+ protected:
+  void SetUp() override { saveState = SaveState{}; }
+  void TearDown() override { saveState = SaveState{}; }
+  void Save(const Entry& e) { SaveImage(nullptr, e.record, e.image); }
+
+  TempDir dir_;
+  Entry bitmap_{ImageKind::Bitmap, MakeBitmap(DibSpec{})};
+  Entry icon_{ImageKind::Icon, MakeIcon(DibSpec{})};
+  Entry cursor_{ImageKind::Cursor, MakeCursor(11, 11, DibSpec{})};
+};
+
+}  // namespace
+
+TEST_F(SaveDialog, ProposesNumberedNamesPerKindAndCountsOnlySuccess) {
+  SeenDialog first, second, icon, cursor;
+  const std::string a = dir_.Join("a.bmp");
+  const std::string b = dir_.Join("b.bmp");
+  const std::string c = dir_.Join("c.ico");
+  const std::string d = dir_.Join("d.cur");
+  ASSERT_TRUE(Drive({SaveAs("Save bitmap", a, &first)}, [&] { Save(bitmap_); }));
+  EXPECT_EQ(first.fileName, "Bitmap0.bmp");
+  EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
+  EXPECT_EQ(saveState.bitmapCounter, 1);
+  EXPECT_EQ(saveState.lastSavePath, a);
+  Bytes file = ReadFile(a);
+  ASSERT_EQ(file.size(), 14 + bitmap_.bytes.size());
+  EXPECT_EQ(file[0], 'B');
+
+  ASSERT_TRUE(Drive({SaveAs("Save bitmap", b, &second)}, [&] { Save(bitmap_); }));
+  EXPECT_EQ(second.fileName, "Bitmap1.bmp");
+
+  ASSERT_TRUE(Drive({SaveAs("Save icon", c, &icon)}, [&] { Save(icon_); }));
+  EXPECT_EQ(icon.fileName, "Icon0.ico");
+  EXPECT_EQ(ReadFile(c).size(), 766u);
+  ASSERT_TRUE(Drive({SaveAs("Save cursor", d, &cursor)}, [&] { Save(cursor_); }));
+  EXPECT_EQ(cursor.fileName, "Cursor0.cur");
+  EXPECT_EQ(ReadFile(d).size(), 22 + cursor_.bytes.size() - 4);
+  EXPECT_EQ(saveState.bitmapCounter, 2);
+  EXPECT_EQ(saveState.iconCounter, 1);
+  EXPECT_EQ(saveState.cursorCounter, 1);
+}
+
+TEST_F(SaveDialog, OpensWhereTheLastConfirmedSaveWent) {
+  // The dialog remembers its last folder by itself, so the remembered path
+  // is pointed elsewhere first.
+  const std::string a = dir_.Join("a.bmp");
+  ASSERT_TRUE(Drive({SaveAs("Save bitmap", a, nullptr)}, [&] { Save(bitmap_); }));
+  TempDir other;
+  const std::string elsewhere = other.Join("z.bmp");
+  snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", elsewhere.c_str());
+  SeenDialog seen;
+  ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
+  EXPECT_EQ(std::filesystem::path(seen.folder), std::filesystem::path(other.path()));
+}
+
+TEST_F(SaveDialog, CancelChangesNothing) {
+  const std::string a = dir_.Join("a.bmp");
+  ASSERT_TRUE(Drive({SaveAs("Save bitmap", a, nullptr)}, [&] { Save(bitmap_); }));
+  SeenDialog seen;
+  ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
+  EXPECT_EQ(seen.fileName, "Bitmap1.bmp");
+  EXPECT_EQ(saveState.bitmapCounter, 1);
+  EXPECT_EQ(saveState.lastSavePath, a);
+  ASSERT_TRUE(Drive({Cancel("Save icon", &seen)}, [&] { Save(icon_); }));
+  EXPECT_EQ(seen.fileName, "Icon0.ico");
+  EXPECT_EQ(saveState.iconCounter, 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(SaveDialog, NameWithoutExtensionIsUsedAsTyped) {
+  const std::string plain = dir_.Join("plain");
+  ASSERT_TRUE(Drive({SaveAs("Save icon", plain, nullptr)}, [&] { Save(icon_); }));
+  EXPECT_EQ(ReadFile(plain).size(), 766u);
+  EXPECT_FALSE(std::filesystem::exists(plain + ".ico"));
+  EXPECT_FALSE(std::filesystem::exists(plain + ".bmp"));
+}
+
+TEST_F(SaveDialog, MissingFolderGivesTheErrorBoxAndKeepsTheCounter) {
+  const std::string target = dir_.Join("missing") + "\\x.bmp";
+  std::string text;
+  ASSERT_TRUE(Drive({SaveAs("Save bitmap", target, nullptr), Box("Ravelin 1.5", IDOK, &text)},
+                    [&] { Save(bitmap_); }));
+  EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
+  EXPECT_EQ(saveState.bitmapCounter, 0);
+  EXPECT_EQ(saveState.lastSavePath, target);
+  SeenDialog seen;
+  ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
+  EXPECT_EQ(seen.fileName, "Bitmap0.bmp");
+}
+
+TEST_F(SaveDialog, FileHeldOpenByAnotherGivesTheErrorBox) {
+  const std::string target = dir_.Join("held.ico");
+  dir_.Write("held.ico", {1, 2, 3});
+  HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string text;
+  // The dialog first asks whether to replace the file.
+  ASSERT_TRUE(Drive({SaveAs("Save icon", target, nullptr), Box("", IDYES, nullptr),
+                     Box("Ravelin 1.5", IDOK, &text)},
+                    [&] { Save(icon_); }));
+  CloseHandle(held);
+  EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
+  EXPECT_EQ(saveState.iconCounter, 0);
+  EXPECT_EQ(ReadFile(target), (Bytes{1, 2, 3}));
+}
+
+TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
+  DibSpec twoBits;
+  twoBits.bitCount = 2;
+  Entry unusable(ImageKind::Icon, MakeIcon(twoBits));
+  std::string text;
+  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { Save(unusable); }));
+  EXPECT_EQ(text, "Can't save an image of this format\n\"sample.dll\"");
+  EXPECT_EQ(saveState.lastSavePath[0], '\0');
+}
+
+TEST(ErrorBox, CutsItsTextAtFiveHundredBytes) {
+  const std::string name(600, 'n');
+  std::string text;
+  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)},
+                    [&] { ShowErrorBox(nullptr, "Can't open", name.c_str()); }));
+  EXPECT_EQ(text.size(), 499u);
+  EXPECT_EQ(text.substr(0, 12), "Can't open\n\"");
+}
+
+TEST(WaitCursor, RemembersTheCursorOfTheMomentAndDoesNotNest) {
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+  HCURSOR cross = LoadCursorA(nullptr, IDC_CROSS);
+  // Off before any on puts up the arrow.
+  SetCursor(cross);
+  SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), arrow);
+
+  SetCursor(cross);
+  SetWaitCursor(true);
+  EXPECT_EQ(GetCursor(), wait);
+  SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), cross);
+
+  SetWaitCursor(true);
+  SetWaitCursor(true);  // remembers the hourglass itself
+  SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), wait);
+  SetCursor(arrow);
+}
