@@ -160,6 +160,10 @@ void PrintPathLine(const char* status, const char* directory, const char* fileNa
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write per status line costs as much as scanning the file it names; the
+  // lines go out together, at the latest when the program ends.
+  static char statusBuffer[1 << 16];
+  setvbuf(stderr, statusBuffer, _IOFBF, sizeof statusBuffer);
   Options options;
   if (!ParseOptions(argc, argv, &options)) return Usage();
   const bool load = options.describe || options.exportDirectory != nullptr;
