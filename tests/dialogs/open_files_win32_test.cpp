@@ -321,15 +321,13 @@ TEST_F(OpenCommandTest, NextDialogStartsWhereThePickWas) {
 }
 
 TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
-  // 90 names of 36 bytes: about 3300 bytes, more than the 2600 the first
-  // dialog is given.
+  // 30 names of 100 characters: over 3000 bytes with their terminators,
+  // more than the 2600 the first dialog is given.
   std::vector<std::string> names;
   std::vector<uint8_t> pe = PeWithIcons(1);
-  for (int i = 0; i < 90; ++i) {
-    char name[64];
-    snprintf(name, sizeof name, "a-rather-long-executable-name-%02d.exe", i);
-    names.push_back(name);
-    dir_.Write(name, pe);
+  for (int i = 0; i < 30; ++i) {
+    names.push_back(std::string(93, 'n') + "-" + std::to_string(10 + i) + ".exe");
+    dir_.Write(names.back(), pe);
   }
   std::string typed = Quoted(names);
   ASSERT_GT(typed.size(), static_cast<size_t>(kOpenResultSize));
@@ -350,14 +348,14 @@ TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
   ProgressSpy spy;
   EXPECT_EQ(Run({RobotStep::GoTo(dir_.path()), RobotStep::PickFiles(typed),
                  RobotStep::AnswerBox(IDRETRY), RobotStep::PickFiles(typed)}),
-            90);
+            30);
   ASSERT_EQ(report_.dialogFolders.size(), 3u);
   EXPECT_EQ(report_.dialogFolders[0], "C:\\");
   EXPECT_EQ(report_.dialogFolders[1], dir_.path());
   EXPECT_EQ(report_.dialogFolders[2], dir_.path());
-  EXPECT_STREQ(table_[89].fileName, names[89].c_str());
+  EXPECT_STREQ(table_[29].fileName, names[29].c_str());
   EXPECT_STREQ(OpenDialogDirectory, dir_.path().c_str());
-  EXPECT_EQ(seen.finalPosition, 910);
+  EXPECT_EQ(seen.finalPosition, 310);
 }
 
 TEST_F(OpenCommandTest, OneOfWinesOwnDlls) {

@@ -119,6 +119,9 @@ TEST_F(ProgressWindowTest, StepsUpToTheRange) {
   EXPECT_EQ(RangeHigh(bar), 110);
   EXPECT_EQ(Position(bar), 10);
   for (int file = 1; file <= 10; ++file) {
+    // Whatever the bar still owed is painted with the step.
+    InvalidateRect(bar, nullptr, FALSE);
+    ASSERT_TRUE(GetUpdateRect(bar, nullptr, FALSE));
     StepProgressWindow();
     EXPECT_EQ(Position(bar), 10 + 10 * file);
     // Painted at once: nothing left for a message loop that is not running.
