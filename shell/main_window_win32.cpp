@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <initializer_list>
 #include <new>
 
 #include "dialogs/open_files_win32.h"

@@ -1,0 +1,97 @@
+// Drives a running Ravelin from another process, for the run command's
+// screenshot: `robot open PATH [RIGHT_PRESSES [ZOOM_STEPS]]` opens PATH
+// through the real open dialog and waits until it is shown; `robot close`
+// closes Ravelin. Exit code 0 on success, 1 when a step times out.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr DWORD kStepTimeoutMs = 30000;
+constexpr UINT kOpenFilesCommand = 103;
+constexpr UINT kZoomInCommand = 40007;
+
+template <typename Found>
+bool WaitFor(Found found) {
+  DWORD deadline = GetTickCount() + kStepTimeoutMs;
+  while (GetTickCount() < deadline) {
+    if (found()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+HWND FindDescendant(HWND parent, const char* className) {
+  for (HWND child = FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
+       child = FindWindowExA(parent, child, nullptr, nullptr)) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, className) == 0) return child;
+    if (HWND deeper = FindDescendant(child, className)) return deeper;
+  }
+  return nullptr;
+}
+
+std::string Title(HWND window) {
+  char text[600] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+int Fail(const char* step) {
+  fprintf(stderr, "robot: timed out waiting for %s\n", step);
+  return 1;
+}
+
+int Open(const char* path, int rightPresses, int zoomSteps) {
+  HWND main = nullptr;
+  if (!WaitFor([&] { return (main = FindWindowA("KestrelWnd", nullptr)) != nullptr; })) {
+    return Fail("the main window");
+  }
+  PostMessageA(main, WM_COMMAND, kOpenFilesCommand, 0);
+  HWND dialog = nullptr;
+  if (!WaitFor([&] {
+        dialog = FindWindowA("#32770", "Open the executable file(s)");
+        return dialog != nullptr && IsWindowVisible(dialog);
+      })) {
+    return Fail("the open dialog");
+  }
+  HWND combo = GetDlgItem(dialog, 0x47c);
+  HWND edit = combo != nullptr ? FindDescendant(combo, "Edit") : nullptr;
+  if (edit == nullptr) return Fail("the file name box");
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  if (!WaitFor([&] { return Title(main).rfind("Ravelin 1.5 - [", 0) == 0; })) {
+    return Fail("the first entry");
+  }
+  for (int i = 0; i < rightPresses; ++i) {
+    SendMessageA(main, WM_KEYDOWN, VK_RIGHT, 1);
+  }
+  for (int i = 0; i < zoomSteps; ++i) SendMessageA(main, WM_COMMAND, kZoomInCommand, 0);
+  Sleep(500);
+  printf("%s\n", Title(main).c_str());
+  return 0;
+}
+
+int Close() {
+  HWND main = FindWindowA("KestrelWnd", nullptr);
+  if (main == nullptr) return 0;
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  return WaitFor([] { return FindWindowA("KestrelWnd", nullptr) == nullptr; }) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  if (argc >= 3 && strcmp(argv[1], "open") == 0) {
+    return Open(argv[2], argc > 3 ? atoi(argv[3]) : 0, argc > 4 ? atoi(argv[4]) : 0);
+  }
+  if (argc == 2 && strcmp(argv[1], "close") == 0) return Close();
+  fprintf(stderr, "usage: robot open PATH [RIGHT_PRESSES [ZOOM_STEPS]] | robot close\n");
+  return 2;
+}

@@ -1,0 +1,127 @@
+#include "tests/support/dialog_driver_win32.h"
+
+#include <utility>
+
+namespace {
+
+struct DriverState {
+  std::vector<DialogStep> steps;
+  size_t next = 0;
+  DWORD deadline = 0;
+  bool timedOut = false;
+  UINT_PTR timer = 0;
+} driver;
+
+struct Search {
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  char className[32] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (std::string(className) != "#32770") return TRUE;
+  if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+  char title[256] = {};
+  GetWindowTextA(window, title, sizeof title);
+  if (search->title != nullptr && *search->title != title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindThreadDialog(const std::string* title) {
+  Search search = {title, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (driver.next >= driver.steps.size()) return;
+  if (GetTickCount() > driver.deadline) {
+    driver.timedOut = true;
+    driver.next = driver.steps.size();
+    if (HWND open = FindThreadDialog(nullptr)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  DialogStep& step = driver.steps[driver.next];
+  if (HWND dialog = FindThreadDialog(&step.title)) {
+    ++driver.next;  // before acting: the action may start another modal loop
+    step.act(dialog);
+  }
+}
+
+HWND FindDescendant(HWND parent, const char* className) {
+  for (HWND child = FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
+       child = FindWindowExA(parent, child, nullptr, nullptr)) {
+    char name[32] = {};
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, className) == 0) return child;
+    if (HWND deeper = FindDescendant(child, className)) return deeper;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs) {
+  driver.steps = std::move(steps);
+  driver.next = 0;
+  driver.timedOut = false;
+  driver.deadline = GetTickCount() + timeoutMs;
+  driver.timer = SetTimer(nullptr, 0, 50, OnTimer);
+}
+
+DialogDriver::~DialogDriver() {
+  KillTimer(nullptr, driver.timer);
+  driver.steps.clear();
+}
+
+bool DialogDriver::finished() const { return !driver.timedOut && driver.next >= driver.steps.size(); }
+bool DialogDriver::timedOut() const { return driver.timedOut; }
+
+void SetFileNameAndAccept(HWND dialog, const std::string& text) {
+  // The file name box is cmb13: a ComboBoxEx32 holding a ComboBox holding an Edit.
+  HWND combo = GetDlgItem(dialog, 0x47c);
+  HWND edit = combo != nullptr ? FindDescendant(combo, "Edit") : nullptr;
+  if (edit == nullptr) edit = GetDlgItem(dialog, 0x480);  // edt1 in older layouts
+  SetWindowTextA(edit, text.c_str());
+  PressButton(dialog, IDOK);
+}
+
+void PressButton(HWND dialog, int id) {
+  HWND button = GetDlgItem(dialog, id);
+  // A missing button leaves the dialog open and the watchdog fails the test.
+  if (button != nullptr) PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+std::string MessageBoxText(HWND box) {
+  char text[1024] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  return text;
+}
+
+void PumpMessages(HWND acceleratorTarget, HACCEL accelerators) {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (accelerators != nullptr && TranslateAcceleratorA(acceleratorTarget, accelerators, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void PressKey(HWND window, HACCEL accelerators, WPARAM key, bool ctrl) {
+  BYTE saved[256];
+  GetKeyboardState(saved);
+  if (ctrl) {
+    BYTE pressed[256];
+    CopyMemory(pressed, saved, sizeof pressed);
+    pressed[VK_CONTROL] = 0x80;
+    SetKeyboardState(pressed);
+  }
+  PostMessageA(window, WM_KEYDOWN, key, 1);
+  PumpMessages(window, accelerators);
+  if (ctrl) SetKeyboardState(saved);
+}
