@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 char OpenDialogDirectory[kPathBufferSize] = "";
 
 void RememberOpenDialogDirectory(const char* result, int32_t resultSize) {

@@ -59,7 +59,8 @@ struct RecordingFeedback final : LoadFeedback {
 
 std::vector<uint8_t> PeWithIcons(int count) {
   std::vector<PeResource> r;
-  for (int i = 1; i <= count; ++i) r.push_back(PeIcon(static_cast<uint32_t>(i), MakeIconData(16, 16)));
+  for (int i = 1; i <= count; ++i)
+    r.push_back(PeIcon(static_cast<uint32_t>(i), MakeIconData(16, 16)));
   return MakeMinimalPe(r).bytes;
 }
 
@@ -355,8 +356,7 @@ TEST(OverflowRetry, GrowsOnceToWhatThePoolsCanLoad) {
                "Too many files picked: their names need 5123 bytes but only 2600 fit.\n"
                "Choose Retry to pick them again with room for 256260 bytes.");
   // A dialog that only cut the list short.
-  EXPECT_EQ(PlanOverflowRetry(kOpenResultSize, 0, message, sizeof message),
-            kLargestOpenResultSize);
+  EXPECT_EQ(PlanOverflowRetry(kOpenResultSize, 0, message, sizeof message), kLargestOpenResultSize);
   EXPECT_STREQ(message,
                "Too many files picked: their names need more than 2600 bytes.\n"
                "Choose Retry to pick them again with room for 256260 bytes.");
@@ -365,8 +365,7 @@ TEST(OverflowRetry, GrowsOnceToWhatThePoolsCanLoad) {
   EXPECT_STREQ(message,
                "Too many files picked: their names need more than 256260 bytes.\n"
                "Pick fewer files at a time.");
-  EXPECT_EQ(PlanOverflowRetry(kOpenResultSize, kLargestOpenResultSize + 1, message,
-                              sizeof message),
+  EXPECT_EQ(PlanOverflowRetry(kOpenResultSize, kLargestOpenResultSize + 1, message, sizeof message),
             0);
   EXPECT_EQ(PlanOverflowRetry(kOpenResultSize, kLargestOpenResultSize, message, sizeof message),
             kLargestOpenResultSize);

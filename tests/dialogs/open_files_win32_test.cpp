@@ -110,7 +110,8 @@ class ProgressSpy {
 
 std::vector<uint8_t> PeWithIcons(int count) {
   std::vector<PeResource> r;
-  for (int i = 1; i <= count; ++i) r.push_back(PeIcon(static_cast<uint32_t>(i), MakeIconData(16, 16)));
+  for (int i = 1; i <= count; ++i)
+    r.push_back(PeIcon(static_cast<uint32_t>(i), MakeIconData(16, 16)));
   return MakeMinimalPe(r).bytes;
 }
 

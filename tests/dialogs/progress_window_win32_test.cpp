@@ -12,9 +12,7 @@ constexpr char kTitle[] = "Loading files...";
 
 int Position(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
 
-int RangeHigh(HWND bar) {
-  return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-}
+int RangeHigh(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
 
 BOOL CALLBACK CountPopups(HWND window, LPARAM param) {
   char name[32] = {};
@@ -41,8 +39,8 @@ class ProgressWindowTest : public ::testing::Test {
     RegisterClassA(&wc);
   }
   void SetUp() override {
-    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 37, 51,
-                             641, 479, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 37, 51, 641,
+                             479, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(owner_, nullptr);
   }
   void TearDown() override {
