@@ -156,7 +156,27 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
+struct WindowSearch {
+  const char* className;
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  if (ClassOf(window) != search->className) return TRUE;
+  if (search->title != nullptr && WindowText(window) != search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 }  // namespace
+
+HWND FindThreadWindow(const char* className, const char* title) {
+  WindowSearch search{className, title, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 DialogRobot::DialogRobot(HWND owner, std::vector<RobotStep> steps) {
   robot = RobotState{};

@@ -43,6 +43,11 @@ struct RobotReport {
   size_t stepsDone = 0;
 };
 
+// This thread's top-level window of the class, with the title unless it is
+// null. Other processes under the same Wine server may show windows of the
+// same class, so a system-wide FindWindow is not enough.
+HWND FindThreadWindow(const char* className, const char* title);
+
 inline constexpr char kOpenDialogTitle[] = "Open the executable file(s)";
 inline constexpr char kBoxTitle[] = "Ravelin 1.5";
 

@@ -84,7 +84,7 @@ LRESULT CALLBACK WatchStepAfter(int code, WPARAM wParam, LPARAM lParam) {
   const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
   if (code == HC_ACTION && m->message == PBM_STEPIT && IsProgressBar(m->hwnd)) {
     seen.positions.push_back(static_cast<int>(SendMessageA(m->hwnd, PBM_GETPOS, 0, 0)));
-    HWND found = FindWindowA("PgsWnd", "Loading files...");
+    HWND found = FindThreadWindow("PgsWnd", "Loading files...");
     seen.foundVisible.push_back(found == GetParent(m->hwnd) && IsWindowVisible(found));
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -278,7 +278,7 @@ TEST_F(OpenCommandTest, TenFilesShowTheProgressWindow) {
   EXPECT_EQ(seen.finalPosition, 110);
   EXPECT_EQ(seen.owner, owner_);
   EXPECT_EQ(seen.title, "Loading files...");
-  EXPECT_EQ(FindWindowA("PgsWnd", nullptr), nullptr);
+  EXPECT_EQ(FindThreadWindow("PgsWnd", nullptr), nullptr);
 }
 
 TEST_F(OpenCommandTest, FileInADriveRoot) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/dialogs/dialog_robot_win32.h"
+
 namespace {
 
 constexpr char kOwnerClass[] = "ProgressTestOwnerWnd";
@@ -13,19 +15,6 @@ constexpr char kTitle[] = "Loading files...";
 int Position(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
 
 int RangeHigh(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0)); }
-
-BOOL CALLBACK CountPopups(HWND window, LPARAM param) {
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (std::string(name) == "PgsWnd") ++*reinterpret_cast<int*>(param);
-  return TRUE;
-}
-
-int PopupCount() {
-  int count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), CountPopups, reinterpret_cast<LPARAM>(&count));
-  return count;
-}
 
 class ProgressWindowTest : public ::testing::Test {
  protected:
@@ -54,7 +43,7 @@ class ProgressWindowTest : public ::testing::Test {
 
 TEST_F(ProgressWindowTest, CentredCaptionOnlyPopupOverItsOwner) {
   ShowProgressWindow(owner_, kTitle, 110, 10);
-  HWND popup = FindWindowA("PgsWnd", kTitle);
+  HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   EXPECT_TRUE(IsWindowVisible(popup));
   EXPECT_EQ(GetWindow(popup, GW_OWNER), owner_);
@@ -110,7 +99,7 @@ TEST_F(ProgressWindowTest, CentredCaptionOnlyPopupOverItsOwner) {
 
 TEST_F(ProgressWindowTest, StepsUpToTheRange) {
   ShowProgressWindow(owner_, kTitle, 110, 10);
-  HWND popup = FindWindowA("PgsWnd", kTitle);
+  HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
   EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
@@ -126,18 +115,20 @@ TEST_F(ProgressWindowTest, StepsUpToTheRange) {
     EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE)) << file;
   }
   CloseProgressWindow();
-  EXPECT_EQ(FindWindowA("PgsWnd", nullptr), nullptr);
+  EXPECT_EQ(FindThreadWindow("PgsWnd", nullptr), nullptr);
   // Without a window, stepping and closing are harmless and make none.
   StepProgressWindow();
   CloseProgressWindow();
-  EXPECT_EQ(PopupCount(), 0);
+  EXPECT_EQ(FindThreadWindow("PgsWnd", nullptr), nullptr);
 }
 
 TEST_F(ProgressWindowTest, OneWindowAtATime) {
   ShowProgressWindow(owner_, kTitle, 110, 10);
+  HWND first = FindThreadWindow("PgsWnd", kTitle);
+  ASSERT_NE(first, nullptr);
   ShowProgressWindow(owner_, "Second", 50, 5);
-  EXPECT_EQ(PopupCount(), 1);
-  HWND popup = FindWindowA("PgsWnd", "Second");
+  EXPECT_FALSE(IsWindow(first));
+  HWND popup = FindThreadWindow("PgsWnd", "Second");
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
   EXPECT_EQ(RangeHigh(bar), 50);
@@ -149,7 +140,7 @@ TEST_F(ProgressWindowTest, OneWindowAtATime) {
 TEST_F(ProgressWindowTest, RangesBeyondSixteenBits) {
   // 7000 files: more than the 16-bit range holds.
   ShowProgressWindow(owner_, kTitle, 70010, 10);
-  HWND popup = FindWindowA("PgsWnd", kTitle);
+  HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
   EXPECT_EQ(RangeHigh(bar), 70010);
