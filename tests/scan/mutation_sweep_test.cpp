@@ -38,6 +38,8 @@ constexpr int64_t kSpreadLengths = 200;
 // resource entries), so only the deliberately small capacities limit a scan.
 constexpr int32_t kRoomy = 6000;
 constexpr size_t kMaxReportedFailures = 20;
+constexpr int32_t kUntouched = -0x5A5A5A5A;
+constexpr int32_t kMargin = 64;
 
 // Positions worth bending: header fields, the section or resource table, the
 // resource data the clean scan found.
@@ -76,8 +78,8 @@ class Sweep {
   Sweep(const TempDir& dir, std::string label, std::vector<uint8_t> bytes, std::mt19937& rng)
       : dir_(dir), label_(std::move(label)), bytes_(std::move(bytes)), rng_(rng) {
     path_ = dir_.Write(kName, bytes_);
-    ScanOutcome clean = Scan(static_cast<int64_t>(bytes_.size()), kRoomy, "unchanged");
-    spots_ = HotSpots(bytes_, clean.records);
+    roomy_.assign(kRoomy, Untouched());
+    spots_ = HotSpots(bytes_, Scan(static_cast<int64_t>(bytes_.size()), kRoomy, "unchanged"));
   }
 
   // Bends a few bytes at a time, scans, and puts them back.
@@ -166,31 +168,73 @@ class Sweep {
     ASSERT_TRUE(f.good()) << path_;
   }
 
-  ScanOutcome Scan(int64_t length, int32_t capacity, const std::string& what) {
+  // The records of one scan. The roomy table is kept for the whole sweep
+  // (filling 6000 fresh slots per scan would cost more than the scan) and
+  // only the slots a scan wrote are reset; small tables are made to measure,
+  // so that AddressSanitizer sees a write past their end.
+  struct Outcome {
+    ScanStatus status;
+    int32_t count;
+    int32_t touched;
+    std::vector<ImageRecord> records;
+  };
+  Outcome ScanInto(int32_t capacity) {
+    std::vector<ImageRecord> exact;
+    ImageRecord* table = roomy_.data();
+    if (capacity != kRoomy) {
+      exact.assign(static_cast<size_t>(capacity), Untouched());
+      table = exact.data();
+    }
+    Outcome out{ScanStatus::CannotOpen, -1, 0, {}};
+    out.status = ScanFile(dir_.path().c_str(), kName, table, capacity, &out.count);
+    // Records are written in slot order, so a stray write lands right after
+    // the last one made; a margin past the count catches it.
+    int32_t made = catalogueFill.nextSequence - sequence_;
+    int32_t look = std::min(capacity, std::max(made, 0) + kMargin);
+    for (int32_t i = look; i > 0; --i) {
+      if (table[i - 1].sequence != kUntouched) {
+        out.touched = i;
+        break;
+      }
+    }
+    if (out.status == ScanStatus::Ok && out.count >= 0 && out.count <= capacity) {
+      out.records.assign(table, table + out.count);
+    }
+    for (int32_t i = 0; i < out.touched; ++i) table[i] = Untouched();
+    return out;
+  }
+
+  std::vector<ImageRecord> Scan(int64_t length, int32_t capacity, const std::string& what) {
     ++scans_;
-    int32_t sequence = catalogueFill.nextSequence;
-    ScanOutcome out = ScanPath(dir_.path(), kName, capacity);
-    int32_t made = catalogueFill.nextSequence - sequence;
+    sequence_ = catalogueFill.nextSequence;
+    Outcome out = ScanInto(capacity);
+    int32_t made = catalogueFill.nextSequence - sequence_;
     std::string problem;
     auto status = static_cast<int32_t>(out.status);
     if (status < 0 || status > 4 || out.status == ScanStatus::CannotOpen) {
       problem = "status " + std::to_string(status);
     } else if (out.status == ScanStatus::Ok) {
-      if (made < 1 || made > capacity || static_cast<int32_t>(out.records.size()) != made) {
-        problem = "made " + std::to_string(made) + " reported " + std::to_string(out.records.size());
-      } else if (out.slotsTouched != made) {
-        problem = "wrote " + std::to_string(out.slotsTouched) + " slots for " + std::to_string(made);
-      } else if (out.records[0].sequence != sequence) {
+      if (made < 1 || made > capacity || out.count != made) {
+        problem = "made " + std::to_string(made) + " reported " + std::to_string(out.count);
+      } else if (out.touched != made) {
+        problem = "wrote " + std::to_string(out.touched) + " slots for " + std::to_string(made);
+      } else if (out.records[0].sequence != sequence_) {
         problem = "first sequence " + std::to_string(out.records[0].sequence);
       } else {
         problem = CheckRecordsWithin(out.records, std::min<int64_t>(length, 0x7FFFFFFF));
       }
-    } else if (made != 0 || out.slotsTouched != 0) {
+    } else if (made != 0 || out.touched != 0 || out.count != -1) {
       problem = "status " + std::to_string(status) + " after making " + std::to_string(made) +
-                " records, writing " + std::to_string(out.slotsTouched) + " slots";
+                " records, writing " + std::to_string(out.touched) + " slots";
     }
     if (!problem.empty()) failures_.push_back(label_ + ", " + what + ": " + problem);
-    return out;
+    return out.records;
+  }
+
+  static ImageRecord Untouched() {
+    ImageRecord r{};
+    r.sequence = kUntouched;
+    return r;
   }
 
   const TempDir& dir_;
@@ -199,6 +243,8 @@ class Sweep {
   std::mt19937& rng_;
   std::string path_;
   std::vector<int64_t> spots_;
+  std::vector<ImageRecord> roomy_;
+  int32_t sequence_ = 0;
   std::vector<std::string> failures_;
   size_t scans_ = 0;
 };
