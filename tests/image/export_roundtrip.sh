@@ -41,7 +41,7 @@ cd "$work/out" || exit 1
 ls | sort -n >../files.txt
 xargs identify -format '%f %m %w %h %z %[channels]\n' <../files.txt >../identify.txt 2>../identify.err
 [ -s ../identify.err ] && { fail "identify reported errors:"; head -n 20 ../identify.err; }
-xargs mogrify -path ../png -format png <../files.txt 2>../mogrify.err
+xargs -P 2 -n 500 mogrify -path ../png -format png <../files.txt 2>../mogrify.err
 [ -s ../mogrify.err ] && { fail "the conversion to PNG reported errors:"; head -n 20 ../mogrify.err; }
 converted=$(ls ../png | wc -l)
 [ "$converted" -eq "$entries" ] || fail "$converted of $entries files were converted to PNG"
@@ -63,28 +63,26 @@ cd - >/dev/null || exit 1
 # bitmaps in resource-directory order, and the sizes confirm the pairing.
 mkdir -p "$work/wrestool"
 awk -F'\t' '$2 == "bitmap" { print $7 }' "$work/describe.tsv" | uniq >"$work/bitmap-files.txt"
+touch "$work/pairs.txt"
 while IFS= read -r exe; do
-  ref=$work/wrestool/$(basename "$exe")
+  base=$(basename "$exe")
+  ref=$work/wrestool/$base
   mkdir -p "$ref"
   wrestool -x -t 2 -o "$ref" "$exe" 2>>"$work/wrestool.err"
-  mapfile -t ours < <(awk -F'\t' -v p="$exe" '$2 == "bitmap" && $7 == p { print $1 " " $4 }' "$work/describe.tsv")
-  mapfile -t theirs < <(wrestool -l -t 2 "$exe" | sed -nE "s/^--type=2 --name='?([^' ]+)'? --language=([0-9]+) .* size=([0-9]+)\]$/\1 \2 \3/p")
-  if [ ${#ours[@]} -ne ${#theirs[@]} ]; then
-    fail "$exe: ${#ours[@]} bitmaps found, wrestool lists ${#theirs[@]}"
+  awk -F'\t' -v p="$exe" '$2 == "bitmap" && $7 == p { print $1, $4 }' "$work/describe.tsv" >"$work/ours.txt"
+  wrestool -l -t 2 "$exe" \
+    | sed -nE "s/^--type=2 --name='?([^' ]+)'? --language=([0-9]+) .* size=([0-9]+)\]$/\1 \2 \3/p" >"$work/theirs.txt"
+  if [ "$(wc -l <"$work/ours.txt")" -ne "$(wc -l <"$work/theirs.txt")" ]; then
+    fail "$exe: $(wc -l <"$work/ours.txt") bitmaps found, wrestool lists $(wc -l <"$work/theirs.txt")"
     continue
   fi
-  for k in "${!ours[@]}"; do
-    read -r index size <<<"${ours[$k]}"
-    read -r name lang refSize <<<"${theirs[$k]}"
-    if [ "$size" != "$refSize" ]; then
-      fail "$exe: bitmap $k has $size bytes, wrestool's $refSize"
-    else
-      printf '%s\n%s\n' "$work/out/$index.bmp" "$ref/$(basename "$exe")_2_${name}_${lang}.bmp" >>"$work/pairs.txt"
-    fi
-  done
+  # index size name language size: the pairs of files to compare.
+  paste -d ' ' "$work/ours.txt" "$work/theirs.txt" | awk -v out="$work/out" -v ref="$ref/$base" -v exe="$exe" '
+    $2 != $5 { print "FAIL: " exe ": bitmap " $1 " has " $2 " bytes, wrestool " $5 > "/dev/stderr"; next }
+    { print out "/" $1 ".bmp"; print ref "_2_" $3 "_" $4 ".bmp" }' >>"$work/pairs.txt" 2>>"$work/pairing.err"
 done <"$work/bitmap-files.txt"
+[ -s "$work/pairing.err" ] && { fail "bitmaps paired by size disagree:"; head -n 20 "$work/pairing.err"; }
 # One checksum process for all pairs: lines 2k-1 and 2k must agree.
-touch "$work/pairs.txt"
 tr '\n' '\0' <"$work/pairs.txt" | xargs -0 md5sum 2>&1 | awk '
   NR % 2 == 1 { sum = $1; file = $2; next }
   $1 == sum { same++; next }
