@@ -22,7 +22,7 @@ fi
 
 arch=$RAVELIN_WINE_ARCH
 dir=build-run/win-$arch
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=ON \
   -DCMAKE_TOOLCHAIN_FILE="$RAVELIN_ROOT/cmake/mingw-$arch.cmake" >/dev/null
 cmake --build "$dir" -j 2 --target Ravelin ravelin-robot >/dev/null
 ravelin_wine_prefix

@@ -37,6 +37,8 @@ ravelin_wine_prefix() {
     ravelin_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     if [ -z "${DISPLAY:-}" ]; then
       ravelin_wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    else
+      ravelin_wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
     fi
     wineserver -w
     touch "$WINEPREFIX/.ravelin-ready"
