@@ -24,6 +24,14 @@ mkdir -p "$work/out" "$work/png"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+# Options come before the paths; anything else is a usage error.
+for args in "--export" "--bogus ${folders[0]}" "--describe" "--export $work/out"; do
+  # shellcheck disable=SC2086
+  "$scan" $args >/dev/null 2>&1
+  rc=$?
+  [ "$rc" -eq 2 ] || fail "ravelin-scan $args exited with $rc, not 2"
+done
+
 "$scan" --describe --export "$work/out" "${folders[@]}" >"$work/describe.tsv" 2>"$work/scan.err" \
   || fail "ravelin-scan exited with $?"
 # Files without images are expected in a DLL folder; anything about an
@@ -100,6 +108,7 @@ awk '
     name = $1 "." ext
     kind[name] = $2; size[name] = $4; w[name] = $8; h[name] = $9; bc[name] = $10
     unusable[name] = $13; order[++n] = name
+    described[name] = ($8 != "") + ($9 != "") + ($10 != "") + ($11 != "") + ($12 != "")
     next
   }
   FILENAME ~ /identify.txt$/ { im[$1] = $2; iw[$1] = $3; ih[$1] = $4; iz[$1] = $5; ich[$1] = $6; next }
@@ -129,10 +138,13 @@ awk '
         # Only PNG icons may be unusable to the loader; their file must
         # still decode, and both decoders must agree on its size.
         if (kind[f] != "icon" || im[f] != "PNG") bad(f ": unusable " kind[f] " decoded as " im[f])
+        # The loader stops at the PNG signature, before any size.
+        if (described[f] != 0) bad(f ": PNG icon described with " described[f] " columns")
         else if (tw[f] != iw[f] || th[f] != ih[f]) bad(f ": icotool " tw[f] "x" th[f] ", identify " iw[f] "x" ih[f])
         pngs++
         continue
       }
+      if (described[f] != 5) bad(f ": usable image described with " described[f] " columns")
       ew = kind[f] == "bitmap" ? w[f] : dirsize(w[f])
       eh = kind[f] == "bitmap" ? h[f] : dirsize(h[f])
       if (iw[f] != ew || ih[f] != eh) bad(f ": identify " iw[f] "x" ih[f] ", loader " w[f] "x" h[f])
