@@ -214,11 +214,15 @@ def check_areas(layout, records):
     return problems
 
 
-def compare_root(scanner, root, must_be_status, pool):
-    """Returns (files checked, records checked, failure messages)."""
+def compare_root(scanner, root, must_be_status, pool, files=None):
+    """Scans root, a folder, or the given files in one run. Returns (files
+    checked, records checked, failure messages)."""
     failures = []
-    files = scan_runner.walk_order(root)
-    result = scanner.scan([root])
+    if files is None:
+        files = scan_runner.walk_order(root)
+        result = scanner.scan([root])
+    else:
+        result = scanner.scan(files)
     if result.returncode != 0:
         failures.append("%s: ravelin-scan exited with %d\n%s" % (root, result.returncode,
                                                                  result.stderr[-2000:]))
@@ -255,7 +259,7 @@ def compare_root(scanner, root, must_be_status, pool):
     expectations = dict(zip(files, pool.map(lambda p: expected_records(p, layouts[p]), files)))
     record_count = 0
     for path in files:
-        rel = os.path.relpath(path, root)
+        rel = os.path.relpath(path, root) if os.path.isdir(root) else os.path.basename(path)
         got = by_file.get(path, [])
         expected, trouble = expectations[path]
         if trouble:
@@ -330,11 +334,11 @@ def main():
             n, r, f = compare_root(scanner, root, rule, pool)
             print("%-60s %5d files %6d records %4d failures" % (root, n, r, len(f)))
             files, records, failures = files + n, records + r, failures + f
-        for path in font_files:
-            n, r, f = compare_root(scanner, path, lambda rel: "no-images", pool)
-            files, records, failures = files + n, records + r, failures + f
         if font_files:
-            print("%-60s %5d files" % ("font files", len(font_files)))
+            n, r, f = compare_root(scanner, "font files", lambda rel: "no-images", pool,
+                                   files=font_files)
+            print("%-60s %5d files %6d records %4d failures" % ("font files", n, r, len(f)))
+            files, records, failures = files + n, records + r, failures + f
 
     for message in failures[:200]:
         print("FAIL: " + message)
