@@ -33,15 +33,11 @@ KIND_OF_TYPE = {1: "cursor", 2: "bitmap", 3: "icon"}
 WRESTOOL_LINE = re.compile(
     r"^--type=(\d+) .*\[type=\S+ offset=0x([0-9a-fA-F]+) size=(\d+)\]\s*$")
 
-# Files where the two tools are known to part ways, with why ravelin-scan is
-# the one that is right. Keyed by path relative to its root.
-EXCEPTIONS = {
-    # The fuzzed NE file holds two bitmap entries whose shifted offset and
-    # length are both 0. wrestool lists them after many "premature end"
-    # complaints; a zero-length resource at offset 0 lies in the file, so the
-    # scan records them too and the lists agree. Kept here as a reminder that
-    # only the records are compared, not wrestool's stderr.
-}
+# Files where the two tools part ways and ravelin-scan is the one that is
+# right, keyed by path relative to their root, each with the reason. None so
+# far: even the fuzzed NE file whose two bitmaps have offset and length 0
+# comes out alike, since a zero-length resource at offset 0 lies in the file.
+EXCEPTIONS = {}
 
 # Corpus files that are no executable the scan reads, by the folder that
 # holds them: LX, plain DOS and a 64-byte stub.
@@ -252,8 +248,10 @@ def compare_root(scanner, root, must_be_status, pool, files=None):
         extra = sorted(set(reported) - set(files))[:5]
         failures.append("%s: files offered differ from the walk: missing %s, unexpected %s"
                         % (root, missing, extra))
-    elif [p for p in order if p in by_file] != [p for p in files if p in by_file]:
-        failures.append("%s: files with records are not in walk order" % root)
+    else:
+        for what, group in (("records", by_file), ("status lines", statuses)):
+            if [p for p in order if p in group] != [p for p in files if p in group]:
+                failures.append("%s: files with %s are not in walk order" % (root, what))
 
     layouts = {p: FileLayout(p) for p in files}
     expectations = dict(zip(files, pool.map(lambda p: expected_records(p, layouts[p]), files)))
