@@ -114,6 +114,6 @@ def walk_order(root):
 
 
 def command_from_args(scan_args):
-    """Splits 'CMD... ' into the command; a trailing .exe means a Wine run."""
+    """The scanner for a command line; one ending in .exe runs under Wine."""
     wine = bool(scan_args) and scan_args[-1].lower().endswith(".exe")
     return Scanner(scan_args, wine=wine)
