@@ -1,32 +1,156 @@
 #include "shell/finder_window_win32.h"
 
+#include <vector>
+
+#include "image/image_loader.h"
 #include "res/resource.h"
+#include "shell/finder_geometry.h"
+#include "shell/navigation_win32.h"
+
+static_assert(kFinderLineUp == SB_LINEUP && kFinderLineDown == SB_LINEDOWN &&
+              kFinderPageUp == SB_PAGEUP && kFinderPageDown == SB_PAGEDOWN &&
+              kFinderThumbTrack == SB_THUMBTRACK);
 
 namespace {
 
-// What the Finder was last told to show. The thumbnails themselves come with
-// the Finder's own drawing; until then it shows an empty workspace.
-struct FinderState {
-  ImageRecord* catalogue = nullptr;
-  int32_t count = 0;
-  HWND owner = nullptr;
-} finderState;
+FinderState finderState;
 
-LRESULT CALLBACK FinderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Position of biHeight and biSizeImage in a BITMAPINFOHEADER.
+constexpr size_t kHeightField = 8;
+constexpr size_t kSizeImageField = 20;
+
+// A bar that appears or vanishes resizes the client, and the size message
+// that brings recomputes the range inside the first call; two rounds settle
+// it, this only stops a runaway.
+constexpr int kMaxRangeNesting = 4;
+int rangeNesting = 0;
+
+FinderGrid CurrentGrid(HWND finder) {
+  RECT client{};
+  GetClientRect(finder, &client);
+  return ComputeFinderGrid(client.right, client.bottom, finderState.count);
+}
+
+void UpdateScrollRange(HWND finder) {
+  if (rangeNesting >= kMaxRangeNesting) return;
+  ++rangeNesting;
+  const FinderGrid grid = CurrentGrid(finder);
+  finderState.topRow = ClampFinderTopRow(finderState.topRow, grid);
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = grid.rows - 1;
+  info.nPage = static_cast<UINT>(grid.visibleRows);
+  info.nPos = finderState.topRow;
+  SetScrollInfo(finder, SB_VERT, &info, TRUE);
+  --rangeNesting;
+}
+
+void PutI32(uint8_t* at, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int32_t GetI32(const uint8_t* at) {
+  uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
+  return static_cast<int32_t>(v);
+}
+
+// An icon's stored header counts the AND mask's rows as colour rows, so GDI
+// would read that many colour rows, past the loaded bytes. The header,
+// masks and colour table copied with the visible height (its sign kept) and
+// the checked pixel size describe exactly the colour bitmap. Drawn whole,
+// the image needs no further care about which way its rows run.
+const BITMAPINFO* ThumbnailInfo(const LoadedImage& image, std::vector<uint8_t>* copy) {
+  if (image.kind == ImageKind::Bitmap) return reinterpret_cast<const BITMAPINFO*>(image.header);
+  copy->assign(image.header, image.bits);
+  const bool bottomUp = GetI32(copy->data() + kHeightField) >= 0;
+  PutI32(copy->data() + kHeightField, bottomUp ? image.height : -image.height);
+  PutI32(copy->data() + kSizeImageField, static_cast<int32_t>(image.bitsSize));
+  return reinterpret_cast<const BITMAPINFO*>(copy->data());
+}
+
+// Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
+// cannot be loaded or drawn leaves its cell to the background.
+void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
+  LoadedImage image;
+  if (!LoadImageRecord(record, &image, &finderState.largeBuffer)) return;
+  if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
+  const ThumbnailFit fit = FitThumbnail(image.width, image.height);
+  if (fit.width <= 0 || fit.height <= 0) return;
+  std::vector<uint8_t> infoCopy;
+  const BITMAPINFO* info = ThumbnailInfo(image, &infoCopy);
+  StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
+                image.height, image.bits, info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+LRESULT OnPaint(HWND finder) {
+  PAINTSTRUCT paint{};
+  HDC dc = BeginPaint(finder, &paint);
+  if (dc != nullptr) {
+    PaintFinder(finder, dc, paint.rcPaint);
+    EndPaint(finder, &paint);
+  }
+  return 0;
+}
+
+LRESULT OnVScroll(HWND finder, int request) {
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
+  GetScrollInfo(finder, SB_VERT, &info);
+  const int32_t old = finderState.topRow;
+  const FinderGrid grid = CurrentGrid(finder);
+  finderState.topRow = FinderScrollTarget(request, old, grid.visibleRows, info.nTrackPos);
+  UpdateScrollRange(finder);
+  const int64_t dy = (static_cast<int64_t>(old) - finderState.topRow) * kFinderCellSize;
+  if (dy == 0) return 0;
+  // The rows still in view move; only the band they uncover is painted.
+  RECT client{};
+  GetClientRect(finder, &client);
+  ScrollWindow(finder, 0, static_cast<int>(dy), &client, &client);
+  return 0;
+}
+
+LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
+  const int32_t x = LOWORD(lParam);
+  const int32_t y = HIWORD(lParam);
+  const int32_t index =
+      FinderHitTest(x, y, CurrentGrid(finder), finderState.topRow, finderState.count);
+  if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);
+  return 0;
+}
+
+LRESULT OnMouseWheel(HWND finder, WPARAM wParam) {
+  // One row per notch, whatever the delta's size; a delta of 0 goes down.
+  const int request = GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN;
+  SendMessageA(finder, WM_VSCROLL, MAKEWPARAM(request, 0), 0);
+  return 0;
+}
+
+LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_CREATE:
+      return 0;
+    case WM_SIZE:
+      UpdateScrollRange(finder);
+      return 0;
+    case WM_PAINT:
+      return OnPaint(finder);
     case WM_CLOSE:
       // Closing only hides it; the main window's Finder command shows it again.
-      ShowWindow(window, SW_HIDE);
+      ShowWindow(finder, SW_HIDE);
       return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_APPWORKSPACE));
-      EndPaint(window, &ps);
-      return 0;
-    }
+    case WM_VSCROLL:
+      return OnVScroll(finder, LOWORD(wParam));
+    case WM_LBUTTONDOWN:
+      return OnLButtonDown(finder, lParam);
+    case WM_MOUSEWHEEL:
+      return OnMouseWheel(finder, wParam);
     default:
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcA(finder, message, wParam, lParam);
   }
 }
 
@@ -34,16 +158,46 @@ LRESULT CALLBACK FinderProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 bool RegisterFinderClass(HINSTANCE instance) {
   WNDCLASSA finderClass = {};
-  finderClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  finderClass.style = CS_HREDRAW | CS_VREDRAW;
   finderClass.lpfnWndProc = FinderProc;
   finderClass.hInstance = instance;
   finderClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
   finderClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  finderClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
   finderClass.lpszClassName = kFinderClassName;
   return RegisterClassA(&finderClass) != 0;
 }
 
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner) {
-  finderState = {catalogue, count, owner};
-  if (finder != nullptr) InvalidateRect(finder, nullptr, FALSE);
+  finderState.catalogue = catalogue;
+  finderState.count = catalogue != nullptr && count > 0 ? count : 0;
+  finderState.owner = owner;
+  finderState.topRow = 0;
+  if (finder == nullptr) return;
+  UpdateScrollRange(finder);
+  InvalidateRect(finder, nullptr, TRUE);
 }
+
+void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+  if (finderState.count <= 0 || finderState.catalogue == nullptr) return;
+  RECT client{};
+  GetClientRect(finder, &client);
+  const FinderGrid grid = ComputeFinderGrid(client.right, client.bottom, finderState.count);
+  const FinderCellRange cells = FinderCellsToPaint(grid, client.bottom, update.left, update.top,
+                                                   update.right, update.bottom);
+  // Shrinking a thumbnail keeps whole source pixels rather than blending
+  // them, so thumbnails show the image's own colours.
+  const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+  for (int32_t row = cells.firstRow; row < cells.endRow; ++row) {
+    for (int32_t column = cells.firstColumn; column < cells.endColumn; ++column) {
+      const int32_t index =
+          FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
+      if (index < 0) break;
+      PaintThumbnail(dc, &finderState.catalogue[index], column * kFinderCellSize,
+                     row * kFinderCellSize);
+    }
+  }
+  SetStretchBltMode(dc, oldMode);
+}
+
+const FinderState& CurrentFinderState() { return finderState; }

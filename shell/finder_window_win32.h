@@ -5,9 +5,35 @@
 
 #include "scan/catalogue.h"
 
+// The Finder: a top-level window owned by the main window that shows the
+// catalogue as a grid of 48 x 48 thumbnails, class "FndWnd". One for the
+// run; closing it only hides it.
+
 inline constexpr char kFinderClassName[] = "FndWnd";
 
+struct FinderState {
+  // What the last refresh handed over; the Finder reads no other table.
+  ImageRecord* catalogue = nullptr;
+  int32_t count = 0;
+  // The main window, whose entry a click selects.
+  HWND owner = nullptr;
+  // The thumbnail row shown at the top of the client area.
+  int32_t topRow = 0;
+  // The loader's slot for this window's images over 4096 bytes, apart from
+  // the main view's.
+  uint8_t* largeBuffer = nullptr;
+};
+
 bool RegisterFinderClass(HINSTANCE instance);
-// Shows count entries of catalogue; owner is the main window, whose entry a
-// click selects.
+
+// Shows count entries of catalogue from the top row, with the scroll range
+// recomputed and the whole client area repainted; owner is the main window,
+// whose entry a click selects.
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner);
+
+// Draws the thumbnails of the cells that update reaches into dc: BeginPaint's,
+// or a memory context's for a copy. The background is left to the caller.
+void PaintFinder(HWND finder, HDC dc, const RECT& update);
+
+// The Finder's state, for the tests to read.
+const FinderState& CurrentFinderState();

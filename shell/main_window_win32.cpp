@@ -10,6 +10,7 @@
 #include "image/save_dialog_win32.h"
 #include "image/view_window_win32.h"
 #include "res/resource.h"
+#include "shell/catalogue_sort_win32.h"
 #include "shell/finder_window_win32.h"
 #include "shell/help_win32.h"
 #include "shell/main_layout.h"
@@ -198,6 +199,7 @@ void OnOpenCommand(HWND window, int command) {
   }
   mainState.count = result;
   mainState.catalogueChanged = true;
+  if (mainState.sortOrder != 0) SortCatalogue(window);
   SelectItem(window, 0, true);
   UpdateCommandStates();
   InvalidateRect(window, nullptr, FALSE);
@@ -211,6 +213,14 @@ void OnSaveCommand(HWND window) {
   // cancelled first load there is none, and the index may be stale.
   if (!mainState.imageShown || mainState.currentIndex >= mainState.count) return;
   SaveImage(window, mainState.catalogue[mainState.currentIndex], mainState.image);
+}
+
+void OnSortCommand(HWND window, int32_t wanted) {
+  if (wanted == mainState.sortOrder) return;
+  mainState.sortOrder = wanted;
+  SortCatalogue(window);
+  SelectItem(window, 0, true);
+  UpdateCommandStates();
 }
 
 void OnToggleFinder(HWND window) {
@@ -247,6 +257,15 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       break;
     case CMD_ZOOM_OUT:
       ZoomBy(mainState.view, -1);
+      break;
+    case CMD_SORT_LARGE_TO_SMALL:
+      OnSortCommand(window, 1);
+      break;
+    case CMD_SORT_SMALL_TO_LARGE:
+      OnSortCommand(window, 2);
+      break;
+    case CMD_NO_SORT:
+      OnSortCommand(window, 0);
       break;
     case CMD_HELP_CONTENTS:
       ShowHelpContents(window);
