@@ -24,6 +24,7 @@ import struct
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import scan_runner  # noqa: E402
 
