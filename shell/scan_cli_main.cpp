@@ -8,6 +8,7 @@
 #include "image/image_export.h"
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
+#include "scan/catalogue_sort.h"
 #include "scan/name_pool.h"
 #include "scan/path_walk.h"
 
@@ -47,15 +48,34 @@ const char* StatusName(ScanStatus status) {
 }
 
 int Usage() {
-  fprintf(stderr, "usage: ravelin-scan [--describe] [--export DIR] [--] PATH...\n");
+  fprintf(stderr,
+          "usage: ravelin-scan [--describe] [--export DIR] [--sort large|small|none] [--] "
+          "PATH...\n");
   return 2;
 }
 
 struct Options {
   bool describe = false;
   const char* exportDirectory = nullptr;
+  // Set by --sort: the catalogue is put in this order, after the area pass,
+  // as the window's sort commands do.
+  bool sort = false;
+  SortOrder sortOrder = SortOrder::Unsorted;
   int firstPath = 1;
 };
+
+bool ParseSortOrder(const char* name, SortOrder* sortOrder) {
+  if (strcmp(name, "large") == 0) {
+    *sortOrder = SortOrder::LargeToSmall;
+  } else if (strcmp(name, "small") == 0) {
+    *sortOrder = SortOrder::SmallToLarge;
+  } else if (strcmp(name, "none") == 0) {
+    *sortOrder = SortOrder::Unsorted;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 // Options come before the paths; "--" ends them. False on anything unknown.
 bool ParseOptions(int argc, char** argv, Options* options) {
@@ -72,6 +92,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--export") == 0 || strcmp(arg, "--save-all") == 0) {
       if (i + 1 >= argc) return false;
       options->exportDirectory = argv[++i];
+    } else if (strcmp(arg, "--sort") == 0) {
+      if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
+      options->sort = true;
     } else {
       return false;
     }
@@ -203,9 +226,23 @@ int main(int argc, char** argv) {
   for (int i = options.firstPath; i < argc; ++i) WalkPath(argv[i], offer);
 
   int status = 0;
+  if (options.sort) {
+    ImageRecord* table = catalogue.release();
+    const SortOutcome sorted = SortRecords(&table, catalogueFill.fillCount, options.sortOrder);
+    catalogue.reset(table);
+    if (sorted == SortOutcome::AreasUnreadable) {
+      // As in the window: the order stays, the areas found so far are kept.
+      fprintf(stderr, "sort-abandoned\n");
+      status = 1;
+    } else if (sorted == SortOutcome::NoMemory) {
+      fprintf(stderr, "ravelin-scan: out of memory\n");
+      return 1;
+    }
+  }
   uint8_t* largeBuffer = nullptr;
   for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-    // The area column is the scan's, before a load rewrites it.
+    // The area column is the scan's (with --sort, the area pass's), before a
+    // load rewrites it.
     const ImageRecord r = catalogue[i];
     char path[kPathBufferSize];
     if (!JoinPath(r.directory, r.fileName, path)) path[0] = '\0';
