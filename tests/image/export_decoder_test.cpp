@@ -59,12 +59,12 @@ class ExportDecoders : public ::testing::Test {
 
 TEST_F(ExportDecoders, ColourMasksBehindAPlainHeaderDecodeToTheRightColours) {
   // Two 5-6-5 pixels, red then blue, behind the three masks.
-  DibSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.bitCount = 16;
-  spec.compression = 3;
-  Bytes bytes = InfoHeader(spec, 1);
+  DibShape shape;
+  shape.width = 2;
+  shape.height = 1;
+  shape.bitCount = 16;
+  shape.compression = 3;
+  Bytes bytes = InfoHeader(shape, 1);
   for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) {
     bytes.resize(bytes.size() + 4);
     Put32(bytes, bytes.size() - 4, mask);
@@ -78,7 +78,7 @@ TEST_F(ExportDecoders, ColourMasksBehindAPlainHeaderDecodeToTheRightColours) {
 }
 
 TEST_F(ExportDecoders, IconWithCutMaskDecodesWithOpaqueTopRows) {
-  Bytes bytes = MakeIcon(DibSpec{});
+  Bytes bytes = MakeIcon(DibShape{});
   // Eleven of the 32 mask rows are missing: the top ones, as rows are
   // stored bottom-up.
   bytes.resize(744 - 11 * 4);

@@ -39,7 +39,7 @@ Bytes Header(const Entry& e) {
 }  // namespace
 
 TEST(ImageExport, IconOf744BytesBecomesA766ByteFile) {
-  Entry icon(ImageKind::Icon, MakeIcon(DibSpec{}));
+  Entry icon(ImageKind::Icon, MakeIcon(DibShape{}));
   ASSERT_EQ(icon.bytes.size(), 744u);
   const Bytes expected = {0, 0, 1, 0, 1, 0,                 // icon directory, one image
                           32, 32, 16, 0, 1, 0, 4, 0,        // 32 x 32, 16 colours, 1 plane, 4 bits
@@ -56,7 +56,7 @@ TEST(ImageExport, IconOf744BytesBecomesA766ByteFile) {
 }
 
 TEST(ImageExport, CursorMovesItsHotspotIntoTheDirectory) {
-  DibSpec mono;
+  DibShape mono;
   mono.bitCount = 1;
   Entry cursor(ImageKind::Cursor, MakeCursor(11, 11, mono));
   ASSERT_EQ(cursor.bytes.size(), 308u);
@@ -81,30 +81,30 @@ TEST(ImageExport, CursorMovesItsHotspotIntoTheDirectory) {
 }
 
 TEST(ImageExport, IconEntryFieldsFollowWidthAndBitCountOnly) {
-  DibSpec spec;
-  spec.bitCount = 4;
-  spec.clrUsed = 3;  // does not change the entry's colour count
-  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(spec)))[8], 16);
-  spec.clrUsed = 0;
-  spec.bitCount = 1;
-  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(spec)))[8], 2);
-  spec.bitCount = 8;
-  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(spec)))[8], 0);
+  DibShape shape;
+  shape.bitCount = 4;
+  shape.clrUsed = 3;  // does not change the entry's colour count
+  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(shape)))[8], 16);
+  shape.clrUsed = 0;
+  shape.bitCount = 1;
+  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(shape)))[8], 2);
+  shape.bitCount = 8;
+  EXPECT_EQ(Header(Entry(ImageKind::Icon, MakeIcon(shape)))[8], 0);
 
   // 256 pixels across are written as 0.
-  spec.width = 256;
-  spec.height = 256;
-  spec.bitCount = 32;
-  Bytes big = Header(Entry(ImageKind::Icon, MakeIcon(spec)));
+  shape.width = 256;
+  shape.height = 256;
+  shape.bitCount = 32;
+  Bytes big = Header(Entry(ImageKind::Icon, MakeIcon(shape)));
   EXPECT_EQ(big[6], 0);
   EXPECT_EQ(big[7], 0);
   EXPECT_EQ(big[12], 32);
 }
 
 TEST(ImageExport, BitmapOffsetCountsColoursAndColourMasks) {
-  DibSpec spec;
-  spec.bitCount = 8;
-  Entry full(ImageKind::Bitmap, MakeBitmap(spec));
+  DibShape shape;
+  shape.bitCount = 8;
+  Entry full(ImageKind::Bitmap, MakeBitmap(shape));
   Bytes h = Header(full);
   ASSERT_EQ(h.size(), 14u);
   EXPECT_EQ(h[0], 'B');
@@ -113,19 +113,19 @@ TEST(ImageExport, BitmapOffsetCountsColoursAndColourMasks) {
   EXPECT_EQ(Get32(h, 6), 0u);
   EXPECT_EQ(Get32(h, 10), 1078u);
 
-  spec.clrUsed = 16;
-  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(spec))), 10), 118u);
+  shape.clrUsed = 16;
+  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(shape))), 10), 118u);
 
-  spec.clrUsed = 0;
-  spec.bitCount = 16;
-  spec.compression = 3;  // three masks behind the 40-byte header
-  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(spec))), 10), 14u + 40 + 12);
-  spec.bitCount = 32;
-  spec.compression = 6;  // four
-  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(spec))), 10), 14u + 40 + 16);
-  spec.compression = 3;
-  spec.headerSize = 124;  // masks inside the header
-  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(spec))), 10), 14u + 124);
+  shape.clrUsed = 0;
+  shape.bitCount = 16;
+  shape.compression = 3;  // three masks behind the 40-byte header
+  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(shape))), 10), 14u + 40 + 12);
+  shape.bitCount = 32;
+  shape.compression = 6;  // four
+  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(shape))), 10), 14u + 40 + 16);
+  shape.compression = 3;
+  shape.headerSize = 124;  // masks inside the header
+  EXPECT_EQ(Get32(Header(Entry(ImageKind::Bitmap, MakeBitmap(shape))), 10), 14u + 124);
 }
 
 TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
@@ -162,9 +162,9 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
 }
 
 TEST(ImageExport, UnusableEntriesAreRefusedAndNothingIsCreated) {
-  DibSpec twoBits;
+  DibShape twoBits;
   twoBits.bitCount = 2;
-  Bytes cursor43 = MakeCursor(1, 1, DibSpec{});
+  Bytes cursor43 = MakeCursor(1, 1, DibShape{});
   cursor43.resize(43);
   Bytes cutPng = MakePng(16, 16);
   cutPng.resize(cutPng.size() - 12);  // IEND missing
@@ -191,7 +191,7 @@ TEST(ImageExport, UnusableEntriesAreRefusedAndNothingIsCreated) {
   refused(ImageKind::Bitmap, pngBitmap);  // bitmaps never hold PNGs
 
   // An image prepared from other bytes than the record's.
-  Entry icon(ImageKind::Icon, MakeIcon(DibSpec{}));
+  Entry icon(ImageKind::Icon, MakeIcon(DibShape{}));
   ImageRecord other = icon.record;
   other.size = 700;
   ExportPlan plan;
@@ -201,7 +201,7 @@ TEST(ImageExport, UnusableEntriesAreRefusedAndNothingIsCreated) {
 }
 
 TEST(ImageExport, IconWithCutMaskIsCompletedWithOpaqueRows) {
-  Bytes bytes = MakeIcon(DibSpec{});
+  Bytes bytes = MakeIcon(DibShape{});
   bytes.resize(700);  // 44 of the 128 mask bytes are missing
   Entry icon(ImageKind::Icon, bytes);
   ASSERT_FALSE(icon.image.unusable);
@@ -226,7 +226,7 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   EXPECT_STREQ(SaveDialogTitle(ImageKind::Cursor), "Save cursor");
 
   TempDir dir;
-  Entry bitmap(ImageKind::Bitmap, MakeBitmap(DibSpec{}));
+  Entry bitmap(ImageKind::Bitmap, MakeBitmap(DibShape{}));
   // The kind decides the format, not the extension typed.
   std::string asIco = dir.Join("typed.ico");
   ASSERT_EQ(SaveToPath(asIco.c_str(), bitmap.record, bitmap.image), ExportStatus::Written);
@@ -243,7 +243,7 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   EXPECT_STREQ(saveState.lastSavePath, nowhere.c_str());
   EXPECT_EQ(saveState.bitmapCounter, 1);
 
-  Entry cursor(ImageKind::Cursor, MakeCursor(0, 0, DibSpec{}));
+  Entry cursor(ImageKind::Cursor, MakeCursor(0, 0, DibShape{}));
   std::string cur = dir.Join("c.cur");
   ASSERT_EQ(SaveToPath(cur.c_str(), cursor.record, cursor.image), ExportStatus::Written);
   DefaultSaveName(ImageKind::Cursor, name);

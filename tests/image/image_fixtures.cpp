@@ -20,15 +20,15 @@ int64_t Stride(int64_t width, int bitCount) { return (width * bitCount + 31) / 3
 
 namespace {
 
-uint32_t DefaultColours(const DibSpec& spec) {
-  if (spec.clrUsed != 0) return spec.clrUsed;
-  return spec.bitCount <= 8 ? 1u << spec.bitCount : 0;
+uint32_t DefaultColours(const DibShape& shape) {
+  if (shape.clrUsed != 0) return shape.clrUsed;
+  return shape.bitCount <= 8 ? 1u << shape.bitCount : 0;
 }
 
-size_t MaskBytes(const DibSpec& spec) {
-  if (spec.headerSize != 40) return 0;
-  if (spec.compression == 3) return 12;
-  if (spec.compression == 6) return 16;
+size_t MaskBytes(const DibShape& shape) {
+  if (shape.headerSize != 40) return 0;
+  if (shape.compression == 3) return 12;
+  if (shape.compression == 6) return 16;
   return 0;
 }
 
@@ -36,20 +36,20 @@ void AppendPattern(Bytes& out, size_t count, uint8_t seed) {
   for (size_t i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(seed + i * 7));
 }
 
-Bytes Dib(const DibSpec& spec, int32_t storedHeight, bool withMask) {
-  Bytes out = InfoHeader(spec, storedHeight);
+Bytes Dib(const DibShape& shape, int32_t storedHeight, bool withMask) {
+  Bytes out = InfoHeader(shape, storedHeight);
   // Masks for 5-6-5 colour, then alpha: what BI_BITFIELDS files carry.
   const uint32_t masks[4] = {0xF800, 0x07E0, 0x001F, 0};
-  size_t maskBytes = MaskBytes(spec);
+  size_t maskBytes = MaskBytes(shape);
   for (size_t i = 0; i < maskBytes / 4; ++i) {
     out.resize(out.size() + 4);
     Put32(out, out.size() - 4, masks[i]);
   }
-  AppendPattern(out, 4 * static_cast<size_t>(DefaultColours(spec)), 0x10);
-  int64_t rows = std::llabs(static_cast<int64_t>(spec.height));
-  AppendPattern(out, static_cast<size_t>(rows * Stride(spec.width, spec.bitCount)), 0x40);
+  AppendPattern(out, 4 * static_cast<size_t>(DefaultColours(shape)), 0x10);
+  int64_t rows = std::llabs(static_cast<int64_t>(shape.height));
+  AppendPattern(out, static_cast<size_t>(rows * Stride(shape.width, shape.bitCount)), 0x40);
   if (withMask) {
-    AppendPattern(out, static_cast<size_t>(rows * Stride(spec.width, 1)), 0x80);
+    AppendPattern(out, static_cast<size_t>(rows * Stride(shape.width, 1)), 0x80);
   }
   return out;
 }
@@ -77,30 +77,30 @@ void PngChunk(Bytes& png, const char* type, const Bytes& data) {
 
 }  // namespace
 
-Bytes InfoHeader(const DibSpec& spec, int32_t storedHeight) {
-  Bytes h(spec.headerSize, 0);
-  Put32(h, 0, spec.headerSize);
-  Put32(h, 4, static_cast<uint32_t>(spec.width));
+Bytes InfoHeader(const DibShape& shape, int32_t storedHeight) {
+  Bytes h(shape.headerSize, 0);
+  Put32(h, 0, shape.headerSize);
+  Put32(h, 4, static_cast<uint32_t>(shape.width));
   Put32(h, 8, static_cast<uint32_t>(storedHeight));
   Put16(h, 12, 1);
-  Put16(h, 14, spec.bitCount);
-  Put32(h, 16, spec.compression);
-  Put32(h, 20, spec.sizeImage);
-  Put32(h, 32, spec.clrUsed);
+  Put16(h, 14, shape.bitCount);
+  Put32(h, 16, shape.compression);
+  Put32(h, 20, shape.sizeImage);
+  Put32(h, 32, shape.clrUsed);
   return h;
 }
 
-Bytes MakeBitmap(const DibSpec& spec) {
-  return Dib(spec, spec.topDown ? -spec.height : spec.height, false);
+Bytes MakeBitmap(const DibShape& shape) {
+  return Dib(shape, shape.topDown ? -shape.height : shape.height, false);
 }
 
-Bytes MakeIcon(const DibSpec& spec) { return Dib(spec, spec.height * 2, true); }
+Bytes MakeIcon(const DibShape& shape) { return Dib(shape, shape.height * 2, true); }
 
-Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibSpec& spec) {
+Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibShape& shape) {
   Bytes out(4, 0);
   Put16(out, 0, hotspotX);
   Put16(out, 2, hotspotY);
-  Bytes icon = MakeIcon(spec);
+  Bytes icon = MakeIcon(shape);
   out.insert(out.end(), icon.begin(), icon.end());
   return out;
 }

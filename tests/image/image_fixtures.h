@@ -15,7 +15,7 @@ void Put32(Bytes& b, size_t at, uint32_t v);
 uint32_t Get16(const Bytes& b, size_t at);
 uint32_t Get32(const Bytes& b, size_t at);
 
-struct DibSpec {
+struct DibShape {
   int32_t width = 32;
   int32_t height = 32;  // visible height; icons and cursors store twice this
   uint16_t bitCount = 4;
@@ -28,15 +28,15 @@ struct DibSpec {
 
 // Row stride of a DIB: rows padded to 4 bytes.
 int64_t Stride(int64_t width, int bitCount);
-// A BITMAPINFOHEADER (biSize bytes, the rest zero) for the spec.
-Bytes InfoHeader(const DibSpec& spec, int32_t storedHeight);
+// A BITMAPINFOHEADER (biSize bytes, the rest zero) for the shape.
+Bytes InfoHeader(const DibShape& shape, int32_t storedHeight);
 // Header, colour masks for BI_BITFIELDS/BI_ALPHABITFIELDS behind a 40-byte
 // header, colour table and pixel rows.
-Bytes MakeBitmap(const DibSpec& spec);
+Bytes MakeBitmap(const DibShape& shape);
 // Header with doubled height, colour table, colour bitmap and AND mask.
-Bytes MakeIcon(const DibSpec& spec);
+Bytes MakeIcon(const DibShape& shape);
 // The icon layout behind a 4-byte hotspot.
-Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibSpec& spec);
+Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibShape& shape);
 // A valid RGBA PNG (stored zlib blocks), which a decoder can read.
 Bytes MakePng(uint32_t width, uint32_t height);
 

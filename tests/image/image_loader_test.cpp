@@ -17,11 +17,11 @@ namespace {
 // A 24-bit bitmap padded with a pattern to exactly size bytes, so that two
 // resources of one size still differ.
 Bytes SizedBitmap(int32_t size, uint8_t seed) {
-  DibSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bitCount = 24;
-  Bytes b = MakeBitmap(spec);
+  DibShape shape;
+  shape.width = 1;
+  shape.height = 1;
+  shape.bitCount = 24;
+  Bytes b = MakeBitmap(shape);
   while (b.size() < static_cast<size_t>(size)) b.push_back(static_cast<uint8_t>(seed + b.size()));
   b.resize(static_cast<size_t>(size));
   return b;
@@ -238,9 +238,9 @@ TEST_F(ImageLoader, ShortReadLeavesTheSlotFreeAndTheImageAlone) {
 }
 
 TEST_F(ImageLoader, LoadWritesTheAreaOfTheVisibleImage) {
-  DibSpec spec;  // 32 x 32: stored 32 x 64
-  ImageRecord icon = Put("icon", MakeIcon(spec), ImageKind::Icon);
-  ImageRecord cursor = Put("cursor", MakeCursor(11, 11, spec), ImageKind::Cursor);
+  DibShape shape;  // 32 x 32: stored 32 x 64
+  ImageRecord icon = Put("icon", MakeIcon(shape), ImageKind::Icon);
+  ImageRecord cursor = Put("cursor", MakeCursor(11, 11, shape), ImageKind::Cursor);
   LoadedImage image;
   ASSERT_TRUE(Load(&icon, &image));
   EXPECT_EQ(icon.area, 1024);

@@ -41,8 +41,8 @@ int64_t Offset(const uint8_t* from, const uint8_t* to) { return to - from; }
 }  // namespace
 
 TEST(PrepareImage, IconOf744BytesHasItsMaskAfterThePixels) {
-  DibSpec spec;  // 32 x 32, 4 bits
-  Bytes icon = MakeIcon(spec);
+  DibShape shape;  // 32 x 32, 4 bits
+  Bytes icon = MakeIcon(shape);
   ASSERT_EQ(icon.size(), 744u);
   Prepared p = Prepare(icon, ImageKind::Icon);
   const LoadedImage& im = p.image;
@@ -63,18 +63,18 @@ TEST(PrepareImage, IconOf744BytesHasItsMaskAfterThePixels) {
 }
 
 TEST(PrepareImage, HeightsAreMadePositiveAndHalvedForIconsOnly) {
-  DibSpec spec;
-  spec.width = 10;
-  spec.height = 20;
-  spec.bitCount = 24;
-  spec.topDown = true;
-  Prepared bitmap = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  DibShape shape;
+  shape.width = 10;
+  shape.height = 20;
+  shape.bitCount = 24;
+  shape.topDown = true;
+  Prepared bitmap = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(bitmap.image.unusable);
   EXPECT_EQ(bitmap.image.height, 20);
   EXPECT_EQ(bitmap.record.area, 200);
 
   // Stored height 65: the visible image is 32 rows, truncating.
-  Bytes icon = MakeIcon(spec);
+  Bytes icon = MakeIcon(shape);
   Put32(icon, 8, 65);
   Prepared odd = Prepare(icon, ImageKind::Icon);
   EXPECT_EQ(odd.image.height, 32);
@@ -82,45 +82,45 @@ TEST(PrepareImage, HeightsAreMadePositiveAndHalvedForIconsOnly) {
 }
 
 TEST(PrepareImage, ColourCountFollowsBitCountUnlessClrUsedIsSet) {
-  DibSpec spec;
-  spec.bitCount = 8;
-  spec.clrUsed = 17;
-  Prepared p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  DibShape shape;
+  shape.bitCount = 8;
+  shape.clrUsed = 17;
+  Prepared p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(p.image.colorCount, 17u);
   EXPECT_EQ(Offset(p.image.colorTable, p.image.bits), 68);
 
-  spec.clrUsed = 0;
-  spec.bitCount = 1;
-  EXPECT_EQ(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.colorCount, 2u);
-  spec.bitCount = 24;
-  EXPECT_EQ(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.colorCount, 0u);
+  shape.clrUsed = 0;
+  shape.bitCount = 1;
+  EXPECT_EQ(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.colorCount, 2u);
+  shape.bitCount = 24;
+  EXPECT_EQ(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.colorCount, 0u);
 }
 
 TEST(PrepareImage, ColourMasksBehindAPlainHeaderComeBeforeThePixels) {
-  DibSpec spec;
-  spec.bitCount = 16;
-  spec.compression = 3;  // BI_BITFIELDS
-  Prepared p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  DibShape shape;
+  shape.bitCount = 16;
+  shape.compression = 3;  // BI_BITFIELDS
+  Prepared p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 12);
 
-  spec.bitCount = 32;
-  spec.compression = 6;  // BI_ALPHABITFIELDS: four masks
-  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  shape.bitCount = 32;
+  shape.compression = 6;  // BI_ALPHABITFIELDS: four masks
+  p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 16);
 
   // A colour table, when there is one, follows the masks.
-  spec.compression = 3;
-  spec.clrUsed = 2;
-  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  shape.compression = 3;
+  shape.clrUsed = 2;
+  p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_EQ(Offset(p.image.header, p.image.bits), 40 + 12 + 8);
 
   // The longer header versions hold their masks inside.
-  spec.clrUsed = 0;
-  spec.headerSize = 124;
-  p = Prepare(MakeBitmap(spec), ImageKind::Bitmap);
+  shape.clrUsed = 0;
+  shape.headerSize = 124;
+  p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(Offset(p.image.header, p.image.bits), 124);
 }
@@ -130,7 +130,7 @@ TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
   memset(static_cast<void*>(&before), 0x5A, sizeof before);
   before.unusable = false;
   before.maskComplete = false;
-  Bytes cursor = MakeCursor(1, 2, DibSpec{});
+  Bytes cursor = MakeCursor(1, 2, DibShape{});
   cursor.resize(43);
   Exact bytes(cursor);
   Prepared p = Prepare(bytes, ImageKind::Cursor, before);
@@ -152,13 +152,13 @@ TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
 
   // 44 bytes of cursor and 40 of bitmap pass the size test: a 0 x 0
   // 24-bit bitmap is nothing but its header.
-  cursor = MakeCursor(1, 2, DibSpec{});
+  cursor = MakeCursor(1, 2, DibShape{});
   cursor.resize(44);
   p = Prepare(Exact(cursor), ImageKind::Cursor, before);
   EXPECT_EQ(p.image.kind, ImageKind::Cursor);
   EXPECT_EQ(p.image.hotspotX, 1u);
   EXPECT_EQ(p.image.hotspotY, 2u);
-  DibSpec empty;
+  DibShape empty;
   empty.width = 0;
   empty.height = 0;
   empty.bitCount = 24;
@@ -168,13 +168,13 @@ TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
 }
 
 TEST(PrepareImage, DepthsAndPlanesOutsideTheTableAreUnusable) {
-  DibSpec spec;
-  spec.bitCount = 2;
-  EXPECT_TRUE(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.unusable);
-  spec.bitCount = 0;
-  EXPECT_TRUE(Prepare(MakeBitmap(spec), ImageKind::Bitmap).image.unusable);
-  spec.bitCount = 4;
-  Bytes planes = MakeBitmap(spec);
+  DibShape shape;
+  shape.bitCount = 2;
+  EXPECT_TRUE(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.unusable);
+  shape.bitCount = 0;
+  EXPECT_TRUE(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.unusable);
+  shape.bitCount = 4;
+  Bytes planes = MakeBitmap(shape);
   Put16(planes, 12, 2);
   EXPECT_TRUE(Prepare(planes, ImageKind::Bitmap).image.unusable);
 }
@@ -183,9 +183,9 @@ TEST(PrepareImage, PixelsMustLieInTheBytesCountedFromTheHeader) {
   // A cursor's header starts 4 bytes in: pixels that would end 2 bytes
   // past the data are refused even though header, colours and pixels
   // together are shorter than the whole resource.
-  DibSpec spec;
-  spec.bitCount = 1;
-  Bytes cursor = MakeCursor(11, 11, spec);
+  DibShape shape;
+  shape.bitCount = 1;
+  Bytes cursor = MakeCursor(11, 11, shape);
   ASSERT_EQ(cursor.size(), 308u);
   cursor.resize(4 + 40 + 8 + 128 - 2);
   EXPECT_TRUE(Prepare(cursor, ImageKind::Cursor).image.unusable);
@@ -194,9 +194,9 @@ TEST(PrepareImage, PixelsMustLieInTheBytesCountedFromTheHeader) {
 
   // An uncompressed bitmap is drawn from all its rows, whatever
   // biSizeImage says; a compressed one only from biSizeImage bytes.
-  spec.bitCount = 8;
-  spec.sizeImage = 100;
-  Bytes bitmap = MakeBitmap(spec);
+  shape.bitCount = 8;
+  shape.sizeImage = 100;
+  Bytes bitmap = MakeBitmap(shape);
   bitmap.resize(40 + 1024 + 100);
   EXPECT_TRUE(Prepare(bitmap, ImageKind::Bitmap).image.unusable);
   Put32(bitmap, 16, 1);  // BI_RLE8
@@ -206,7 +206,7 @@ TEST(PrepareImage, PixelsMustLieInTheBytesCountedFromTheHeader) {
 }
 
 TEST(PrepareImage, IconWhoseMaskIsCutShortIsDrawnOpaque) {
-  Bytes icon = MakeIcon(DibSpec{});
+  Bytes icon = MakeIcon(DibShape{});
   for (size_t size : {743u, 700u, 616u}) {
     icon.resize(size);
     Prepared p = Prepare(icon, ImageKind::Icon);
@@ -218,9 +218,9 @@ TEST(PrepareImage, IconWhoseMaskIsCutShortIsDrawnOpaque) {
 }
 
 TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
-  DibSpec spec;
-  spec.bitCount = 8;
-  const Bytes good = MakeBitmap(spec);
+  DibShape shape;
+  shape.bitCount = 8;
+  const Bytes good = MakeBitmap(shape);
   struct Case {
     size_t at;
     uint32_t value;
@@ -247,7 +247,7 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
   EXPECT_EQ(p.record.area, -1);
   // The lowest biHeight of an icon halves to 2^30 rows, far more than
   // the bytes hold.
-  Bytes icon = MakeIcon(DibSpec{});
+  Bytes icon = MakeIcon(DibShape{});
   Put32(icon, 4, 1);
   Put32(icon, 8, 0x80000000);
   EXPECT_TRUE(Prepare(icon, ImageKind::Icon).image.unusable);
@@ -257,12 +257,12 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
 // preparation must stay inside the bytes (the sanitizer build checks the
 // reads) and whatever it calls usable must lie inside them too.
 TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
-  DibSpec bitfields;
+  DibShape bitfields;
   bitfields.bitCount = 16;
   bitfields.compression = 3;
-  DibSpec mono;
+  DibShape mono;
   mono.bitCount = 1;
-  DibSpec rle;
+  DibShape rle;
   rle.bitCount = 8;
   rle.compression = 1;
   rle.sizeImage = 300;
@@ -271,7 +271,7 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
     Bytes bytes;
   };
   const Sample samples[] = {
-      {ImageKind::Icon, MakeIcon(DibSpec{})},
+      {ImageKind::Icon, MakeIcon(DibShape{})},
       {ImageKind::Cursor, MakeCursor(3, 4, mono)},
       {ImageKind::Bitmap, MakeBitmap(bitfields)},
       {ImageKind::Bitmap, MakeBitmap(rle)},

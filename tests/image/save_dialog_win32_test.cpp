@@ -192,9 +192,9 @@ class SaveDialog : public ::testing::Test {
   void Save(const Entry& e) { SaveImage(nullptr, e.record, e.image); }
 
   TempDir dir_;
-  Entry bitmap_{ImageKind::Bitmap, MakeBitmap(DibSpec{})};
-  Entry icon_{ImageKind::Icon, MakeIcon(DibSpec{})};
-  Entry cursor_{ImageKind::Cursor, MakeCursor(11, 11, DibSpec{})};
+  Entry bitmap_{ImageKind::Bitmap, MakeBitmap(DibShape{})};
+  Entry icon_{ImageKind::Icon, MakeIcon(DibShape{})};
+  Entry cursor_{ImageKind::Cursor, MakeCursor(11, 11, DibShape{})};
 };
 
 }  // namespace
@@ -295,7 +295,7 @@ TEST_F(SaveDialog, FileHeldOpenByAnotherGivesTheErrorBox) {
 }
 
 TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
-  DibSpec twoBits;
+  DibShape twoBits;
   twoBits.bitCount = 2;
   Entry unusable(ImageKind::Icon, MakeIcon(twoBits));
   std::string text;
