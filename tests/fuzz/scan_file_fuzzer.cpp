@@ -46,6 +46,8 @@ bool Setup() {
   // sees a write past either of them.
   roomy = new ImageRecord[kCatalogueCapacity];
   small = new ImageRecord[kSmallCapacity];
+  for (int32_t i = 0; i < kCatalogueCapacity; ++i) roomy[i].sequence = kUntouched;
+  for (int32_t i = 0; i < kSmallCapacity; ++i) small[i].sequence = kUntouched;
   return true;
 }
 
@@ -56,14 +58,18 @@ void Require(bool condition, const char* what) {
   }
 }
 
+// Every slot holds kUntouched between scans; only the slots a scan wrote are
+// looked at and reset, as records are written in slot order and a stray one
+// would land right after the last.
 void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
-  for (int32_t i = 0; i < capacity; ++i) records[i].sequence = kUntouched;
+  constexpr int32_t kMargin = 64;
   int32_t sequence = catalogueFill.nextSequence;
   int32_t count = -1;
   ScanStatus status = ScanFile(directory.c_str(), kName, records, capacity, &count);
   int32_t made = catalogueFill.nextSequence - sequence;
   int32_t touched = 0;
-  for (int32_t i = capacity; i > 0; --i) {
+  int32_t look = made < 0 ? capacity : (made + kMargin < capacity ? made + kMargin : capacity);
+  for (int32_t i = look; i > 0; --i) {
     if (records[i - 1].sequence != kUntouched) {
       touched = i;
       break;
@@ -90,6 +96,7 @@ void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
     default:
       Require(false, "status");
   }
+  for (int32_t i = 0; i < touched; ++i) records[i].sequence = kUntouched;
 }
 
 }  // namespace
