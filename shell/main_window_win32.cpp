@@ -7,6 +7,7 @@
 #include <new>
 
 #include "dialogs/open_files_win32.h"
+#include "dialogs/search_dialog_win32.h"
 #include "image/save_dialog_win32.h"
 #include "image/view_window_win32.h"
 #include "res/resource.h"
@@ -190,6 +191,8 @@ void OnOpenCommand(HWND window, int command) {
   int result = -1;
   if (command == CMD_OPEN_FILES) {
     result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueSlots);
+  } else if (command == CMD_OPEN_DIRECTORY) {
+    result = SearchDirectory(window, mainState.catalogue, kCatalogueSlots);
   }
   if (result == -1) {
     if (FinderVisible()) {
@@ -337,6 +340,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_HSCROLL:
       HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_ENTERIDLE:
+      SearchIdleStep(wParam, lParam);
       return 0;
     case WM_MOUSEWHEEL:
       return OnMouseWheel(window, wParam, lParam);

@@ -1,0 +1,79 @@
+#include "dialogs/search_dialog_win32.h"
+
+#include <cstdio>
+
+#include "dialogs/directory_chooser_win32.h"
+#include "res/resource.h"
+#include "scan/directory_search.h"
+
+namespace {
+
+HWND searchDialog = nullptr;
+// The count the dialog's count line shows.
+int32_t shownCount = 0;
+
+void ShowFoundCount() {
+  char text[40];
+  snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(catalogueFill.fillCount));
+  SetDlgItemTextA(searchDialog, IDC_FOUND_COUNT, text);
+  UpdateWindow(GetDlgItem(searchDialog, IDC_FOUND_COUNT));
+  shownCount = catalogueFill.fillCount;
+}
+
+INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      searchDialog = dialog;
+      searchState.searching = true;
+      return TRUE;
+    case WM_COMMAND:
+      if (wParam != IDCANCEL) return FALSE;
+      searchState.searching = false;
+      EndDialog(dialog, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+int32_t SearchDirectory(HWND owner, ImageRecord* catalogue, int32_t capacity) {
+  const char* start = ChooseDirectory(owner);
+  if (start == nullptr) return -1;
+  if (!StartSearch(catalogue, capacity)) return 0;
+  // The start directory is read before the dialog shows; only a large one
+  // goes on in the dialog's steps.
+  EnterSearchDirectory(start);
+  ReadSearchListing(kFilesBeforeSearchDialog);
+  shownCount = 0;
+  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCHING),
+                                   owner, SearchDialogProc, 0);
+  searchState.searching = false;
+  searchDialog = nullptr;
+  StopSearch();
+  if (result == -1) return 0;
+  return catalogueFill.fillCount;
+}
+
+void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
+  if (!searchState.searching || wParam != MSGF_DIALOGBOX ||
+      reinterpret_cast<HWND>(lParam) != searchDialog) {
+    return;
+  }
+  MSG waiting;
+  while (!PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
+    SearchStepResult step = SearchStep(kFilesPerSearchStep);
+    if (step == SearchStepResult::Done) {
+      searchState.searching = false;
+      EndDialog(searchDialog, 0);
+      return;
+    }
+    // A large directory shows its progress while it is read; finishing a
+    // level changes nothing on the count line.
+    if (step == SearchStepResult::DirectoryRead ||
+        (step == SearchStepResult::Listing && catalogueFill.fillCount != shownCount)) {
+      ShowFoundCount();
+    }
+  }
+}

@@ -1,0 +1,139 @@
+#include "scan/directory_search.h"
+
+#include <cstring>
+
+#include "scan/name_pool.h"
+
+SearchState searchState;
+
+namespace {
+
+constexpr char kListPattern[] = "*.*";
+// Names this short cannot carry a name and an extension worth opening.
+constexpr size_t kShortestFileName = 4;
+
+void CloseListing() {
+  SearchState& s = searchState;
+  ListClose(s.listing);
+  s.listing = nullptr;
+  s.entryPending = false;
+  s.directory = nullptr;
+}
+
+// Returns whether a file was offered to the catalogue.
+bool TakeEntry(const DirEntry& entry) {
+  SearchState& s = searchState;
+  // A dot name is "." or "..", or something its owner hides.
+  if (entry.name[0] == '.') return false;
+  if (entry.isDirectory) {
+    // A link may lead back up the tree, and ".." from it would not lead back
+    // to where the walk came from.
+    if (entry.isLink) return false;
+    if (s.depth >= kSearchLevelCount - 1) return false;
+    if (subdirectoryNamePool.Append(entry.name) != nullptr) ++s.levels[s.depth].subdirCount;
+    return false;
+  }
+  if (strlen(entry.name) < kShortestFileName) return false;
+  const char* name = fileNamePool.Append(entry.name);
+  if (name == nullptr) return false;
+  // What the scan reports does not change the walk: a full catalogue still
+  // lets the walk run to its end.
+  AddFileToCatalogue(s.capacity, s.directory, s.catalogue, name);
+  return true;
+}
+
+}  // namespace
+
+bool StartSearch(ImageRecord* catalogue, int32_t capacity) {
+  CloseListing();
+  if (!directoryNamePool.Reset(kDirectoryPoolSize)) return false;
+  if (!fileNamePool.Reset(kFilePoolSize)) return false;
+  if (!subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) return false;
+  SearchState& s = searchState;
+  catalogueFill.fillCount = 0;
+  s.depth = 0;
+  s.catalogue = catalogue;
+  s.capacity = capacity;
+  return true;
+}
+
+bool EnterSearchDirectory(const char* path) {
+  SearchState& s = searchState;
+  CloseListing();
+  SearchLevel& level = s.levels[s.depth];
+  level.savedUsed = subdirectoryNamePool.used;
+  level.nextNameOffset = subdirectoryNamePool.used;
+  level.subdirCount = 0;
+  level.nextIndex = 0;
+  s.entered[s.depth] = false;
+  if (!SetCurrentDir(path)) return false;
+  s.entered[s.depth] = true;
+  // A path too long for the buffer could not be used to reopen the files.
+  if (!GetCurrentDir(s.text)) return true;
+  DirListing* listing = ListFirst(kListPattern, &s.entry);
+  if (listing == nullptr) return true;
+  s.directory = directoryNamePool.Append(s.text);
+  if (s.directory == nullptr) {
+    ListClose(listing);
+    return true;
+  }
+  s.listing = listing;
+  s.entryPending = true;
+  return true;
+}
+
+bool ReadSearchListing(int32_t fileBudget) {
+  SearchState& s = searchState;
+  int32_t offered = 0;
+  while (s.listing != nullptr) {
+    if (!s.entryPending && !ListNext(s.listing, &s.entry)) {
+      CloseListing();
+      return true;
+    }
+    s.entryPending = false;
+    if (TakeEntry(s.entry) && ++offered >= fileBudget) return false;
+  }
+  return true;
+}
+
+bool ScanDirectory(const char* path, ImageRecord* catalogue, int32_t capacity) {
+  searchState.catalogue = catalogue;
+  searchState.capacity = capacity;
+  bool entered = EnterSearchDirectory(path);
+  while (!ReadSearchListing(INT32_MAX)) {
+  }
+  return entered;
+}
+
+SearchStepResult SearchStep(int32_t fileBudget) {
+  SearchState& s = searchState;
+  if (s.listing != nullptr) {
+    return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
+                                         : SearchStepResult::Listing;
+  }
+  SearchLevel& level = s.levels[s.depth];
+  if (level.nextIndex < level.subdirCount) {
+    const char* name = subdirectoryNamePool.base + level.nextNameOffset;
+    ++s.depth;
+    EnterSearchDirectory(name);
+    return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
+                                         : SearchStepResult::Listing;
+  }
+  if (s.entered[s.depth] && !SetCurrentDir("..")) {
+    // Without its parent the walk no longer knows where the names of the
+    // levels above lead; it stops with what it has found.
+    subdirectoryNamePool.used = s.levels[0].savedUsed;
+    s.depth = 0;
+    return SearchStepResult::Done;
+  }
+  subdirectoryNamePool.used = level.savedUsed;
+  if (s.depth == 0) return SearchStepResult::Done;
+  --s.depth;
+  SearchLevel& parent = s.levels[s.depth];
+  const char* visited = subdirectoryNamePool.base + parent.nextNameOffset;
+  parent.nextNameOffset += static_cast<int32_t>(strlen(visited)) + 1;
+  ++parent.nextIndex;
+  return SearchStepResult::LevelLeft;
+}
+
+void StopSearch() { CloseListing(); }

@@ -1,0 +1,93 @@
+#pragma once
+#include <cstdint>
+
+#include "scan/catalogue.h"
+#include "scan/file_services.h"
+
+// The walk over a whole directory tree that fills the catalogue, cut into
+// short steps so that a dialog can stay responsive between them. The walk's
+// position is the process's current directory: each level is entered by its
+// bare name and left through "..".
+
+// The start directory and 29 levels below it. The subdirectories of a
+// directory at the deepest level are not visited: a fixed stack cannot be
+// overrun, and such paths are close to the 259-character limit anyway.
+inline constexpr int32_t kSearchLevelCount = 30;
+
+// Files offered per step before the caller may look at its messages again,
+// so that a directory of thousands of files does not hold up Cancel.
+inline constexpr int32_t kFilesPerSearchStep = 8;
+// Files of the start directory scanned before the search dialog is shown;
+// a larger start directory goes on in the dialog's steps.
+inline constexpr int32_t kFilesBeforeSearchDialog = 256;
+
+// One directory of the walk. Its subdirectory names lie one after another
+// in the subdirectory name pool from savedUsed on, in listing order.
+struct SearchLevel {
+  int32_t savedUsed;
+  int32_t subdirCount;
+  int32_t nextIndex;
+  // Offset from the pool's base of the name at nextIndex.
+  int32_t nextNameOffset;
+};
+
+struct SearchState {
+  SearchLevel levels[kSearchLevelCount];
+  // Whether the level's directory became the current directory: only such a
+  // level is left through "..".
+  bool entered[kSearchLevelCount];
+  int32_t depth;
+  // Set while the search dialog is open.
+  bool searching;
+  ImageRecord* catalogue;
+  int32_t capacity;
+  // The full path of the directory being entered.
+  char text[kPathBufferSize];
+  // The listing of the directory at depth while its entries are still being
+  // read, the entry read from it but not yet looked at, and the directory
+  // name pool's copy of that directory's path.
+  DirListing* listing;
+  bool entryPending;
+  DirEntry entry;
+  const char* directory;
+};
+extern SearchState searchState;
+
+// Gives the three name pools new arenas, empties the catalogue fill and
+// puts the walk at level 0. False when a pool cannot get its arena.
+bool StartSearch(ImageRecord* catalogue, int32_t capacity);
+
+// Makes path (absolute for the start directory, a bare name below it) the
+// directory of the level at depth, records its full path and opens its
+// listing. Returns whether the directory was entered; an entered directory
+// whose path does not fit the buffer, or that cannot be listed, or whose path
+// the directory name pool refuses, is left without an open listing.
+bool EnterSearchDirectory(const char* path);
+
+// Reads the open listing: subdirectory names go to the subdirectory name
+// pool and files to the catalogue. Stops after fileBudget files have been
+// offered; returns true (and closes the listing) when the listing has ended,
+// and also when no listing is open.
+bool ReadSearchListing(int32_t fileBudget);
+
+// One directory scanned whole: entered, listed and all its files offered.
+bool ScanDirectory(const char* path, ImageRecord* catalogue, int32_t capacity);
+
+enum class SearchStepResult : int32_t {
+  // Part of a listing was read; more of it remains.
+  Listing,
+  // A subdirectory was entered (or could not be) and its listing read to the
+  // end.
+  DirectoryRead,
+  // A finished level was left for its parent.
+  LevelLeft,
+  // Level 0 was finished, or the walk lost its place: the search is over.
+  Done,
+};
+
+// Advances the walk by one step of at most fileBudget offered files.
+SearchStepResult SearchStep(int32_t fileBudget);
+
+// Closes a listing left open by a search that was cancelled. The records and
+// the current directory stay where the walk had come.
+void StopSearch();
