@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "dialogs/about_box_win32.h"
 #include "dialogs/open_files_win32.h"
 #include "dialogs/search_dialog_win32.h"
 #include "image/save_dialog_win32.h"
@@ -269,6 +270,9 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       break;
     case CMD_NO_SORT:
       OnSortCommand(window, 0);
+      break;
+    case CMD_ABOUT:
+      ShowAboutBox(window);
       break;
     case CMD_HELP_CONTENTS:
       ShowHelpContents(window);

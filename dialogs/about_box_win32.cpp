@@ -1,0 +1,94 @@
+#include "dialogs/about_box_win32.h"
+
+#include "dialogs/about_logo.h"
+#include "dialogs/pcx_decoder.h"
+#include "res/resource.h"
+
+namespace {
+
+// The blended logo, held while the box is open for the dialog procedure to
+// hand to the picture control.
+HBITMAP aboutLogo = nullptr;
+
+HBITMAP CreateLogoBitmap(HWND owner, void** bits) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kLogoImageWidth;
+  info.bmiHeader.biHeight = -kLogoImageHeight;  // rows from the top, as decoded
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC dc = GetDC(owner);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  ReleaseDC(owner, dc);
+  return bitmap;
+}
+
+// The logo goes across the middle of the dialog and, upright, halfway
+// between the dialog's top and the text block; the picture control starts
+// at the client origin, so its own top stands for the client top.
+void PlaceLogo(HWND dialog) {
+  HWND logo = GetDlgItem(dialog, IDC_ABOUT_LOGO);
+  SendMessageA(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(aboutLogo));
+  RECT client, logoRect, textRect;
+  GetClientRect(dialog, &client);
+  GetWindowRect(logo, &logoRect);
+  GetWindowRect(GetDlgItem(dialog, IDC_ABOUT_TEXT), &textRect);
+  const int x = (client.right - client.left - kLogoImageWidth) / 2;
+  const int y = (textRect.top - logoRect.top - kLogoImageHeight) / 2;
+  MoveWindow(logo, x, y, kLogoImageWidth, kLogoImageHeight, FALSE);
+}
+
+// Escape's IDCANCEL is not handled, so Escape leaves the box open.
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      PlaceLogo(dialog);
+      return TRUE;
+    case WM_CLOSE:
+      EndDialog(dialog, 0);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) != IDOK) return FALSE;
+      EndDialog(dialog, 0);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<uint8_t[]> DecodePcxResource(int id) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(id), "PCX");
+  if (found == nullptr) return nullptr;
+  HGLOBAL loaded = LoadResource(self, found);
+  if (loaded == nullptr) return nullptr;
+  const void* bytes = LockResource(loaded);
+  const DWORD size = SizeofResource(self, found);
+  if (bytes == nullptr || size == 0) return nullptr;
+  return DecodePcxResource(static_cast<const uint8_t*>(bytes), size);
+}
+
+void ShowAboutBox(HWND owner) {
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateLogoBitmap(owner, &bits);
+  if (bitmap == nullptr || bits == nullptr) {
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    return;
+  }
+  std::unique_ptr<uint8_t[]> colour = DecodePcxResource(IDR_LOGO_COLOUR);
+  std::unique_ptr<uint8_t[]> alpha = colour ? DecodePcxResource(IDR_LOGO_ALPHA) : nullptr;
+  if (!colour || !alpha) {
+    DeleteObject(bitmap);
+    return;
+  }
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  BlendLogo(colour.get(), alpha.get(), {GetRValue(face), GetGValue(face), GetBValue(face)},
+            static_cast<uint8_t*>(bits));
+  aboutLogo = bitmap;
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+  aboutLogo = nullptr;
+  DeleteObject(bitmap);
+}
