@@ -9,6 +9,8 @@
 
 #include "res/resgen/artwork.h"
 #include "res/resgen/image_files.h"
+#include "res/resgen/logo_art.h"
+#include "res/resgen/pcx_file.h"
 
 namespace {
 
@@ -57,6 +59,9 @@ int main(int argc, char** argv) {
     ok &= WriteFile(dir / "hand_pointer.cur", EncodeCursorFile({MakeHandPointerCursor()}));
     ok &= WriteFile(dir / "folder_open.ico", EncodeIconFile({MakeOpenFolderIcon()}));
     ok &= WriteFile(dir / "folder_closed.ico", EncodeIconFile({MakeClosedFolderIcon()}));
+    const LogoImages logo = MakeLogo();
+    ok &= WriteFile(dir / "logo_colour.pcx", EncodePcxFile(logo.colour));
+    ok &= WriteFile(dir / "logo_alpha.pcx", EncodePcxFile(logo.alpha));
     return ok ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "resgen: %s\n", e.what());
