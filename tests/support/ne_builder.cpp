@@ -14,14 +14,15 @@ constexpr size_t kResourceEntrySize = 12;
 
 void NeBuilder::Add(uint16_t type, std::vector<uint8_t> data, uint16_t id) {
   NeResource r;
-  r.id = id;
   r.data = std::move(data);
   for (auto it = types.rbegin(); it != types.rend(); ++it) {
     if (it->type == type) {
+      r.id = id != 0 ? id : static_cast<uint16_t>(0x8001 + it->resources.size());
       it->resources.push_back(std::move(r));
       return;
     }
   }
+  r.id = id != 0 ? id : 0x8001;
   types.push_back({type, {std::move(r)}, std::nullopt});
 }
 

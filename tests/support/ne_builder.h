@@ -55,7 +55,8 @@ struct NeBuilder {
 
   uint32_t TablePosition() const { return static_cast<uint32_t>(headerPosition) + tableOffset; }
   // Adds a resource with data to the last type entry of that type, or to a new
-  // one at the end of the table.
-  void Add(uint16_t type, std::vector<uint8_t> data, uint16_t id = 0x8001);
+  // one at the end of the table. id 0 numbers it after the type's others
+  // (0x8001, 0x8002, ...).
+  void Add(uint16_t type, std::vector<uint8_t> data, uint16_t id = 0);
   NeFile Build() const;
 };
