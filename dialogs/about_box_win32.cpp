@@ -88,7 +88,8 @@ void ShowAboutBox(HWND owner) {
   BlendLogo(colour.get(), alpha.get(), {GetRValue(face), GetGValue(face), GetBValue(face)},
             static_cast<uint8_t*>(bits));
   aboutLogo = bitmap;
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc,
+                  0);
   aboutLogo = nullptr;
   DeleteObject(bitmap);
 }

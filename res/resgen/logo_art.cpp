@@ -1,3 +1,5 @@
+#include "res/resgen/logo_art.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -5,7 +7,6 @@
 #include <string_view>
 
 #include "res/resgen/fonts.h"
-#include "res/resgen/logo_art.h"
 #include "res/resgen/quantise.h"
 
 namespace {
@@ -173,9 +174,11 @@ Coverage CoverPixelText(int w, int h, int x, int top, std::string_view text) {
   RgbCanvas ink(w, h, kBlack);
   DrawPixelText(ink, x, top, text, kWhite);
   Coverage coverage(w, h);
-  coverage.Fill([&](double px, double py) {
-    return ink.At(static_cast<int>(px), static_cast<int>(py)).r > 0.5;
-  }, 1);
+  coverage.Fill(
+      [&](double px, double py) {
+        return ink.At(static_cast<int>(px), static_cast<int>(py)).r > 0.5;
+      },
+      1);
   return coverage;
 }
 
@@ -193,23 +196,25 @@ LogoImages MakeLogo() {
   });
   const double matLeft = kFrameLeft + kFrameWidth, matTop = kFrameTop + kFrameWidth;
   const double matSize = kFrameSize - 2 * kFrameWidth;
-  mat.Fill([&](double px, double py) {
-    return InRoundedSquare(px, py, matLeft, matTop, matSize, 2);
-  });
+  mat.Fill(
+      [&](double px, double py) { return InRoundedSquare(px, py, matLeft, matTop, matSize, 2); });
   const int pictureLeft = static_cast<int>(matLeft + kMatWidth);
   const int pictureTop = static_cast<int>(matTop + kMatWidth);
   const int pictureSize = static_cast<int>(matSize - 2 * kMatWidth);
-  picture.Fill([&](double px, double py) {
-    return px >= pictureLeft && py >= pictureTop && px < pictureLeft + pictureSize &&
-           py < pictureTop + pictureSize;
-  }, 1);
+  picture.Fill(
+      [&](double px, double py) {
+        return px >= pictureLeft && py >= pictureTop && px < pictureLeft + pictureSize &&
+               py < pictureTop + pictureSize;
+      },
+      1);
   const double diagonal = std::sqrt(0.5);
   handle.Fill([&](double px, double py) {
-    return DistanceToSegment(px, py, kLensX + kHandleFrom * diagonal, kLensY + kHandleFrom * diagonal,
-                             kLensX + kHandleTo * diagonal, kLensY + kHandleTo * diagonal) <=
-           kHandleHalfWidth;
+    return DistanceToSegment(px, py, kLensX + kHandleFrom * diagonal,
+                             kLensY + kHandleFrom * diagonal, kLensX + kHandleTo * diagonal,
+                             kLensY + kHandleTo * diagonal) <= kHandleHalfWidth;
   });
-  lens.Fill([](double px, double py) { return std::hypot(px - kLensX, py - kLensY) <= kLensRadius; });
+  lens.Fill(
+      [](double px, double py) { return std::hypot(px - kLensX, py - kLensY) <= kLensRadius; });
   ring.Fill([](double px, double py) {
     const double d = std::hypot(px - kLensX, py - kLensY);
     return d <= kRingRadius && d >= kLensRadius - 0.5;
@@ -238,7 +243,8 @@ LogoImages MakeLogo() {
   // The handle is shaded across its width, lit from the upper right.
   PaintCoverage(canvas, handle, [&](int x, int y) {
     const double across = ((x + 0.5 - kLensX) - (y + 0.5 - kLensY)) * diagonal;
-    return Mix(kHandleDark, kHandleLight, std::clamp(0.5 + across / (2 * kHandleHalfWidth), 0.0, 1.0));
+    return Mix(kHandleDark, kHandleLight,
+               std::clamp(0.5 + across / (2 * kHandleHalfWidth), 0.0, 1.0));
   });
   // Through the lens the picture's pixels show as blocks.
   PaintCoverage(canvas, lens, [&](int x, int y) {
@@ -258,12 +264,14 @@ LogoImages MakeLogo() {
     const double angle = std::atan2(py - kLensY, px - kLensX);
     return d >= kLensRadius - 4.2 && d <= kLensRadius - 2.4 && angle < -1.75 && angle > -2.95;
   });
-  PaintCoverage(canvas, glint, [](int, int) { return kWhite; }, 0.75);
+  PaintCoverage(
+      canvas, glint, [](int, int) { return kWhite; }, 0.75);
 
   // The name, darker towards its baseline.
   const double capTop = kTitleBaseline - 10 * kTitleScale;
   PaintCoverage(canvas, title, [&](int, int y) {
-    return Mix(kTitleTop, kTitleBottom, std::clamp((y + 0.5 - capTop) / (kTitleBaseline - capTop), 0.0, 1.0));
+    return Mix(kTitleTop, kTitleBottom,
+               std::clamp((y + 0.5 - capTop) / (kTitleBaseline - capTop), 0.0, 1.0));
   });
   // A rule under the name that fades out towards both ends.
   const int ruleLeft = static_cast<int>(kTitleLeft) + 2;
@@ -276,18 +284,20 @@ LogoImages MakeLogo() {
   }
   PaintCoverage(canvas, CoverPixelText(w, h, kSubtitleLeft, kSubtitleTop, "Bitmap, icon and"),
                 [](int, int) { return kSubtitleColour; });
-  PaintCoverage(canvas,
-                CoverPixelText(w, h, kSubtitleLeft, kSubtitleTop + kSubtitleLineGap, "cursor finder"),
-                [](int, int) { return kSubtitleColour; });
+  PaintCoverage(
+      canvas, CoverPixelText(w, h, kSubtitleLeft, kSubtitleTop + kSubtitleLineGap, "cursor finder"),
+      [](int, int) { return kSubtitleColour; });
 
   RgbCanvas plain(w, h, kBlack);
   std::vector<Rgb> greys;
-  for (int i = 0; i < 256; ++i) greys.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)});
+  for (int i = 0; i < 256; ++i)
+    greys.push_back({static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)});
   IndexedImage alpha(w, h, greys);
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       plain.Blend(x, y, canvas.Plain(x, y), 1.0);
-      alpha.Set(x, y, static_cast<uint8_t>(std::lround(std::clamp(canvas.Alpha(x, y), 0.0, 1.0) * 255)));
+      alpha.Set(x, y,
+                static_cast<uint8_t>(std::lround(std::clamp(canvas.Alpha(x, y), 0.0, 1.0) * 255)));
     }
   }
   return {Quantise(plain, 256), std::move(alpha)};

@@ -49,9 +49,9 @@ void PutHeader(std::vector<uint8_t>& out, const IndexedImage& image) {
   Put16(out, static_cast<uint32_t>(image.height - 1));
   Put16(out, kDotsPerInch);
   Put16(out, kDotsPerInch);
-  out.insert(out.end(), 48, 0);  // the 16-colour palette, unused at 8 bits
-  out.push_back(0);              // reserved
-  out.push_back(1);              // planes
+  out.insert(out.end(), 48, 0);                    // the 16-colour palette, unused at 8 bits
+  out.push_back(0);                                // reserved
+  out.push_back(1);                                // planes
   Put16(out, static_cast<uint32_t>(image.width));  // bytes per line
   Put16(out, IsGrey(image.palette) ? 2 : 1);       // palette kind: 1 colour, 2 grey
   Put16(out, 0);
