@@ -1,7 +1,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 // Little-endian writers for building executables in tests. Writing past the
@@ -10,7 +9,10 @@
 inline void PutBytes(std::vector<uint8_t>& b, size_t at, const void* bytes, size_t n) {
   if (n == 0) return;  // nothing to place, so nothing to grow
   if (b.size() < at + n) b.resize(at + n, 0);
-  memcpy(b.data() + at, bytes, n);
+  const auto* from = static_cast<const uint8_t*>(bytes);
+  // Element by element: gcc 12 at -O2 mistakes a memcpy of these spans for
+  // an overflow (-Wstringop-overflow) once the resize above is inlined.
+  for (size_t i = 0; i < n; ++i) b[at + i] = from[i];
 }
 inline void PutBytes(std::vector<uint8_t>& b, size_t at, const std::vector<uint8_t>& bytes) {
   PutBytes(b, at, bytes.data(), bytes.size());
