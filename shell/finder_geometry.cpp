@@ -19,7 +19,8 @@ FinderGrid ComputeFinderGrid(int32_t clientWidth, int32_t clientHeight, int32_t 
   grid.columns = Side(clientWidth) / kFinderCellSize;
   grid.visibleRows = Side(clientHeight) / kFinderCellSize;
   if (grid.columns > 0 && count > 0) {
-    grid.rows = static_cast<int32_t>((static_cast<int64_t>(count) + grid.columns - 1) / grid.columns);
+    grid.rows =
+        static_cast<int32_t>((static_cast<int64_t>(count) + grid.columns - 1) / grid.columns);
   }
   return grid;
 }

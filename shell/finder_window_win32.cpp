@@ -163,7 +163,8 @@ bool RegisterFinderClass(HINSTANCE instance) {
   finderClass.hInstance = instance;
   finderClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
   finderClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  finderClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+  finderClass.hbrBackground =
+      reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
   finderClass.lpszClassName = kFinderClassName;
   return RegisterClassA(&finderClass) != 0;
 }
@@ -183,8 +184,8 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
   RECT client{};
   GetClientRect(finder, &client);
   const FinderGrid grid = ComputeFinderGrid(client.right, client.bottom, finderState.count);
-  const FinderCellRange cells = FinderCellsToPaint(grid, client.bottom, update.left, update.top,
-                                                   update.right, update.bottom);
+  const FinderCellRange cells =
+      FinderCellsToPaint(grid, client.bottom, update.left, update.top, update.right, update.bottom);
   // Shrinking a thumbnail keeps whole source pixels rather than blending
   // them, so thumbnails show the image's own colours.
   const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);

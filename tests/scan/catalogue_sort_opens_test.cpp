@@ -1,9 +1,8 @@
 // Which files the area pass opens and closes, in which order, as the kernel
 // sees it happen (inotify), on the real file services.
+#include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -37,8 +36,8 @@ class AreaPassOpens : public ::testing::Test {
   }
 
   ImageRecord Unknown(const char* fileName, int32_t slot, int32_t area = 0) {
-    return ImageRecord{ImageKind::Bitmap, 64 + 40 * slot, 40, slot, area, dir_.path().c_str(),
-                       fileName};
+    const char* directory = dir_.path().c_str();
+    return ImageRecord{ImageKind::Bitmap, 64 + 40 * slot, 40, slot, area, directory, fileName};
   }
 
   // "open NAME" and "close NAME" for what happened since the last call.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -104,7 +105,9 @@ TEST(SortIndex, MatchesTheSwappingPassesOnEveryKindOfInput) {
          return keys[i % 6];
        }},
   };
-  for (uint32_t seed : {1u, 20240611u, 0xC0FFEEu}) {
+  const uint32_t seeds[] = {1u, 20240611u, 0xC0FFEEu};
+  printf("shuffle and key seeds: %u %u %u\n", seeds[0], seeds[1], seeds[2]);
+  for (uint32_t seed : seeds) {
     for (const auto& [name, keyOf] : inputs) {
       for (int32_t count : {0, 1, 2, 3, 17, 600}) {
         const std::vector<ImageRecord> records = MakeRecords(count, seed, keyOf);
@@ -152,7 +155,9 @@ TEST(SortRecords, AreaBothWaysAndBackToDiscovery) {
 TEST(SortRecords, AFullCatalogueKeepsEveryRecordOnceAndTiesInPlace) {
   // Sequences here are the slots the records start in.
   std::vector<ImageRecord> records;
-  std::mt19937 random(77);
+  constexpr uint32_t kSeed = 77;
+  printf("area seed: %u\n", kSeed);
+  std::mt19937 random(kSeed);
   for (int32_t i = 0; i < kCatalogueCapacity; ++i) {
     records.push_back(Record(i, static_cast<int32_t>(random() % 50) + 1));
   }

@@ -1,8 +1,10 @@
 // The real Finder and the sort commands under Wine, in the main window they
 // belong to: clicks, the wheel and the scroll bar, Tab, the pixels of
 // thumbnails, what a scroll repaints, and sorting 20000 real entries.
+// clang-format off
 #include <windows.h>
 #include <commctrl.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -54,8 +56,8 @@ void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files
                    int32_t limit = kCatalogueSlots) {
   catalogueFill.fillCount = 0;
   for (const auto& [directory, fileName] : files) {
-    if (AddFileToCatalogue(kCatalogueSlots, Keep(directory), mainState.catalogue,
-                           Keep(fileName)) == AddStatus::CatalogueFull) {
+    if (AddFileToCatalogue(kCatalogueSlots, Keep(directory), mainState.catalogue, Keep(fileName)) ==
+        AddStatus::CatalogueFull) {
       break;
     }
   }
@@ -92,9 +94,7 @@ SCROLLINFO FinderBar() {
 
 bool BarShown() { return (GetWindowLongA(Finder(), GWL_STYLE) & WS_VSCROLL) != 0; }
 
-void Click(int x, int y) {
-  SendMessageA(Finder(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-}
+void Click(int x, int y) { SendMessageA(Finder(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
 void Wheel(int delta) {
   SendMessageA(Finder(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
 }
@@ -536,9 +536,8 @@ TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
   ASSERT_EQ(mainState.sortOrder, 2);
   const std::string path = std::string(kSystemDlls) + "\\user32.dll";
-  DialogDriver driver({{"Open the executable file(s)", [&](HWND d) {
-                          SetFileNameAndAccept(d, path);
-                        }}});
+  DialogDriver driver(
+      {{"Open the executable file(s)", [&](HWND d) { SetFileNameAndAccept(d, path); }}});
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   PumpMessages();
   ASSERT_TRUE(driver.finished());
@@ -593,10 +592,11 @@ TEST_F(FinderWindow, TwentyThousandEntriesStayFluid) {
   }
   const double perPage = ms(start) / 20;
 
-  printf("20000 entries (%d without a known area): sort large-to-small %.0f ms (with the area "
-         "pass), small-to-large %.0f ms; full Finder paint (6 x 14 cells) %.1f ms; one wheel "
-         "row %.2f ms; one page %.1f ms\n",
-         unknown, sortLarge, sortSmall, fullPaint, perStep, perPage);
+  printf(
+      "20000 entries (%d without a known area): sort large-to-small %.0f ms (with the area "
+      "pass), small-to-large %.0f ms; full Finder paint (6 x 14 cells) %.1f ms; one wheel "
+      "row %.2f ms; one page %.1f ms\n",
+      unknown, sortLarge, sortSmall, fullPaint, perStep, perPage);
   RecordProperty("SortLargeToSmallMs", static_cast<int>(sortLarge));
   RecordProperty("WheelRowMicroseconds", static_cast<int>(perStep * 1000));
   EXPECT_LT(sortLarge, 1000.0);
