@@ -1,0 +1,389 @@
+#include "scan/directory_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scan/name_pool.h"
+#include "tests/scan/search_tree.h"
+#include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Subdirectory names of path in the order the file services list them.
+std::vector<std::string> ListedSubdirectories(const std::string& path) {
+  CurrentDirectoryKeeper keep;
+  std::vector<std::string> names;
+  if (!SetCurrentDir(path.c_str())) return names;
+  DirEntry entry;
+  DirListing* listing = ListFirst("*.*", &entry);
+  if (listing == nullptr) return names;
+  do {
+    if (entry.isDirectory && entry.name[0] != '.') names.emplace_back(entry.name);
+  } while (ListNext(listing, &entry));
+  ListClose(listing);
+  return names;
+}
+
+// Relative paths of the directories below path, each before its own
+// subdirectories, siblings in listing order.
+void DepthFirst(const std::string& path, const std::string& relative,
+                std::vector<std::string>* out) {
+  out->push_back(relative);
+  for (const std::string& name : ListedSubdirectories(path)) {
+    DepthFirst(Under(path, name), relative.empty() ? name : relative + "/" + name, out);
+  }
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+}
+
+class DirectorySearch : public ::testing::Test {
+ protected:
+  void SetUp() override { catalogue_.resize(kCatalogueCapacity); }
+
+  bool Start(int32_t capacity = kCatalogueCapacity) {
+    return StartSearch(catalogue_.data(), capacity);
+  }
+
+  // The walk as the search dialog drives it: the start directory read before
+  // the dialog, then steps until the walk is over. Returns the steps taken.
+  int Walk(const std::string& start, int32_t capacity = kCatalogueCapacity) {
+    EXPECT_TRUE(Start(capacity));
+    EnterSearchDirectory(start.c_str());
+    ReadSearchListing(kFilesBeforeSearchDialog);
+    return Finish();
+  }
+  int Finish() {
+    int steps = 0;
+    while (SearchStep(kFilesPerSearchStep) != SearchStepResult::Done) {
+      if (++steps > 1000000) {
+        ADD_FAILURE() << "the walk does not end";
+        break;
+      }
+    }
+    return steps;
+  }
+
+  // Entered directories relative to the start directory, which must come
+  // first; forward slashes.
+  std::vector<std::string> EnteredBelow(const std::string& start) {
+    std::vector<std::string> entered = PoolTexts(directoryNamePool);
+    std::vector<std::string> relative;
+    if (entered.empty() || !SamePath(entered[0], start)) {
+      ADD_FAILURE() << "the start directory is not the first one recorded";
+      return relative;
+    }
+    for (const std::string& path : entered) {
+      std::string rest = path.substr(std::min(path.size(), entered[0].size()));
+      if (!rest.empty() && IsPathSeparator(rest[0])) rest.erase(0, 1);
+      std::replace(rest.begin(), rest.end(), PathSeparator(), '/');
+      relative.push_back(rest);
+    }
+    return relative;
+  }
+
+  // Each record's file, joined, relative to base.
+  std::multiset<std::string> RecordFiles(const std::string& base) {
+    std::multiset<std::string> files;
+    for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
+      const ImageRecord& record = catalogue_[static_cast<size_t>(i)];
+      fs::path full = fs::path(record.directory) / record.fileName;
+      files.insert(fs::relative(full, base).generic_string());
+    }
+    return files;
+  }
+
+  std::vector<ImageRecord> catalogue_;
+  // Declared last, so the current directory is back before the trees go.
+  TempDir dir_;
+  CurrentDirectoryKeeper keep_;
+};
+
+}  // namespace
+
+TEST_F(DirectorySearch, EntersEachDirectoryBeforeItsSubtreeAndSiblingsInListingOrder) {
+  std::string a = Under(dir_.path(), "A");
+  PutPe(a, "a.exe", 1);
+  PutPe(Under(a, "B"), "b.exe", 2);
+  PutPe(Under(a, "B/D"), "d.exe", 3);
+  PutPe(Under(a, "E"), "e.exe", 4);
+
+  Walk(a);
+
+  std::vector<std::string> order = EnteredBelow(a);
+  std::vector<std::string> listed = ListedSubdirectories(a);
+  ASSERT_EQ(listed.size(), 2u);
+  std::vector<std::string> expected = listed[0] == "B"
+                                          ? std::vector<std::string>{"", "B", "B/D", "E"}
+                                          : std::vector<std::string>{"", "E", "B", "B/D"};
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(catalogueFill.fillCount, 10);
+  // Records follow the walk: a directory's files come before its subtree's.
+  const std::map<std::string, std::string> fileOf = {
+      {"", "a.exe"}, {"B", "b.exe"}, {"B/D", "d.exe"}, {"E", "e.exe"}};
+  std::vector<std::string> filesInOrder;
+  for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
+    std::string file = catalogue_[static_cast<size_t>(i)].fileName;
+    if (filesInOrder.empty() || filesInOrder.back() != file) filesInOrder.push_back(file);
+  }
+  std::vector<std::string> expectedFiles;
+  for (const std::string& relative : expected) expectedFiles.push_back(fileOf.at(relative));
+  EXPECT_EQ(filesInOrder, expectedFiles);
+  // Leaving level 0 goes up once more, to the start directory's parent.
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
+}
+
+TEST_F(DirectorySearch, WiderTreeIsWalkedDepthFirst) {
+  std::string s = Under(dir_.path(), "S");
+  for (const char* relative : {"", "p", "p/q", "p/q/r", "p/t", "u", "v/w", "v/x/y/z"}) {
+    PutPe(Under(s, relative), "img.dll", 1);
+  }
+  Walk(s);
+  std::vector<std::string> expected;
+  DepthFirst(s, "", &expected);
+  EXPECT_EQ(EnteredBelow(s), expected);
+  // Directories without files of their own (v, v/x, v/x/y) are entered too.
+  EXPECT_EQ(expected.size(), 11u);
+  EXPECT_EQ(catalogueFill.fillCount, 8);
+}
+
+TEST_F(DirectorySearch, OffersOnlyFilesOfFourCharactersOrMoreAndNoDotNames) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(s, "a.exe", 2);
+  PutPe(s, "a.x", 5);       // three characters: not offered
+  PutPe(s, ".profile", 7);  // dot name: not offered
+  dir_.Write("S/readme.txt", {'t', 'e', 'x', 't'});
+  PutPe(Under(s, ".cache"), "hidden.exe", 11);
+  PutPe(Under(s, "abc"), "in.exe", 1);  // short directory names are visited
+
+  Walk(s);
+
+  EXPECT_EQ(catalogueFill.fillCount, 3);
+  std::vector<std::string> offered = PoolTexts(fileNamePool);
+  EXPECT_EQ(std::multiset<std::string>(offered.begin(), offered.end()),
+            (std::multiset<std::string>{"a.exe", "readme.txt", "in.exe"}));
+  EXPECT_EQ(EnteredBelow(s), (std::vector<std::string>{"", "abc"}));
+  EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"a.exe", "a.exe", "abc/in.exe"}));
+}
+
+TEST_F(DirectorySearch,
+       SubdirectoryThatCannotBeEnteredIsSkippedAndItsSiblingsStayUnderTheirParent) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(Under(s, "P"), "p.exe", 1);
+  PutPe(Under(s, "X"), "x.exe", 2);
+  PutPe(Under(s, "Y"), "y.exe", 4);
+  // Same names beside S: a walk that went up after the failure would find
+  // these instead.
+  PutPe(Under(dir_.path(), "P"), "decoy.exe", 8);
+  PutPe(Under(dir_.path(), "Y"), "decoy.exe", 16);
+
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(EnterSearchDirectory(s.c_str()));
+  ASSERT_TRUE(ReadSearchListing(kFilesBeforeSearchDialog));
+  // X is listed, then goes before the walk reaches it.
+  fs::remove_all(Under(s, "X"));
+  Finish();
+
+  std::vector<std::string> entered = EnteredBelow(s);
+  std::set<std::string> enteredSet(entered.begin(), entered.end());
+  EXPECT_EQ(enteredSet, (std::set<std::string>{"", "P", "Y"}));
+  EXPECT_EQ(RecordFiles(s),
+            (std::multiset<std::string>{"P/p.exe", "Y/y.exe", "Y/y.exe", "Y/y.exe", "Y/y.exe"}));
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
+}
+
+TEST_F(DirectorySearch, MissingStartDirectoryEndsAtOnceWhereItWas) {
+  std::string before = CurrentDirectory();
+  ASSERT_TRUE(Start());
+  EXPECT_FALSE(EnterSearchDirectory(Under(dir_.path(), "gone").c_str()));
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+  EXPECT_EQ(CurrentDirectory(), before);
+  EXPECT_EQ(catalogueFill.fillCount, 0);
+  EXPECT_FALSE(ScanDirectory(Under(dir_.path(), "gone").c_str(), catalogue_.data(), 10));
+}
+
+TEST_F(DirectorySearch, TreeDeeperThanThirtyLevelsIsWalkedToLevelTwentyNine) {
+  std::string level = Under(dir_.path(), "lv00");
+  const std::string start = level;
+  for (int i = 0; i < kSearchLevelCount + 4; ++i) {
+    if (i > 0) level = Under(level, "lv" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+    PutPe(level, "one.exe", 1);
+  }
+
+  Walk(start);
+
+  std::vector<std::string> entered = EnteredBelow(start);
+  ASSERT_EQ(entered.size(), static_cast<size_t>(kSearchLevelCount));
+  EXPECT_EQ(fs::path(entered.back()).filename().string(), "lv29");
+  EXPECT_EQ(catalogueFill.fillCount, kSearchLevelCount);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
+}
+
+TEST_F(DirectorySearch, DirectoryWhosePathDoesNotFitIsSkippedWithItsSubtree) {
+  std::string s = Under(dir_.path(), "S");
+  std::string longName(120, 'n');
+  std::string first = Under(s, longName);
+  PutPe(first, "near.exe", 1);
+  // The second level's path is longer than 259 characters.
+  std::string second = Under(first, longName);
+  ASSERT_GT(second.size(), 259u);
+  {
+    // Made relative to its parent: some platforms refuse long absolute paths.
+    CurrentDirectoryKeeper keep;
+    fs::current_path(first);
+    fs::create_directory(longName);
+    fs::current_path(longName);
+    PutPe(".", "far.exe", 2);
+    PutPe("deeper", "farther.exe", 4);
+  }
+  PutPe(Under(s, "zz"), "after.exe", 8);
+
+  Walk(s);
+
+  std::vector<std::string> entered = EnteredBelow(s);
+  EXPECT_EQ(std::set<std::string>(entered.begin(), entered.end()),
+            (std::set<std::string>{"", longName, "zz"}));
+  EXPECT_EQ(catalogueFill.fillCount, 9);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
+
+  // Removed by short relative names: a recursive removal through the long
+  // names loses its way on some platforms.
+  fs::current_path(first);
+  fs::current_path(longName);
+  for (const char* name : {"far.exe", "deeper/farther.exe", "deeper"}) {
+    EXPECT_TRUE(fs::remove(fs::path(name).make_preferred())) << name;
+  }
+  fs::current_path(first);
+  EXPECT_TRUE(fs::remove(longName));
+}
+
+TEST_F(DirectorySearch, EachStepOffersAtMostItsBudgetOfFiles) {
+  std::string s = Under(dir_.path(), "S");
+  fs::create_directories(s);
+  std::string big = Under(s, "big");
+  for (int i = 0; i < 2 * kFilesPerSearchStep + 3; ++i) {
+    PutPe(big, "file" + std::to_string(i) + ".exe", 1);
+  }
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(EnterSearchDirectory(s.c_str()));
+  ASSERT_TRUE(ReadSearchListing(kFilesBeforeSearchDialog));
+
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
+  EXPECT_EQ(catalogueFill.fillCount, kFilesPerSearchStep);
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
+  EXPECT_EQ(catalogueFill.fillCount, 2 * kFilesPerSearchStep);
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::DirectoryRead);
+  EXPECT_EQ(catalogueFill.fillCount, 2 * kFilesPerSearchStep + 3);
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::LevelLeft);
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+
+  // The start directory before the dialog stops at its own budget too.
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(EnterSearchDirectory(big.c_str()));
+  EXPECT_FALSE(ReadSearchListing(5));
+  EXPECT_EQ(catalogueFill.fillCount, 5);
+  StopSearch();
+  EXPECT_EQ(searchState.listing, nullptr);
+  // With the listing closed the walk goes on as if the directory had ended.
+  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+  EXPECT_EQ(catalogueFill.fillCount, 5);
+}
+
+TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
+  std::string s = Under(dir_.path(), "S");
+  for (const char* relative : {"", "a", "a/b", "c", "d"}) PutPe(Under(s, relative), "four.exe", 4);
+  Walk(s, 10);
+  EXPECT_EQ(catalogueFill.fillCount, 10);
+  EXPECT_EQ(EnteredBelow(s).size(), 5u);
+  EXPECT_EQ(PoolTexts(fileNamePool).size(), 5u);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
+}
+
+TEST_F(DirectorySearch, FullCatalogueOfTwentyThousand) {
+  std::string s = Under(dir_.path(), "S");
+  // 24 x 900 images, more than the catalogue holds.
+  for (int i = 0; i < 24; ++i) PutPe(Under(s, "d" + std::to_string(i)), "many.dll", 900);
+  Walk(s);
+  EXPECT_EQ(catalogueFill.fillCount, kCatalogueCapacity);
+  EXPECT_EQ(EnteredBelow(s).size(), 25u);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
+}
+
+TEST_F(DirectorySearch, FullDirectoryPoolSkipsFurtherDirectoriesButFinishesTheWalk) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(s, "top.exe", 1);
+  PutPe(Under(s, "sub1"), "one.exe", 2);
+  PutPe(Under(s, "sub2/sub3"), "two.exe", 4);
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(SetCurrentDir(s.c_str()));
+  std::string recorded = CurrentDirectory();
+  // Leaves room for exactly the start directory's path.
+  int32_t room = directoryNamePool.capacity - directoryNamePool.used;
+  std::string filler(static_cast<size_t>(room) - recorded.size() - 2, 'f');
+  ASSERT_NE(directoryNamePool.Append(filler.c_str()), nullptr);
+
+  EnterSearchDirectory(s.c_str());
+  ReadSearchListing(kFilesBeforeSearchDialog);
+  EXPECT_EQ(directoryNamePool.used, directoryNamePool.capacity);
+  Finish();
+  EXPECT_EQ(catalogueFill.fillCount, 1);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
+}
+
+TEST_F(DirectorySearch, FullSubdirectoryPoolLeavesFurtherSubdirectoriesUnvisited) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(s, "top.exe", 1);
+  for (const char* name : {"sub1", "sub2", "sub3"}) PutPe(Under(s, name), "two.exe", 2);
+
+  ASSERT_TRUE(Start());
+  // Room for one name of four characters.
+  subdirectoryNamePool.used = subdirectoryNamePool.capacity - 5;
+  EnterSearchDirectory(s.c_str());
+  ReadSearchListing(kFilesBeforeSearchDialog);
+  EXPECT_EQ(searchState.levels[0].subdirCount, 1);
+  Finish();
+
+  EXPECT_EQ(EnteredBelow(s).size(), 2u);
+  EXPECT_EQ(catalogueFill.fillCount, 3);
+  // Every level gave its names back.
+  EXPECT_EQ(subdirectoryNamePool.used, subdirectoryNamePool.capacity - 5);
+}
+
+TEST_F(DirectorySearch, FullFileNamePoolStopsOfferingFiles) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(s, "aaaa.exe", 1);
+  PutPe(s, "bbbb.exe", 1);
+  PutPe(Under(s, "sub"), "cccc.exe", 1);
+
+  ASSERT_TRUE(Start());
+  // Room for one name of eight characters.
+  fileNamePool.used = fileNamePool.capacity - 9;
+  EnterSearchDirectory(s.c_str());
+  ReadSearchListing(kFilesBeforeSearchDialog);
+  Finish();
+
+  EXPECT_EQ(catalogueFill.fillCount, 1);
+  EXPECT_EQ(fileNamePool.used, fileNamePool.capacity);
+  EXPECT_EQ(EnteredBelow(s).size(), 2u);
+}
+
+TEST_F(DirectorySearch, LinksToDirectoriesAreNotFollowed) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(Under(s, "real"), "one.exe", 1);
+  std::error_code ec;
+  fs::create_directory_symlink(s, Under(s, "loop"), ec);
+  if (ec) GTEST_SKIP() << "no directory links here: " << ec.message();
+  Walk(s);
+  EXPECT_EQ(EnteredBelow(s), (std::vector<std::string>{"", "real"}));
+  EXPECT_EQ(catalogueFill.fillCount, 1);
+}
