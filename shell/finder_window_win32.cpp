@@ -103,6 +103,7 @@ LRESULT OnVScroll(HWND finder, int request) {
   GetScrollInfo(finder, SB_VERT, &info);
   const int32_t old = finderState.topRow;
   const FinderGrid grid = CurrentGrid(finder);
+  if (grid.columns == 0) return 0;  // no cells, nothing to scroll
   finderState.topRow = FinderScrollTarget(request, old, grid.visibleRows, info.nTrackPos);
   UpdateScrollRange(finder);
   const int64_t dy = (static_cast<int64_t>(old) - finderState.topRow) * kFinderCellSize;
@@ -135,7 +136,9 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CREATE:
       return 0;
     case WM_SIZE:
-      UpdateScrollRange(finder);
+      // A minimised Finder has no cells; it keeps its row for when it is
+      // restored.
+      if (wParam != SIZE_MINIMIZED) UpdateScrollRange(finder);
       return 0;
     case WM_PAINT:
       return OnPaint(finder);

@@ -442,8 +442,12 @@ TEST_F(FinderWindow, CloseAndTabHideItAndTabShowsItAtTheTop) {
   EXPECT_EQ(CurrentFinderState().topRow, 0);
 }
 
-TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndIgnoresInput) {
+TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndKeepsItsRow) {
   FillCatalogue(Pictures());
+  SetFinderClient(150, 200);
+  Wheel(-120);
+  Wheel(-120);
+  ASSERT_EQ(CurrentFinderState().topRow, 2);
   SelectItem(mainState.window, 2, true);
   ShowWindow(Finder(), SW_MINIMIZE);
   PumpMessages();
@@ -454,7 +458,7 @@ TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndIgnoresInput) {
   Wheel(-120);
   SendMessageA(Finder(), WM_VSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), 0);
   EXPECT_EQ(mainState.currentIndex, 2);
-  EXPECT_EQ(CurrentFinderState().topRow, 0);
+  EXPECT_EQ(CurrentFinderState().topRow, 2);
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, 100, 100);
   HGDIOBJ old = SelectObject(dc, bitmap);
@@ -468,6 +472,9 @@ TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndIgnoresInput) {
   DeleteObject(bitmap);
   DeleteDC(dc);
   ShowWindow(Finder(), SW_RESTORE);
+  PumpMessages();
+  EXPECT_EQ(CurrentFinderState().topRow, 2);
+  EXPECT_EQ(FinderBar().nPos, 2);
 }
 
 // --- Sorting through the main window's commands ------------------------------
