@@ -15,7 +15,10 @@
 inline constexpr int32_t kSearchLevelCount = 30;
 
 // Files offered per step before the caller may look at its messages again,
-// so that a directory of thousands of files does not hold up Cancel.
+// so that a directory of thousands of files does not hold up Cancel. A small
+// executable takes about a third of a millisecond to scan under Wine, so a
+// step lasts a few milliseconds, where reading a directory of 2000 files in
+// one go would take over half a second.
 inline constexpr int32_t kFilesPerSearchStep = 8;
 // Files of the start directory scanned before the search dialog is shown;
 // a larger start directory goes on in the dialog's steps.
