@@ -18,11 +18,15 @@ passed=0
 failed=0
 problems=()
 
-build() {  # dir, cmake args...
+build() {  # dir, cmake args... [--target targets...]
   local dir=$1; shift
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_WERROR=ON "$@" >"$dir.configure.log" 2>&1 \
-    || { cat "$dir.configure.log"; return 1; }
-  cmake --build "$dir" -j "$JOBS" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log"; return 1; }
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != --target ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && { shift; targets=(--target "$@"); }
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_WERROR=ON "${args[@]}" \
+    >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j "$JOBS" "${targets[@]}" >"$dir.build.log" 2>&1 \
+    || { grep -E "error|warning" "$dir.build.log" | head -n 20; tail -n 30 "$dir.build.log"; return 1; }
 }
 
 run_ctest() {  # dir, label
@@ -66,9 +70,11 @@ ravelin_wine_stop
 
 step "libFuzzer run (${FUZZ_SECONDS} s)"
 if [ -f tests/fuzz/CMakeLists.txt ]; then
-  if CC=clang CXX=clang++ build build-ci/fuzz -DRAVELIN_FUZZ=ON -DRAVELIN_WERROR=ON; then
-    if bash tests/fuzz/run_fuzz.sh "$FUZZ_SECONDS" build-ci/fuzz; then passed=$((passed + 1));
-    else problems+=("fuzzing found a fault"); failed=$((failed + 1)); fi
+  if CC=clang CXX=clang++ build build-ci/fuzz -DRAVELIN_FUZZ=ON \
+      --target scan_file_fuzzer ravelin_fuzz_seeds; then
+    if sh tests/fuzz/run_fuzz.sh "$FUZZ_SECONDS" "$RAVELIN_ROOT/build-ci/fuzz" >build-ci/fuzz.log 2>&1; then
+      tail -n 12 build-ci/fuzz.log; passed=$((passed + 1));
+    else tail -n 60 build-ci/fuzz.log; problems+=("fuzzing found a fault"); failed=$((failed + 1)); fi
   else problems+=("fuzz build"); failed=$((failed + 1)); fi
 fi
 

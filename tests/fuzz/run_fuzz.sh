@@ -1,15 +1,16 @@
 #!/bin/sh
 # Runs the built scan fuzzer for SECONDS with a fixed seed. Builds nothing.
-#   RAVELIN_FUZZ_BUILD  the clang build folder (default: build-h1-fuzz)
+#   run_fuzz.sh SECONDS [BUILD]
+#   BUILD or RAVELIN_FUZZ_BUILD  the clang build folder (default: build-fuzz)
 #   RAVELIN_FUZZ_SEED   libFuzzer's -seed (default: 20261207)
 #   RAVELIN_CORPUS      real executables to start from (default: ../shared/corpus)
 # Inputs found in a run are kept in BUILD/fuzz-work/found only for that run;
 # crashes land in BUILD/fuzz-work/artifacts.
 set -eu
-seconds=${1:?usage: run_fuzz.sh SECONDS}
+seconds=${1:?usage: run_fuzz.sh SECONDS [BUILD]}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=${RAVELIN_FUZZ_BUILD:-$root/build-h1-fuzz}
+build=${2:-${RAVELIN_FUZZ_BUILD:-$root/build-fuzz}}
 corpus=${RAVELIN_CORPUS:-$root/../shared/corpus}
 fuzzer=$build/tests/fuzz/scan_file_fuzzer
 seeder=$build/tests/fuzz/ravelin_fuzz_seeds
