@@ -20,10 +20,12 @@
 #include "image/image_loader.h"
 #include "res/resource.h"
 #include "scan/catalogue.h"
+#include "shell/catalogue_sort_win32.h"
 #include "shell/finder_geometry.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
+#include "shell/wait_cursor.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/put_bytes.h"
@@ -554,6 +556,58 @@ TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   }
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(CurrentFinderState().catalogue, mainState.catalogue);
+}
+
+TEST_F(FinderWindow, ASortRunsUnderTheWaitCursorAndAnEmptyOneDoesNot) {
+  // The wait cursor does not nest: switched on around a sort while already
+  // on, it forgets the cursor of before, and the outer off leaves the
+  // hourglass. An empty catalogue must not touch it at all.
+  HCURSOR cross = LoadCursorA(nullptr, IDC_CROSS);
+  HCURSOR hourglass = LoadCursorA(nullptr, IDC_WAIT);
+  FillCatalogue({});
+  SetCursor(cross);
+  SetWaitCursor(true);
+  SortCatalogue(mainState.window);
+  SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), cross);
+
+  FillCatalogue(Pictures());
+  SetCursor(cross);
+  SetWaitCursor(true);
+  SortCatalogue(mainState.window);
+  SetWaitCursor(false);
+  EXPECT_EQ(GetCursor(), hourglass);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
+  // The third bitmap's header lies past the scan's window, so a sort has
+  // to read it from the file; the first, on show, is held by the cache.
+  TempDir dir;
+  std::vector<PeResource> resources = {PeBitmap(1, HalvesDib(8, 8, kRed, kRed, 8)),
+                                       PeBitmap(2, HalvesDib(300, 80, kBlue, kBlue, 80)),
+                                       PeBitmap(3, HalvesDib(4, 2, kRed, kRed, 2))};
+  dir.Write("going.exe", MakeMinimalPe(resources).bytes);
+  // Thumbnails would load the entries and learn their areas on the way.
+  ShowWindow(Finder(), SW_HIDE);
+  FillCatalogue({{dir.path(), "going.exe"}});
+  ASSERT_EQ(mainState.count, 3);
+  ASSERT_EQ(mainState.catalogue[2].area, 0);
+  const std::string title = Title();
+  const int32_t scanned[] = {mainState.catalogue[0].sequence, mainState.catalogue[1].sequence,
+                             mainState.catalogue[2].sequence};
+  ASSERT_TRUE(DeleteFileA(dir.Join("going.exe").c_str()));
+
+  DialogDriver noBox({{"Ravelin 1.5", [](HWND box) { PressButton(box, IDCANCEL); }}}, 1500);
+  SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
+  PumpMessages();
+  EXPECT_FALSE(noBox.finished());
+  EXPECT_EQ(mainState.sortOrder, 2);
+  EXPECT_TRUE(MenuChecked(CMD_SORT_SMALL_TO_LARGE));
+  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(mainState.catalogue[i].sequence, scanned[i]) << i;
+  EXPECT_EQ(mainState.catalogue[2].area, 0);
+  EXPECT_EQ(mainState.currentIndex, 0);
+  EXPECT_EQ(Title(), title);
 }
 
 // 20000 real entries: the sort, a full paint, and scrolling row by row.
