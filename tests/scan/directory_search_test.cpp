@@ -309,16 +309,6 @@ TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
-TEST_F(DirectorySearch, FullCatalogueOfTwentyThousand) {
-  std::string s = Under(dir_.path(), "S");
-  // 24 x 900 images, more than the catalogue holds.
-  for (int i = 0; i < 24; ++i) PutPe(Under(s, "d" + std::to_string(i)), "many.dll", 900);
-  Walk(s);
-  EXPECT_EQ(catalogueFill.fillCount, kCatalogueCapacity);
-  EXPECT_EQ(EnteredBelow(s).size(), 25u);
-  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
-}
-
 TEST_F(DirectorySearch, FullDirectoryPoolSkipsFurtherDirectoriesButFinishesTheWalk) {
   std::string s = Under(dir_.path(), "S");
   PutPe(s, "top.exe", 1);
