@@ -1,11 +1,14 @@
 #include "image/view_window_win32.h"
 
+#include "image/colour_bitmap_info.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "image/colour_bitmap_info.h"
 #include "image/view_geometry.h"
 
 namespace {
@@ -55,19 +58,6 @@ int32_t GetI32(const uint8_t* at) {
   return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
                               (static_cast<uint32_t>(at[2]) << 16) |
                               (static_cast<uint32_t>(at[3]) << 24));
-}
-
-// An icon's stored header gives the height of colour bitmap and mask
-// together, so a DIB made from it would take the mask, and as many bytes
-// again past it, for colour rows. A copy of header, masks and colour table
-// that states the visible height describes exactly the rows the loader
-// checked, and its image size bounds any decoder to them too.
-std::vector<uint8_t> ColourBitmapInfo(const LoadedImage& image) {
-  std::vector<uint8_t> info(image.header, image.bits);
-  const bool bottomUp = GetI32(info.data() + kHeightField) >= 0;
-  PutI32(info.data() + kHeightField, bottomUp ? image.height : -image.height);
-  PutI32(info.data() + kSizeImageField, static_cast<int32_t>(image.bitsSize));
-  return info;
 }
 
 // GDI reads the source rectangle of a top-down DIB from its top or from its

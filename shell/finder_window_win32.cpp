@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "image/colour_bitmap_info.h"
 #include "image/image_loader.h"
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
@@ -14,10 +15,6 @@ static_assert(kFinderLineUp == SB_LINEUP && kFinderLineDown == SB_LINEDOWN &&
 namespace {
 
 FinderState finderState;
-
-// Position of biHeight and biSizeImage in a BITMAPINFOHEADER.
-constexpr size_t kHeightField = 8;
-constexpr size_t kSizeImageField = 20;
 
 // A bar that appears or vanishes resizes the client, and the size message
 // that brings recomputes the range inside the first call; two rounds settle
@@ -47,28 +44,12 @@ void UpdateScrollRange(HWND finder) {
   --rangeNesting;
 }
 
-void PutI32(uint8_t* at, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-int32_t GetI32(const uint8_t* at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = (v << 8) | at[i];
-  return static_cast<int32_t>(v);
-}
-
-// An icon's stored header counts the AND mask's rows as colour rows, so GDI
-// would read that many colour rows, past the loaded bytes. The header,
-// masks and colour table copied with the visible height (its sign kept) and
-// the checked pixel size describe exactly the colour bitmap. Drawn whole,
-// the image needs no further care about which way its rows run.
+// Bitmaps draw from their own header; icons from a copy that describes the
+// colour bitmap alone, drawn whole, so the direction of its rows needs no
+// further care.
 const BITMAPINFO* ThumbnailInfo(const LoadedImage& image, std::vector<uint8_t>* copy) {
   if (image.kind == ImageKind::Bitmap) return reinterpret_cast<const BITMAPINFO*>(image.header);
-  copy->assign(image.header, image.bits);
-  const bool bottomUp = GetI32(copy->data() + kHeightField) >= 0;
-  PutI32(copy->data() + kHeightField, bottomUp ? image.height : -image.height);
-  PutI32(copy->data() + kSizeImageField, static_cast<int32_t>(image.bitsSize));
+  *copy = ColourBitmapInfo(image);
   return reinterpret_cast<const BITMAPINFO*>(copy->data());
 }
 
