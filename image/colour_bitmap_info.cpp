@@ -1,9 +1,11 @@
 #include "image/colour_bitmap_info.h"
 
+#include <cstddef>
+
 namespace {
 
-constexpr size_t kHeightField = 8;
-constexpr size_t kSizeImageField = 20;
+constexpr std::size_t kHeightField = 8;
+constexpr std::size_t kSizeImageField = 20;
 
 void PutI32(uint8_t* at, int32_t value) {
   const auto v = static_cast<uint32_t>(value);
