@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "image/scroll_request.h"
+
 // Everything the view pane computes: scroll ranges and offsets, zoom steps,
 // and which part of the image one paint draws where. The window procedure
 // only measures the client area, calls these and applies the results.
@@ -20,14 +22,6 @@ inline constexpr int32_t kSmallCanvasSide = 64;
 // far inside the coordinates GDI accepts, and no resource image is anywhere
 // near this size.
 inline constexpr int32_t kMaxDrawnSide = 32767;
-
-// Scroll-bar requests, numbered as the system numbers them.
-inline constexpr int32_t kScrollLineUp = 0;
-inline constexpr int32_t kScrollLineDown = 1;
-inline constexpr int32_t kScrollPageUp = 2;
-inline constexpr int32_t kScrollPageDown = 3;
-inline constexpr int32_t kScrollThumbPosition = 4;
-inline constexpr int32_t kScrollThumbTrack = 5;
 
 struct ViewRect {
   int32_t left;

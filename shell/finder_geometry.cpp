@@ -36,19 +36,19 @@ int32_t FinderScrollTarget(int32_t request, int32_t topRow, int32_t visibleRows,
                            int32_t trackPosition) {
   int64_t target = topRow;
   switch (request) {
-    case kFinderLineUp:
+    case kScrollLineUp:
       target -= 1;
       break;
-    case kFinderLineDown:
+    case kScrollLineDown:
       target += 1;
       break;
-    case kFinderPageUp:
+    case kScrollPageUp:
       target -= visibleRows;
       break;
-    case kFinderPageDown:
+    case kScrollPageDown:
       target += visibleRows;
       break;
-    case kFinderThumbTrack:
+    case kScrollThumbTrack:
       target = trackPosition;
       break;
     default:

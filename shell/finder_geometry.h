@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "image/scroll_request.h"
+
 // The arithmetic of the Finder's thumbnail grid: cells of 50 pixels in rows
 // of as many whole cells as the client width holds, scrolled by whole rows.
 // The window procedure measures the client area, calls these and applies
@@ -10,13 +12,6 @@ inline constexpr int32_t kFinderCellSize = 50;
 // The square a thumbnail is fitted into, one pixel in from the cell's left
 // and top edges.
 inline constexpr int32_t kThumbnailSize = 48;
-
-// Scroll-bar requests, numbered as the system numbers them.
-inline constexpr int32_t kFinderLineUp = 0;
-inline constexpr int32_t kFinderLineDown = 1;
-inline constexpr int32_t kFinderPageUp = 2;
-inline constexpr int32_t kFinderPageDown = 3;
-inline constexpr int32_t kFinderThumbTrack = 5;
 
 struct FinderGrid {
   int32_t columns;

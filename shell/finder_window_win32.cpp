@@ -8,9 +8,9 @@
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
 
-static_assert(kFinderLineUp == SB_LINEUP && kFinderLineDown == SB_LINEDOWN &&
-              kFinderPageUp == SB_PAGEUP && kFinderPageDown == SB_PAGEDOWN &&
-              kFinderThumbTrack == SB_THUMBTRACK);
+static_assert(kScrollLineUp == SB_LINEUP && kScrollLineDown == SB_LINEDOWN &&
+              kScrollPageUp == SB_PAGEUP && kScrollPageDown == SB_PAGEDOWN &&
+              kScrollThumbTrack == SB_THUMBTRACK);
 
 namespace {
 

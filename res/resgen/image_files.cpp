@@ -1,5 +1,7 @@
 #include "res/resgen/image_files.h"
 
+#include "res/resgen/little_endian.h"
+
 namespace {
 
 constexpr int kFileHeaderSize = 14;
@@ -8,16 +10,6 @@ constexpr int kDirectoryHeaderSize = 6;
 constexpr int kDirectoryEntrySize = 16;
 // An icon directory entry stores each side in one byte, 0 meaning 256.
 constexpr int kLargestIconSide = 256;
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 bool Storable(const IndexedImage& image, int bitCount) {
   if (bitCount != 1 && bitCount != 4 && bitCount != 8) return false;

@@ -1,5 +1,7 @@
 #include "res/resgen/pcx_file.h"
 
+#include "res/resgen/little_endian.h"
+
 namespace {
 
 constexpr uint8_t kManufacturer = 10;
@@ -11,11 +13,6 @@ constexpr uint8_t kRunFlag = 0xC0;
 constexpr int kLongestRun = 63;
 constexpr int kLargestSide = 0xFFFF;
 constexpr int kDotsPerInch = 96;
-
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
 
 bool Storable(const IndexedImage& image) {
   if (image.width <= 0 || image.height <= 0) return false;

@@ -55,14 +55,14 @@ TEST(FinderTopRow, ClampedSoThatTheLastRowEndsAtTheBottom) {
 }
 
 TEST(FinderTopRow, ScrollRequestsMoveByRowsAndPages) {
-  EXPECT_EQ(FinderScrollTarget(kFinderLineUp, 5, 4, 0), 4);
-  EXPECT_EQ(FinderScrollTarget(kFinderLineDown, 5, 4, 0), 6);
-  EXPECT_EQ(FinderScrollTarget(kFinderPageUp, 5, 4, 0), 1);
-  EXPECT_EQ(FinderScrollTarget(kFinderPageDown, 5, 4, 0), 9);
-  EXPECT_EQ(FinderScrollTarget(kFinderThumbTrack, 5, 4, 17), 17);
+  EXPECT_EQ(FinderScrollTarget(kScrollLineUp, 5, 4, 0), 4);
+  EXPECT_EQ(FinderScrollTarget(kScrollLineDown, 5, 4, 0), 6);
+  EXPECT_EQ(FinderScrollTarget(kScrollPageUp, 5, 4, 0), 1);
+  EXPECT_EQ(FinderScrollTarget(kScrollPageDown, 5, 4, 0), 9);
+  EXPECT_EQ(FinderScrollTarget(kScrollThumbTrack, 5, 4, 17), 17);
   // Thumb position, top, bottom and end of scrolling change nothing.
   for (int32_t request : {4, 6, 7, 8}) EXPECT_EQ(FinderScrollTarget(request, 5, 4, 17), 5);
-  EXPECT_EQ(FinderScrollTarget(kFinderLineDown, INT32_MAX, 4, 0), INT32_MAX);
+  EXPECT_EQ(FinderScrollTarget(kScrollLineDown, INT32_MAX, 4, 0), INT32_MAX);
 }
 
 TEST(FinderHit, CellsStripAndEmptyCells) {
