@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "tests/support/window_query_win32.h"
+
 namespace {
 
 constexpr UINT kTickMs = 50;
@@ -20,20 +22,8 @@ struct RobotState {
   DWORD actedAt = 0;
 } robot;
 
-std::string WindowText(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
 BOOL CALLBACK FindActiveDialog(HWND window, LPARAM param) {
-  if (ClassOf(window) == "#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
+  if (WindowClass(window) == "#32770" && IsWindowVisible(window) && IsWindowEnabled(window)) {
     *reinterpret_cast<HWND*>(param) = window;
     return FALSE;
   }
@@ -41,7 +31,7 @@ BOOL CALLBACK FindActiveDialog(HWND window, LPARAM param) {
 }
 
 BOOL CALLBACK FindMessageText(HWND child, LPARAM param) {
-  if (ClassOf(child) != "Static") return TRUE;
+  if (WindowClass(child) != "Static") return TRUE;
   if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) return TRUE;
   std::string text = WindowText(child);
   if (text.empty()) return TRUE;
@@ -57,7 +47,7 @@ HWND FileNameEdit(HWND dialog) {
   HWND box = GetDlgItem(dialog, cmb13);
   if (box == nullptr) return nullptr;
   for (int depth = 0; depth < 3 && box != nullptr; ++depth) {
-    if (ClassOf(box) == "Edit") return box;
+    if (WindowClass(box) == "Edit") return box;
     HWND edit = FindWindowExA(box, nullptr, "Edit", nullptr);
     if (edit != nullptr) return edit;
     box = FindWindowExA(box, nullptr, nullptr, nullptr);
@@ -164,7 +154,7 @@ struct WindowSearch {
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
-  if (ClassOf(window) != search->className) return TRUE;
+  if (WindowClass(window) != search->className) return TRUE;
   if (search->title != nullptr && WindowText(window) != search->title) return TRUE;
   search->found = window;
   return FALSE;

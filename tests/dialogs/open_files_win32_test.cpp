@@ -13,24 +13,13 @@
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_query_win32.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr char kOwnerClass[] = "OpenTestOwnerWnd";
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string TextOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
 
 // What the progress window went through during one command, seen from
 // hooks on this thread, since the load itself dispatches no messages.
@@ -51,12 +40,12 @@ struct ProgressSeen {
 } seen;
 
 bool IsProgressBar(HWND window) {
-  return ClassOf(window) == PROGRESS_CLASSA && ClassOf(GetParent(window)) == "PgsWnd";
+  return WindowClass(window) == PROGRESS_CLASSA && WindowClass(GetParent(window)) == "PgsWnd";
 }
 
 LRESULT CALLBACK WatchDestroy(int code, WPARAM wParam, LPARAM lParam) {
   HWND window = reinterpret_cast<HWND>(wParam);
-  if (code == HCBT_DESTROYWND && ClassOf(window) == "PgsWnd") {
+  if (code == HCBT_DESTROYWND && WindowClass(window) == "PgsWnd") {
     HWND bar = FindWindowExA(window, nullptr, PROGRESS_CLASSA, nullptr);
     PBRANGE range{};
     SendMessageA(bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
@@ -65,7 +54,7 @@ LRESULT CALLBACK WatchDestroy(int code, WPARAM wParam, LPARAM lParam) {
     seen.rangeHigh = range.iHigh;
     seen.finalPosition = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
     seen.owner = GetWindow(window, GW_OWNER);
-    seen.title = TextOf(window);
+    seen.title = WindowText(window);
     if (GetUpdateRect(bar, nullptr, FALSE)) ++seen.stalePaints;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -5,108 +5,25 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "image/image_export.h"
 #include "image/save_dialog_win32.h"
 #include "shell/error_box_win32.h"
 #include "shell/wait_cursor.h"
 #include "tests/image/image_fixtures.h"
+#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_query_win32.h"
 
 namespace {
 
-constexpr DWORD kWatchdogMs = 20000;
-constexpr UINT kTickMs = 50;
-
-// One thing to do to a dialog once it is up: the visible, enabled #32770 of
-// this thread with exactly this title (any title when empty), which is a
-// file dialog (has the file-name box cmb13) or not.
-struct Step {
-  std::string title;
-  bool fileDialog;
-  std::function<void(HWND)> act;
-};
-
-std::deque<Step> steps;
-bool timedOut = false;
-DWORD startTick = 0;
-
-struct Search {
-  const Step* step;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<Search*>(param);
-  char name[32];
-  char title[300];
-  GetClassNameA(window, name, sizeof name);
-  GetWindowTextA(window, title, sizeof title);
-  const bool isFileDialog = GetDlgItem(window, cmb13) != nullptr;
-  if (strcmp(name, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window) &&
-      (search->step->title.empty() || search->step->title == title) &&
-      isFileDialog == search->step->fileDialog) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
-  char name[32];
-  GetClassNameA(window, name, sizeof name);
-  if (strcmp(name, "#32770") == 0) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-  return TRUE;
-}
-
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-  if (steps.empty()) return;
-  if (GetTickCount() - startTick > kWatchdogMs) {
-    timedOut = true;
-    steps.clear();
-    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, 0);
-    return;
-  }
-  Search search{&steps.front(), nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
-  if (search.found == nullptr) return;
-  Step step = std::move(steps.front());
-  steps.pop_front();
-  step.act(search.found);
-}
-
-BOOL CALLBACK FindEdit(HWND window, LPARAM param) {
-  char name[32];
-  GetClassNameA(window, name, sizeof name);
-  if (strcmp(name, "Edit") != 0) return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
-}
-
-// The file-name box: an Edit somewhere inside cmb13.
-HWND FileNameEdit(HWND dialog) {
-  HWND edit = nullptr;
-  EnumChildWindows(GetDlgItem(dialog, cmb13), FindEdit, reinterpret_cast<LPARAM>(&edit));
-  return edit;
-}
-
-std::string Text(HWND window) {
-  char text[600] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-void Click(HWND dialog, int id) {
-  HWND button = GetDlgItem(dialog, id);
-  ASSERT_NE(button, nullptr) << "no button " << id;
-  PostMessageA(button, BM_CLICK, 0, 0);
-}
+using Kind = DialogStep::Kind;
 
 // What a save dialog showed before the test acted on it.
 struct SeenDialog {
@@ -115,24 +32,7 @@ struct SeenDialog {
   std::string fileType;
 };
 
-std::string FolderOf(HWND dialog);
-
-Step SaveAs(const std::string& title, const std::string& path, SeenDialog* seen) {
-  return {title, true, [path, seen](HWND dialog) {
-            HWND edit = FileNameEdit(dialog);
-            ASSERT_NE(edit, nullptr);
-            if (seen != nullptr) {
-              seen->fileName = Text(edit);
-              HWND types = GetDlgItem(dialog, cmb1);
-              char type[200] = {};
-              LRESULT index = SendMessageA(types, CB_GETCURSEL, 0, 0);
-              if (index >= 0) SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
-              seen->fileType = type;
-            }
-            SetWindowTextA(edit, path.c_str());
-            Click(dialog, IDOK);
-          }};
-}
+HWND FileNameEdit(HWND dialog) { return FindDescendant(GetDlgItem(dialog, cmb13), "Edit"); }
 
 std::string FolderOf(HWND dialog) {
   char folder[MAX_PATH] = {};
@@ -140,33 +40,47 @@ std::string FolderOf(HWND dialog) {
   return folder;
 }
 
-Step Cancel(const std::string& title, SeenDialog* seen) {
-  return {title, true, [seen](HWND dialog) {
-            seen->fileName = Text(FileNameEdit(dialog));
-            seen->folder = FolderOf(dialog);
-            Click(dialog, IDCANCEL);
-          }};
+DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog* seen) {
+  return {title,
+          [path, seen](HWND dialog) {
+            if (seen != nullptr) {
+              seen->fileName = WindowText(FileNameEdit(dialog));
+              HWND types = GetDlgItem(dialog, cmb1);
+              char type[200] = {};
+              LRESULT index = SendMessageA(types, CB_GETCURSEL, 0, 0);
+              if (index >= 0) SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
+              seen->fileType = type;
+            }
+            SetFileNameAndAccept(dialog, path);
+          },
+          Kind::FileDialog};
 }
 
-// A message box: its text is the static control 0xFFFF.
-Step Box(const std::string& title, int button, std::string* text) {
-  return {title, false, [button, text](HWND box) {
-            if (text != nullptr) *text = Text(GetDlgItem(box, 0xFFFF));
-            Click(box, button);
-          }};
+DialogStep Cancel(const std::string& title, SeenDialog* seen) {
+  return {title,
+          [seen](HWND dialog) {
+            seen->fileName = WindowText(FileNameEdit(dialog));
+            seen->folder = FolderOf(dialog);
+            PressButton(dialog, IDCANCEL);
+          },
+          Kind::FileDialog};
+}
+
+// A message box, or the dialog's own replace prompt (any title).
+DialogStep Box(const std::string& title, int button, std::string* text) {
+  return {title,
+          [button, text](HWND box) {
+            if (text != nullptr) *text = MessageBoxText(box);
+            PressButton(box, button);
+          },
+          Kind::Other};
 }
 
 // Runs the command with the steps queued; true when every step ran.
-bool Drive(std::deque<Step> script, const std::function<void()>& command) {
-  steps = std::move(script);
-  timedOut = false;
-  startTick = GetTickCount();
-  UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, Tick);
+bool Drive(std::vector<DialogStep> script, const std::function<void()>& command) {
+  DialogDriver driver(std::move(script));
   command();
-  KillTimer(nullptr, timer);
-  bool done = steps.empty() && !timedOut;
-  steps.clear();
-  return done;
+  return driver.finished();
 }
 
 struct Entry {

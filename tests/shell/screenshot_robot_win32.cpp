@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/window_query_win32.h"
+
 namespace {
 
 constexpr DWORD kStepTimeoutMs = 30000;
@@ -23,23 +25,6 @@ bool WaitFor(Found found) {
     Sleep(100);
   }
   return false;
-}
-
-HWND FindDescendant(HWND parent, const char* className) {
-  for (HWND child = FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
-       child = FindWindowExA(parent, child, nullptr, nullptr)) {
-    char name[32] = {};
-    GetClassNameA(child, name, sizeof name);
-    if (lstrcmpiA(name, className) == 0) return child;
-    if (HWND deeper = FindDescendant(child, className)) return deeper;
-  }
-  return nullptr;
-}
-
-std::string Title(HWND window) {
-  char text[600] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 int Fail(const char* step) {
@@ -65,7 +50,7 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
   if (edit == nullptr) return Fail("the file name box");
   SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
   PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-  if (!WaitFor([&] { return Title(main).rfind("Ravelin 1.5 - [", 0) == 0; })) {
+  if (!WaitFor([&] { return WindowText(main).rfind("Ravelin 1.5 - [", 0) == 0; })) {
     return Fail("the first entry");
   }
   for (int i = 0; i < rightPresses; ++i) {
@@ -73,7 +58,7 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
   }
   for (int i = 0; i < zoomSteps; ++i) SendMessageA(main, WM_COMMAND, kZoomInCommand, 0);
   Sleep(500);
-  printf("%s\n", Title(main).c_str());
+  printf("%s\n", WindowText(main).c_str());
   return 0;
 }
 

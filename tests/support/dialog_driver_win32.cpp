@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "tests/support/window_query_win32.h"
+
 namespace {
 
 struct DriverState {
@@ -13,53 +15,55 @@ struct DriverState {
 } driver;
 
 struct Search {
-  const std::string* title;
+  const DialogStep* step;  // null: any open dialog
   HWND found;
 };
 
+bool Matches(HWND window, const DialogStep& step) {
+  if (!step.title.empty() && WindowText(window) != step.title) return false;
+  if (step.kind == DialogStep::Kind::Any) return true;
+  const bool fileDialog = GetDlgItem(window, 0x47c) != nullptr;  // cmb13
+  return fileDialog == (step.kind == DialogStep::Kind::FileDialog);
+}
+
 BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
-  char className[32] = {};
-  GetClassNameA(window, className, sizeof className);
-  if (std::string(className) != "#32770") return TRUE;
+  if (WindowClass(window) != "#32770") return TRUE;
   if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
-  char title[256] = {};
-  GetWindowTextA(window, title, sizeof title);
-  if (search->title != nullptr && *search->title != title) return TRUE;
+  if (search->step != nullptr && !Matches(window, *search->step)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-HWND FindThreadDialog(const std::string* title) {
-  Search search = {title, nullptr};
+HWND FindThreadDialog(const DialogStep* step) {
+  Search search = {step, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
+// A Yes/No box ignores IDCANCEL, so the way out is its No.
+void Dismiss(HWND dialog) {
+  int button = IDCANCEL;
+  if (GetDlgItem(dialog, IDCANCEL) == nullptr && GetDlgItem(dialog, IDNO) != nullptr) button = IDNO;
+  PostMessageA(dialog, WM_COMMAND, button, 0);
+}
+
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (driver.next >= driver.steps.size()) return;
-  if (GetTickCount() > driver.deadline) {
+  if (!driver.timedOut && driver.next < driver.steps.size() && GetTickCount() > driver.deadline) {
     driver.timedOut = true;
-    driver.next = driver.steps.size();
-    if (HWND open = FindThreadDialog(nullptr)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+  }
+  if (driver.timedOut) {
+    // One dialog a tick: the one beneath becomes enabled once the top one
+    // has closed, and is cancelled on a later tick.
+    if (HWND open = FindThreadDialog(nullptr)) Dismiss(open);
     return;
   }
+  if (driver.next >= driver.steps.size()) return;
   DialogStep& step = driver.steps[driver.next];
-  if (HWND dialog = FindThreadDialog(&step.title)) {
+  if (HWND dialog = FindThreadDialog(&step)) {
     ++driver.next;  // before acting: the action may start another modal loop
     step.act(dialog);
   }
-}
-
-HWND FindDescendant(HWND parent, const char* className) {
-  for (HWND child = FindWindowExA(parent, nullptr, nullptr, nullptr); child != nullptr;
-       child = FindWindowExA(parent, child, nullptr, nullptr)) {
-    char name[32] = {};
-    GetClassNameA(child, name, sizeof name);
-    if (lstrcmpiA(name, className) == 0) return child;
-    if (HWND deeper = FindDescendant(child, className)) return deeper;
-  }
-  return nullptr;
 }
 
 }  // namespace

@@ -9,11 +9,18 @@
 // thread timer: modal loops dispatch WM_TIMER, so the steps run while the
 // command under test waits in its dialog. Each step waits for a visible,
 // enabled dialog (class #32770) of this thread with exactly its title and
-// then acts on it. A watchdog cancels whatever dialog is open after the
-// timeout, so a step that never matches fails the test instead of hanging it.
+// then acts on it. After the timeout a watchdog cancels every dialog still
+// open, nested ones included, so a step that never matches fails the test
+// instead of hanging it.
 struct DialogStep {
+  // Exact; empty matches any title (the system's own prompts vary).
   std::string title;
   std::function<void(HWND dialog)> act;
+  // A file dialog has the file-name box cmb13. Steps with a loose title
+  // must say which they want, or they could take the dialog that is still
+  // closing behind the prompt.
+  enum class Kind { Any, FileDialog, Other };
+  Kind kind = Kind::Any;
 };
 
 class DialogDriver {
