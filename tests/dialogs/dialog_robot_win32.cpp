@@ -1,5 +1,6 @@
 #include "tests/dialogs/dialog_robot_win32.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -192,4 +193,19 @@ std::string DialogRobot::Describe() const {
                   std::to_string(robot.steps.size());
   for (const std::string& failure : robot.report.failures) s += "; " + failure;
   return s;
+}
+
+HWND CreateOwnerWindow(int x, int y, int width, int height) {
+  static const bool registered = [] {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "RobotOwnerWnd";
+    return RegisterClassA(&wc) != 0;
+  }();
+  if (!registered) return nullptr;
+  return CreateWindowExA(0, "RobotOwnerWnd", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, width,
+                         height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }

@@ -48,6 +48,10 @@ struct RobotReport {
 // same class, so a system-wide FindWindow is not enough.
 HWND FindThreadWindow(const char* className, const char* title);
 
+// A plain visible top-level window to own the command's windows, as the
+// main window would; the progress bar's class is registered first.
+HWND CreateOwnerWindow(int x, int y, int width, int height);
+
 inline constexpr char kOpenDialogTitle[] = "Open the executable file(s)";
 inline constexpr char kBoxTitle[] = "Ravelin 1.5";
 

@@ -19,8 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kOwnerClass[] = "OpenTestOwnerWnd";
-
 // What the progress window went through during one command, seen from
 // hooks on this thread, since the load itself dispatches no messages.
 struct ProgressSeen {
@@ -128,19 +126,8 @@ class LockedFile {
 
 class OpenCommandTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kOwnerClass;
-    RegisterClassA(&wc);
-  }
-
   void SetUp() override {
-    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 80,
-                             800, 600, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    owner_ = CreateOwnerWindow(100, 80, 800, 600);
     ASSERT_NE(owner_, nullptr);
     table_.assign(kCatalogueCapacity, ImageRecord{});
     // Quoted names are looked up in the folder the dialog opens in.

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr char kOwnerClass[] = "ProgressTestOwnerWnd";
 constexpr char kTitle[] = "Loading files...";
 
 int Position(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0)); }
@@ -18,18 +17,8 @@ int RangeHigh(HWND bar) { return static_cast<int>(SendMessageA(bar, PBM_GETRANGE
 
 class ProgressWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kOwnerClass;
-    RegisterClassA(&wc);
-  }
   void SetUp() override {
-    owner_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 37, 51, 641,
-                             479, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    owner_ = CreateOwnerWindow(37, 51, 641, 479);
     ASSERT_NE(owner_, nullptr);
   }
   void TearDown() override {
