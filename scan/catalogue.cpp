@@ -26,13 +26,130 @@ int32_t ClampedLength(int64_t length) {
 
 }  // namespace
 
+namespace {
+
+constexpr int64_t kPieceSize = kWindowPieceSize;
+
+void ForgetPieces() {
+  for (int32_t& n : scanWindow.arrived) n = -1;
+}
+
+// Makes position the window's start, keeping the pieces of the same file
+// that the new window still covers in the slots where it expects them.
+// False for a position no read can start from.
+bool PlaceWindow(FileHandle file, int64_t position) {
+  ScanWindow& w = scanWindow;
+  w.start = position;
+  w.filled = 0;
+  if (position < 0) return false;
+  if (file != w.file) {
+    w.file = file;
+    ForgetPieces();
+  }
+  int64_t first = position / kPieceSize;
+  int64_t shift = first - w.firstPiece;
+  w.firstPiece = first;
+  w.bytes = w.buffer + (position - first * kPieceSize);
+  if (shift == 0) return true;
+  // Slots move towards the front when the window moves on and towards the
+  // back when it moves back, each copied from before it is overwritten.
+  int64_t step = shift > 0 ? 1 : -1;
+  int64_t to = shift > 0 ? 0 : kWindowPieces - 1;
+  for (; to >= 0 && to < kWindowPieces; to += step) {
+    int64_t from = to + shift;
+    bool kept = from >= 0 && from < kWindowPieces && w.arrived[from] >= 0;
+    if (kept) memcpy(w.buffer + to * kPieceSize, w.buffer + from * kPieceSize, kPieceSize);
+    w.arrived[to] = kept ? w.arrived[from] : -1;
+  }
+  return true;
+}
+
+// Reads the slots from first to last that have not been read, one read per
+// run of them.
+void ReadPieces(int64_t first, int64_t last) {
+  ScanWindow& w = scanWindow;
+  int64_t slot = first;
+  while (slot <= last) {
+    if (w.arrived[slot] >= 0) {
+      ++slot;
+      continue;
+    }
+    int64_t end = slot;
+    while (end + 1 <= last && w.arrived[end + 1] < 0) ++end;
+    uint8_t* into = w.buffer + slot * kPieceSize;
+    int32_t count = static_cast<int32_t>((end - slot + 1) * kPieceSize);
+    int32_t got = ReadBytesAt(w.file, (w.firstPiece + slot) * kPieceSize, into, count);
+    if (got < 0) got = 0;
+    // Bytes that did not arrive read as zeros, never as what an earlier file
+    // left in the buffer.
+    memset(into + got, 0, static_cast<size_t>(count - got));
+    for (int64_t i = slot; i <= end; ++i) {
+      int64_t rest = got - (i - slot) * kPieceSize;
+      w.arrived[i] = static_cast<int32_t>(rest < 0 ? 0 : (rest < kPieceSize ? rest : kPieceSize));
+    }
+    slot = end + 1;
+  }
+}
+
+// The slots that window bytes [at, at + length) lie in; length above 0.
+void SlotsOf(int64_t at, int64_t length, int64_t* first, int64_t* last) {
+  const ScanWindow& w = scanWindow;
+  *first = (w.start + at) / kPieceSize - w.firstPiece;
+  *last = (w.start + at + length - 1) / kPieceSize - w.firstPiece;
+}
+
+}  // namespace
+
 bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count) {
-  scanWindow.start = position;
-  scanWindow.filled = 0;
+  if (!PlaceWindow(file, position)) return false;
   if (count < 0 || count > kScanWindowSize) return false;
-  if (!SeekFromStart(file, position)) return false;
-  scanWindow.filled = ReadBytes(file, scanWindow.bytes, count);
-  return scanWindow.filled == count;
+  if (count == 0) return true;
+  ScanWindow& w = scanWindow;
+  int64_t first = 0;
+  int64_t last = 0;
+  SlotsOf(0, count, &first, &last);
+  ReadPieces(first, last);
+  // As a read would: the bytes up to the first piece that came short.
+  int64_t end = position + count;
+  for (int64_t slot = first; slot <= last; ++slot) {
+    if (w.arrived[slot] < kPieceSize) {
+      int64_t pieceEnd = (w.firstPiece + slot) * kPieceSize + w.arrived[slot];
+      if (pieceEnd < end) end = pieceEnd;
+      break;
+    }
+  }
+  w.filled = static_cast<int32_t>(end > position ? end - position : 0);
+  return w.filled == count;
+}
+
+bool MapWindow(FileHandle file, int64_t position, int32_t count) {
+  if (!PlaceWindow(file, position)) return false;
+  if (count < 0 || count > kScanWindowSize) return false;
+  scanWindow.filled = count;
+  return true;
+}
+
+const uint8_t* WindowBytes(int64_t at, int64_t length) {
+  const ScanWindow& w = scanWindow;
+  if (at < 0 || length < 0 || at > w.filled || length > w.filled - at) return nullptr;
+  if (length > 0) {
+    int64_t first = 0;
+    int64_t last = 0;
+    SlotsOf(at, length, &first, &last);
+    for (int64_t slot = first; slot <= last; ++slot) {
+      if (w.arrived[slot] < 0) {
+        ReadPieces(slot, last);
+        break;
+      }
+    }
+  }
+  return w.bytes + at;
+}
+
+void ForgetWindowFile() {
+  scanWindow.file = kInvalidFile;
+  scanWindow.filled = 0;
+  ForgetPieces();
 }
 
 bool JoinPath(const char* directory, const char* fileName, char* out) {
@@ -80,7 +197,7 @@ void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind ki
   rec.sequence = fill.nextSequence++;
   rec.area = 0;
   if (offset >= windowStart && offset + 16 <= windowStart + kScanWindowSize &&
-      offset + 16 <= windowStart + scanWindow.filled) {
+      WindowBytes(offset - windowStart, 16) != nullptr) {
     rec.area = AreaFromHeader(scanWindow.bytes, scanWindow.filled, offset - windowStart, kind);
   }
   ++fill.fileImageCount;
@@ -89,11 +206,13 @@ void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind ki
 ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* records,
                     int32_t capacity, int32_t* count) {
   catalogueFill.fileImageCount = 0;
-  if (scanWindow.bytes == nullptr) {
-    scanWindow.bytes = new (std::nothrow) uint8_t[kScanWindowSize];
+  if (scanWindow.buffer == nullptr) {
+    scanWindow.buffer = new (std::nothrow) uint8_t[kWindowPieces * kWindowPieceSize];
     // Without its buffer no scan can run; the caller hears it as a file it
     // could not read.
-    if (scanWindow.bytes == nullptr) return ScanStatus::CannotOpen;
+    if (scanWindow.buffer == nullptr) return ScanStatus::CannotOpen;
+    scanWindow.bytes = scanWindow.buffer;
+    ForgetPieces();
   }
   FileHandle file = OpenInDirectory(directory, fileName);
   if (file == kInvalidFile) return ScanStatus::CannotOpen;
@@ -124,6 +243,7 @@ ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* re
     }
   }
   CloseFile(file);
+  ForgetWindowFile();
   if (status != ScanStatus::Ok) return status;
   if (catalogueFill.fileImageCount == 0) return ScanStatus::NoImages;
   *count = catalogueFill.fileImageCount;

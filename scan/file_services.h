@@ -25,6 +25,10 @@ bool SeekFromStart(FileHandle file, int64_t position);
 // Reads at most count bytes at the current position and returns how many
 // arrived: 0 at or past the end of the file and on error.
 int32_t ReadBytes(FileHandle file, void* buffer, int32_t count);
+// Reads at most count bytes at position, as a seek and a read would, in one
+// call. The position a later ReadBytes starts from is then not defined: a
+// seek must come first.
+int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count);
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count);
 void CloseFile(FileHandle file);
 

@@ -126,6 +126,19 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
   return total;
 }
 
+int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
+  if (count <= 0 || position < 0) return 0;
+  if (file == openedFile) {
+    // A read that would run past the length taken at open comes back short
+    // and the loop in ReadAt would ask once more only to hear 0: one call
+    // saved for every file that ends inside the bytes asked for.
+    int64_t room = openedLength - position;
+    if (room <= 0) return 0;
+    if (room < count) count = static_cast<int32_t>(room);
+  }
+  return ReadAt(static_cast<int>(file), buffer, count, position);
+}
+
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
   if (count < 0) return false;
   if (file == pendingSeekFile && !SettlePendingSeek()) return false;

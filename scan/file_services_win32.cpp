@@ -14,8 +14,8 @@ FileHandle OpenFileForReading(const char* path) {
 }
 
 FileHandle CreateFileForWriting(const char* path) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN,
+                         nullptr);
   return reinterpret_cast<FileHandle>(h);
 }
 
@@ -37,6 +37,20 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
   if (count <= 0) return 0;
   DWORD got = 0;
   if (!ReadFile(H(file), buffer, static_cast<DWORD>(count), &got, nullptr)) return 0;
+  return static_cast<int32_t>(got);
+}
+
+int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
+  if (count <= 0 || position < 0) return 0;
+  // On a handle opened without FILE_FLAG_OVERLAPPED the offset makes this a
+  // seek and a read in one call, which under Wine saves a trip through ntdll
+  // per read. At the end of the file it fails with ERROR_HANDLE_EOF and no
+  // bytes.
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(position & 0xFFFFFFFF);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  DWORD got = 0;
+  if (!ReadFile(H(file), buffer, static_cast<DWORD>(count), &got, &at)) return 0;
   return static_cast<int32_t>(got);
 }
 

@@ -48,10 +48,9 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
   int64_t room = fileLength - tableStart;
   if (room < kSmallestTable) return ScanStatus::Ok;
   int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
-  ReadIntoWindow(file, tableStart, length);
-  // Bounded by what arrived, so a short read only ends the walk early.
-  length = scanWindow.filled;
-  ByteReader w(scanWindow.bytes, length);
+  // The table is read piece by piece as the walk reaches it.
+  MapWindow(file, tableStart, length);
+  WindowReader w(length);
 
   uint16_t shift = w.U16(0);
   int64_t p = 2;

@@ -34,7 +34,7 @@ bool MarkVisited(int64_t offset) {
 }
 
 // Entries of the table at d that lie wholly within the window.
-int64_t EntryCount(const ByteReader& w, int64_t d, int32_t windowLength) {
+int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
   int64_t k = static_cast<int64_t>(w.U16(d + 12)) + w.U16(d + 14);
   int64_t room = (windowLength - d - kDirectoryTableSize) / kDirectoryEntrySize;
   return k < room ? k : room;
@@ -47,7 +47,7 @@ void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageK
   int64_t d = directoryOffset;
   if (d < 0 || d + kDirectoryTableSize > windowLength) return;
   if (!MarkVisited(d)) return;
-  ByteReader w(scanWindow.bytes, windowLength);
+  WindowReader w(windowLength);
   int64_t k = EntryCount(w, d, windowLength);
   for (int64_t j = 0; j < k; ++j) {
     uint32_t target = w.U32(d + kDirectoryTableSize + kDirectoryEntrySize * j + 4);
@@ -93,14 +93,15 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   int64_t room = fileLength - rawPosition;
   int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   if (room < kDirectoryTableSize) return ScanStatus::Damaged;
-  if (!ReadIntoWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
+  // The tree is read piece by piece as the walk reaches it.
+  if (!MapWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
 
   dataEntries.count = 0;
   dataEntries.lowest = 0x7FFFFFFF;
   memset(visitedTables, 0, sizeof visitedTables);
   MarkVisited(0);
 
-  ByteReader w(scanWindow.bytes, firstLength);
+  WindowReader w(firstLength);
   int64_t k = EntryCount(w, 0, firstLength);
   for (int64_t j = 0; j < k; ++j) {
     int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
@@ -126,10 +127,10 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   if (secondStart >= fileLength) return ScanStatus::Damaged;
   int64_t rest = fileLength - secondStart;
   int32_t secondLength = static_cast<int32_t>(rest < kScanWindowSize ? rest : kScanWindowSize);
-  ReadIntoWindow(file, secondStart, secondLength);
-  // Only what the read really delivered is looked at: a data entry beyond it
-  // is skipped rather than read from stale or foreign bytes.
-  ByteReader second(scanWindow.bytes, scanWindow.filled);
+  MapWindow(file, secondStart, secondLength);
+  // A data entry that does not lie wholly in the window is skipped rather
+  // than read from stale or foreign bytes.
+  WindowReader second(secondLength);
   for (int32_t i = 0; i < dataEntries.count; ++i) {
     int64_t e = static_cast<int64_t>(dataEntries.entries[i].offset) - dataEntries.lowest;
     if (!second.Has(e, 8)) continue;
