@@ -80,9 +80,12 @@ void ReadPieces(int64_t first, int64_t last) {
     int32_t count = static_cast<int32_t>((end - slot + 1) * kPieceSize);
     int32_t got = ReadBytesAt(w.file, (w.firstPiece + slot) * kPieceSize, into, count);
     if (got < 0) got = 0;
-    // Bytes that did not arrive read as zeros, never as what an earlier file
-    // left in the buffer.
-    memset(into + got, 0, static_cast<size_t>(count - got));
+    // Bytes of the window that did not arrive (the file has shrunk since its
+    // length was taken) read as zeros, never as what an earlier file left in
+    // the buffer. Those past the window's end are never looked at.
+    int64_t windowEnd = w.start + w.filled - (w.firstPiece + slot) * kPieceSize;
+    if (windowEnd > count) windowEnd = count;
+    if (windowEnd > got) memset(into + got, 0, static_cast<size_t>(windowEnd - got));
     for (int64_t i = slot; i <= end; ++i) {
       int64_t rest = got - (i - slot) * kPieceSize;
       w.arrived[i] = static_cast<int32_t>(rest < 0 ? 0 : (rest < kPieceSize ? rest : kPieceSize));

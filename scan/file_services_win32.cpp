@@ -41,17 +41,11 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
 }
 
 int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
-  if (count <= 0 || position < 0) return 0;
-  // On a handle opened without FILE_FLAG_OVERLAPPED the offset makes this a
-  // seek and a read in one call, which under Wine saves a trip through ntdll
-  // per read. At the end of the file it fails with ERROR_HANDLE_EOF and no
-  // bytes.
-  OVERLAPPED at = {};
-  at.Offset = static_cast<DWORD>(position & 0xFFFFFFFF);
-  at.OffsetHigh = static_cast<DWORD>(position >> 32);
-  DWORD got = 0;
-  if (!ReadFile(H(file), buffer, static_cast<DWORD>(count), &got, &at)) return 0;
-  return static_cast<int32_t>(got);
+  // A seek and a read rather than one ReadFile with an OVERLAPPED offset:
+  // under Wine the OVERLAPPED form costs a trip to the server per read, to
+  // post a completion that no port waits for; a seek is answered locally.
+  if (count <= 0 || !SeekFromStart(file, position)) return 0;
+  return ReadBytes(file, buffer, count);
 }
 
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
