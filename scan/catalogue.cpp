@@ -34,6 +34,15 @@ void ForgetPieces() {
   for (int32_t& n : scanWindow.arrived) n = -1;
 }
 
+int64_t PieceStart(int64_t slot) { return (scanWindow.firstPiece + slot) * kPieceSize; }
+
+// Whether slot holds its bytes up to end (counted from the piece's start):
+// read that far, or read up to where the file ends.
+bool Holds(int64_t slot, int64_t end) {
+  const ScanWindow& w = scanWindow;
+  return w.arrived[slot] >= end || (w.arrived[slot] >= 0 && w.atEnd[slot]);
+}
+
 // Makes position the window's start, keeping the pieces of the same file
 // that the new window still covers in the slots where it expects them.
 // False for a position no read can start from.
@@ -58,39 +67,60 @@ bool PlaceWindow(FileHandle file, int64_t position) {
   for (; to >= 0 && to < kWindowPieces; to += step) {
     int64_t from = to + shift;
     bool kept = from >= 0 && from < kWindowPieces && w.arrived[from] >= 0;
-    if (kept) memcpy(w.buffer + to * kPieceSize, w.buffer + from * kPieceSize, kPieceSize);
+    if (kept) {
+      memcpy(w.buffer + to * kPieceSize, w.buffer + from * kPieceSize,
+             static_cast<size_t>(w.arrived[from]));
+      w.atEnd[to] = w.atEnd[from];
+    }
     w.arrived[to] = kept ? w.arrived[from] : -1;
   }
   return true;
 }
 
-// Reads the slots from first to last that have not been read, one read per
-// run of them.
-void ReadPieces(int64_t first, int64_t last) {
+// Reads what slots first to last lack of the file up to position end, one
+// read per run of them. A piece is read whole, except the file's first piece
+// when nothing of it has been read yet: of most files only the 64-byte MZ
+// header is ever looked at, and of executables little beyond the headers.
+void ReadPieces(int64_t first, int64_t last, int64_t end) {
   ScanWindow& w = scanWindow;
   int64_t slot = first;
   while (slot <= last) {
-    if (w.arrived[slot] >= 0) {
+    int64_t wanted = slot == last ? end - PieceStart(slot) : kPieceSize;
+    if (Holds(slot, wanted)) {
       ++slot;
       continue;
     }
-    int64_t end = slot;
-    while (end + 1 <= last && w.arrived[end + 1] < 0) ++end;
+    int64_t from = w.arrived[slot] < 0 ? 0 : w.arrived[slot];
+    // The slots after the first join the read only while nothing of them
+    // has been read, so that what arrives follows on from what is there.
+    int64_t runEnd = slot;
+    while (runEnd + 1 <= last && w.arrived[runEnd + 1] < 0) ++runEnd;
+    int64_t upTo = (runEnd - slot + 1) * kPieceSize;
+    if (PieceStart(slot) == 0 && from == 0 && runEnd == slot && wanted <= kHeadReadSize) {
+      upTo = kHeadReadSize;
+    }
     uint8_t* into = w.buffer + slot * kPieceSize;
-    int32_t count = static_cast<int32_t>((end - slot + 1) * kPieceSize);
-    int32_t got = ReadBytesAt(w.file, (w.firstPiece + slot) * kPieceSize, into, count);
+    int32_t count = static_cast<int32_t>(upTo - from);
+    int32_t got = ReadBytesAt(w.file, PieceStart(slot) + from, into + from, count);
     if (got < 0) got = 0;
+    int64_t reached = from + got;
     // Bytes of the window that did not arrive (the file has shrunk since its
     // length was taken) read as zeros, never as what an earlier file left in
     // the buffer. Those past the window's end are never looked at.
-    int64_t windowEnd = w.start + w.filled - (w.firstPiece + slot) * kPieceSize;
-    if (windowEnd > count) windowEnd = count;
-    if (windowEnd > got) memset(into + got, 0, static_cast<size_t>(windowEnd - got));
-    for (int64_t i = slot; i <= end; ++i) {
-      int64_t rest = got - (i - slot) * kPieceSize;
-      w.arrived[i] = static_cast<int32_t>(rest < 0 ? 0 : (rest < kPieceSize ? rest : kPieceSize));
+    int64_t windowEnd = w.start + w.filled - PieceStart(slot);
+    if (windowEnd > upTo) windowEnd = upTo;
+    if (windowEnd > reached) memset(into + reached, 0, static_cast<size_t>(windowEnd - reached));
+    for (int64_t i = slot; i <= runEnd; ++i) {
+      int64_t base = (i - slot) * kPieceSize;
+      int64_t asked = upTo - base < kPieceSize ? upTo - base : kPieceSize;
+      int64_t have = reached - base;
+      if (have < 0) have = 0;
+      if (have > asked) have = asked;
+      if (have > w.arrived[i]) w.arrived[i] = static_cast<int32_t>(have);
+      if (w.arrived[i] < 0) w.arrived[i] = 0;
+      w.atEnd[i] = have < asked;
     }
-    slot = end + 1;
+    slot = runEnd + 1;
   }
 }
 
@@ -111,13 +141,13 @@ bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count) {
   int64_t first = 0;
   int64_t last = 0;
   SlotsOf(0, count, &first, &last);
-  ReadPieces(first, last);
-  // As a read would: the bytes up to the first piece that came short.
   int64_t end = position + count;
+  ReadPieces(first, last, end);
+  // As a read would: the bytes up to where the file ended.
   for (int64_t slot = first; slot <= last; ++slot) {
-    if (w.arrived[slot] < kPieceSize) {
-      int64_t pieceEnd = (w.firstPiece + slot) * kPieceSize + w.arrived[slot];
-      if (pieceEnd < end) end = pieceEnd;
+    int64_t wanted = slot == last ? end - PieceStart(slot) : kPieceSize;
+    if (w.arrived[slot] < wanted) {
+      end = PieceStart(slot) + w.arrived[slot];
       break;
     }
   }
@@ -139,9 +169,10 @@ const uint8_t* WindowBytes(int64_t at, int64_t length) {
     int64_t first = 0;
     int64_t last = 0;
     SlotsOf(at, length, &first, &last);
+    int64_t end = w.start + at + length;
     for (int64_t slot = first; slot <= last; ++slot) {
-      if (w.arrived[slot] < 0) {
-        ReadPieces(slot, last);
+      if (!Holds(slot, slot == last ? end - PieceStart(slot) : kPieceSize)) {
+        ReadPieces(slot, last, end);
         break;
       }
     }
@@ -221,16 +252,21 @@ ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* re
   if (file == kInvalidFile) return ScanStatus::CannotOpen;
 
   ScanStatus status = ScanStatus::Ok;
-  int32_t fileLength = ClampedLength(GetFileLength(file));
-  if (fileLength < 64) {
-    status = ScanStatus::Damaged;
-  } else if (!ReadIntoWindow(file, 0, 64)) {
+  int32_t fileLength = 0;
+  // The length is asked for only once the header has been read: a file of
+  // which 64 bytes do not arrive is shorter than that, and one that does not
+  // start with "MZ" is refused whatever its length. Most files met in a tree
+  // are of that kind, and the length costs a call of its own.
+  if (!ReadIntoWindow(file, 0, 64)) {
     status = ScanStatus::Damaged;
   } else {
     ByteReader mz(scanWindow.bytes, scanWindow.filled);
     int64_t headerPosition = mz.I32(60);
-    if (mz.U8(0) != 'M' || mz.U8(1) != 'Z' || headerPosition < 0 ||
-        headerPosition + 4 > fileLength) {
+    if (mz.U8(0) != 'M' || mz.U8(1) != 'Z') {
+      status = ScanStatus::Unsupported;
+    } else if ((fileLength = ClampedLength(GetFileLength(file))) < 64) {
+      status = ScanStatus::Damaged;
+    } else if (headerPosition < 0 || headerPosition + 4 > fileLength) {
       status = ScanStatus::Unsupported;
     } else if (!ReadIntoWindow(file, headerPosition, 4)) {
       status = ScanStatus::Damaged;

@@ -50,6 +50,10 @@ inline constexpr int32_t kScanWindowSize = 65536;
 // one piece more.
 inline constexpr int32_t kWindowPieceSize = 4096;
 inline constexpr int32_t kWindowPieces = kScanWindowSize / kWindowPieceSize + 1;
+// What is read of a file's first piece at first: the MZ header, and for most
+// executables the PE header and section table behind it.
+inline constexpr int32_t kHeadReadSize = 2048;
+static_assert(kHeadReadSize <= kWindowPieceSize);
 
 // The one read buffer of every scan. start and filled say which stretch of
 // the file the last read put into it: window offset x is file position
@@ -59,9 +63,9 @@ struct ScanWindow {
   uint8_t* bytes = nullptr;
   int64_t start = 0;
   int32_t filled = 0;
-  // Slot i of buffer holds piece firstPiece + i of file once it has been
-  // read: arrived[i] bytes of it (fewer only where the file ends), or -1
-  // while it has not been read. Pieces that a window of the same file has
+  // Slot i of buffer holds piece firstPiece + i of file, of which the first
+  // arrived[i] bytes have been read (-1: none asked for yet); atEnd[i] says
+  // that the file ended there. Pieces that a window of the same file has
   // read stay when the next window still covers them: the headers come with
   // one read, and the second window of a PE file often starts in a piece of
   // the first.
@@ -69,6 +73,7 @@ struct ScanWindow {
   FileHandle file = kInvalidFile;
   int64_t firstPiece = 0;
   int32_t arrived[kWindowPieces];
+  bool atEnd[kWindowPieces];
 };
 extern ScanWindow scanWindow;
 

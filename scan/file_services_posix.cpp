@@ -68,20 +68,73 @@ bool SettlePendingSeek() {
   return lseek(static_cast<int>(file), static_cast<off_t>(pendingSeekPosition), SEEK_SET) >= 0;
 }
 
+// The directory most recently listed stays open after its listing ends: the
+// walks open its files next, by their full paths, and opening them relative
+// to it spares the kernel the lookup of every component of the path again.
+// It is known by the path under which it became the current directory, so it
+// is not used when that was set relative to a place not known.
+char currentPath[kPathBufferSize];
+size_t currentPathLength = 0;
+
+struct ListedDirectory {
+  DIR* dir = nullptr;
+  // A DirListing still reads from dir and will close it.
+  bool listing = false;
+  char path[kPathBufferSize];
+  size_t pathLength = 0;
+  // Whether the listing has shown an entry that it did not say is a regular
+  // file or a directory (a link, a device, a type the file system does not
+  // tell). Until it has, every file opened below it is known to be regular.
+  bool irregular = false;
+};
+ListedDirectory listed;
+
+void NoteCurrentPath(const char* path) {
+  size_t n = strlen(path);
+  currentPathLength = n < sizeof currentPath ? n : 0;
+  if (currentPathLength > 0) memcpy(currentPath, path, n + 1);
+}
+
+void DropListedDirectory() {
+  if (listed.dir != nullptr && !listed.listing) closedir(listed.dir);
+  listed.dir = nullptr;
+  listed.pathLength = 0;
+}
+
+// The part of path below the listed directory, or nullptr when path does
+// not lie under it.
+const char* BelowListedDirectory(const char* path) {
+  size_t n = listed.pathLength;
+  if (listed.dir == nullptr || n == 0 || strncmp(path, listed.path, n) != 0) return nullptr;
+  const char* rest = path + n;
+  if (listed.path[n - 1] != '/') {
+    if (*rest != '/') return nullptr;
+    ++rest;
+  }
+  return *rest != '\0' ? rest : nullptr;
+}
+
 }  // namespace
 
 FileHandle OpenFileForReading(const char* path) {
   // O_NONBLOCK so that a FIFO among the scanned names cannot stall the scan;
   // only regular files are readers' business, as CreateFileA refuses
   // directories too.
-  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  const char* below = BelowListedDirectory(path);
+  int fd = below != nullptr ? openat(dirfd(listed.dir), below, flags) : open(path, flags);
   if (fd < 0) return kInvalidFile;
+  openedFile = fd;
+  // A name that its listing showed as a regular file needs no look of its
+  // own; its length is taken when asked for.
+  openedLength = -1;
+  if (below != nullptr && !listed.irregular && strchr(below, '/') == nullptr) return fd;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    openedFile = kInvalidFile;
     close(fd);
     return kInvalidFile;
   }
-  openedFile = fd;
   openedLength = static_cast<int64_t>(st.st_size);
   return fd;
 }
@@ -92,9 +145,10 @@ FileHandle CreateFileForWriting(const char* path) {
 }
 
 int64_t GetFileLength(FileHandle file) {
-  if (file == openedFile) return openedLength;
+  if (file == openedFile && openedLength >= 0) return openedLength;
   struct stat st;
   if (fstat(static_cast<int>(file), &st) != 0) return -1;
+  if (file == openedFile) openedLength = static_cast<int64_t>(st.st_size);
   return static_cast<int64_t>(st.st_size);
 }
 
@@ -128,15 +182,14 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
 
 int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
   if (count <= 0 || position < 0) return 0;
-  if (file == openedFile) {
-    // A read that would run past the length taken at open comes back short
-    // and the loop in ReadAt would ask once more only to hear 0: one call
-    // saved for every file that ends inside the bytes asked for.
-    int64_t room = openedLength - position;
-    if (room <= 0) return 0;
-    if (room < count) count = static_cast<int32_t>(room);
+  // One call: a regular file's read comes back short only where the file
+  // ends, and asking again there would only hear 0.
+  for (;;) {
+    ssize_t got = pread(static_cast<int>(file), buffer, static_cast<size_t>(count),
+                        static_cast<off_t>(position));
+    if (got < 0 && errno == EINTR) continue;
+    return got < 0 ? 0 : static_cast<int32_t>(got);
   }
-  return ReadAt(static_cast<int>(file), buffer, count, position);
 }
 
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
@@ -165,9 +218,21 @@ void CloseFile(FileHandle file) {
 char PathSeparator() { return '/'; }
 bool IsPathSeparator(char c) { return c == '/'; }
 
-bool SetCurrentDir(const char* path) { return chdir(path) == 0; }
+bool SetCurrentDir(const char* path) {
+  if (chdir(path) != 0) return false;
+  if (path[0] == '/') {
+    NoteCurrentPath(path);
+  } else {
+    currentPathLength = 0;
+  }
+  return true;
+}
 
-bool GetCurrentDir(char* buffer) { return getcwd(buffer, kPathBufferSize) != nullptr; }
+bool GetCurrentDir(char* buffer) {
+  if (getcwd(buffer, kPathBufferSize) == nullptr) return false;
+  NoteCurrentPath(buffer);
+  return true;
+}
 
 struct DirListing {
   DIR* dir;
@@ -185,6 +250,7 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
     // Most file systems say in the listing what an entry is; only links and
     // the rest need a stat of their own.
     if (d->d_type == DT_REG || d->d_type == DT_DIR) return true;
+    if (dir == listed.dir) listed.irregular = true;
     entry->isDirectory = false;
     struct stat st;
     if (lstat(d->d_name, &st) == 0) {
@@ -204,7 +270,14 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
 DirListing* ListFirst(const char* /*pattern*/, DirEntry* entry) {
   DIR* dir = opendir(".");
   if (dir == nullptr) return nullptr;
+  DropListedDirectory();
+  listed.dir = dir;
+  listed.listing = true;
+  listed.irregular = false;
+  listed.pathLength = currentPathLength;
+  if (currentPathLength > 0) memcpy(listed.path, currentPath, currentPathLength + 1);
   if (!FillEntry(dir, entry)) {
+    listed.dir = nullptr;
     closedir(dir);
     return nullptr;
   }
@@ -215,7 +288,11 @@ bool ListNext(DirListing* listing, DirEntry* entry) { return FillEntry(listing->
 
 void ListClose(DirListing* listing) {
   if (listing == nullptr) return;
-  closedir(listing->dir);
+  if (listing->dir == listed.dir) {
+    listed.listing = false;
+  } else {
+    closedir(listing->dir);
+  }
   delete listing;
 }
 

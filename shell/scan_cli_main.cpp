@@ -174,7 +174,12 @@ bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record
 void PrintPathLine(const char* status, const char* directory, const char* fileName) {
   char path[kPathBufferSize];
   if (JoinPath(directory, fileName, path)) {
-    fprintf(stderr, "%s\t%s\n", status, path);
+    // Most files of a tree get a line, so it is put together without the
+    // format parser.
+    fputs(status, stderr);
+    fputc('\t', stderr);
+    fputs(path, stderr);
+    fputc('\n', stderr);
   } else {
     fprintf(stderr, "%s\t%s%c%s\n", status, directory, PathSeparator(), fileName);
   }
