@@ -136,8 +136,10 @@ void PrintDescription(bool loaded, const LoadedImage& image, const ImageRecord& 
   Reached reached{};
   if (loaded) reached = FieldsReached(image, record);
   auto field = [](bool set, long long value) {
-    if (set) printf("\t%lld", value);
-    else printf("\t");
+    if (set)
+      printf("\t%lld", value);
+    else
+      printf("\t");
   };
   field(reached.width, image.width);
   field(reached.height, image.height);
@@ -183,6 +185,39 @@ void PrintPathLine(const char* status, const char* directory, const char* fileNa
   } else {
     fprintf(stderr, "%s\t%s%c%s\n", status, directory, PathSeparator(), fileName);
   }
+}
+
+// The record lines are most of what is printed, so they are put together
+// without the format parser; each reads as printf's "%d\t%s\t%d\t%d\t%d\t%d\t%s".
+char* AppendNumber(char* at, int32_t value) {
+  uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *at++ = '-';
+  while (n > 0) *at++ = digits[--n];
+  *at++ = '\t';
+  return at;
+}
+
+void PrintRecordLine(int32_t index, const ImageRecord& r, const char* path) {
+  char line[kPathBufferSize + 128];
+  char* at = AppendNumber(line, index);
+  size_t kindLength = strlen(KindName(r.kind));
+  memcpy(at, KindName(r.kind), kindLength);
+  at += kindLength;
+  *at++ = '\t';
+  at = AppendNumber(at, r.offset);
+  at = AppendNumber(at, r.size);
+  at = AppendNumber(at, r.sequence);
+  at = AppendNumber(at, r.area);
+  size_t pathLength = strnlen(path, kPathBufferSize - 1);
+  memcpy(at, path, pathLength);
+  at += pathLength;
+  fwrite(line, 1, static_cast<size_t>(at - line), stdout);
 }
 
 }  // namespace
@@ -251,8 +286,7 @@ int main(int argc, char** argv) {
     const ImageRecord r = catalogue[i];
     char path[kPathBufferSize];
     if (!JoinPath(r.directory, r.fileName, path)) path[0] = '\0';
-    printf("%d\t%s\t%d\t%d\t%d\t%d\t%s", i, KindName(r.kind), r.offset, r.size, r.sequence,
-           r.area, path);
+    PrintRecordLine(i, r, path);
     if (load) {
       LoadedImage image;
       memset(static_cast<void*>(&image), 0xA5, sizeof image);
