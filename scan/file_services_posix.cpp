@@ -82,9 +82,10 @@ struct ListedDirectory {
   bool listing = false;
   char path[kPathBufferSize];
   size_t pathLength = 0;
-  // Whether the listing has shown an entry that it did not say is a regular
-  // file or a directory (a link, a device, a type the file system does not
-  // tell). Until it has, every file opened below it is known to be regular.
+  // Whether the listing has shown an entry, "." and ".." aside, that it did
+  // not say is a regular file (a directory, a link, a device, a type the file
+  // system does not tell). Until it has, every name opened below it is known
+  // to be a regular file.
   bool irregular = false;
 };
 ListedDirectory listed;
@@ -247,10 +248,11 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
     memcpy(entry->name, d->d_name, n + 1);
     entry->isLink = false;
     entry->isDirectory = d->d_type == DT_DIR;
+    bool dots = d->d_name[0] == '.' && (n == 1 || (n == 2 && d->d_name[1] == '.'));
+    if (d->d_type != DT_REG && !dots && dir == listed.dir) listed.irregular = true;
     // Most file systems say in the listing what an entry is; only links and
     // the rest need a stat of their own.
     if (d->d_type == DT_REG || d->d_type == DT_DIR) return true;
-    if (dir == listed.dir) listed.irregular = true;
     entry->isDirectory = false;
     struct stat st;
     if (lstat(d->d_name, &st) == 0) {

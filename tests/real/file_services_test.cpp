@@ -4,15 +4,19 @@
 // around that edge, reads of two open files in turn and a descriptor number
 // reused after a close are where it could go wrong; the same cases run against
 // the Win32 side under Wine.
+#include "scan/file_services.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "scan/file_services.h"
 #include "tests/support/temp_dir.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,18 +26,28 @@ std::vector<uint8_t> Pattern(size_t length, uint8_t salt) {
   return bytes;
 }
 
-// Reads count bytes at position and checks them against the file's bytes.
+// Reads count bytes at position, through a seek and a read and then through
+// the positional read, and checks them against the file's bytes.
 void ExpectReadAt(FileHandle file, const std::vector<uint8_t>& content, int64_t position,
                   int32_t count) {
-  ASSERT_TRUE(SeekFromStart(file, position));
-  std::vector<uint8_t> got(static_cast<size_t>(count) + 1, 0xEE);
   int64_t room = static_cast<int64_t>(content.size()) - position;
   int32_t expect = room <= 0 ? 0 : (room < count ? static_cast<int32_t>(room) : count);
-  EXPECT_EQ(ReadBytes(file, got.data(), count), expect) << "at " << position << " count " << count;
-  for (int32_t i = 0; i < expect; ++i) {
-    ASSERT_EQ(got[i], content[position + i]) << "byte " << i << " of the read at " << position;
+  for (bool positional : {false, true}) {
+    std::vector<uint8_t> got(static_cast<size_t>(count) + 1, 0xEE);
+    int32_t arrived = 0;
+    if (positional) {
+      arrived = ReadBytesAt(file, position, got.data(), count);
+    } else {
+      ASSERT_TRUE(SeekFromStart(file, position));
+      arrived = ReadBytes(file, got.data(), count);
+    }
+    EXPECT_EQ(arrived, expect) << "at " << position << " count " << count
+                               << (positional ? " (positional)" : "");
+    for (int32_t i = 0; i < expect; ++i) {
+      ASSERT_EQ(got[i], content[position + i]) << "byte " << i << " of the read at " << position;
+    }
+    EXPECT_EQ(got[expect], 0xEE) << "wrote past what it reported, at " << position;
   }
-  EXPECT_EQ(got[expect], 0xEE) << "wrote past what it reported, at " << position;
 }
 
 TEST(FileServices, ReadsWhatLiesAtEachSoughtPosition) {
@@ -172,6 +186,66 @@ TEST(FileServices, MissingFilesAndDirectoriesDoNotOpen) {
   TempDir dir;
   EXPECT_EQ(OpenFileForReading(dir.Join("missing.bin").c_str()), kInvalidFile);
   EXPECT_EQ(OpenFileForReading(dir.path().c_str()), kInvalidFile);
+}
+
+// The walks list a directory and then open its files by their full paths,
+// which the services may open relative to the directory just listed: a path
+// must still name what it names, also under a sibling whose name starts
+// alike and after the current directory has moved on, and a directory must
+// still not open as a file.
+TEST(FileServices, PathsNearTheDirectoryJustListedOpenWhatTheyName) {
+  TempDir dir;
+  const std::string sep(1, PathSeparator());
+  const std::string ab = dir.Join("ab");
+  const std::string abc = dir.Join("abc");
+  fs::create_directories(ab);
+  fs::create_directories(abc + sep + "sub");
+  const std::vector<uint8_t> inAb = Pattern(3000, 8);
+  const std::vector<uint8_t> inAbc = Pattern(700, 9);
+  dir.Write("ab" + sep + "x.bin", inAb);
+  dir.Write("abc" + sep + "x.bin", inAbc);
+  struct Case {
+    std::string path;
+    const std::vector<uint8_t>* content;  // nullptr: must not open
+  };
+  const Case cases[] = {
+      {ab + sep + "x.bin", &inAb},
+      {abc + sep + "x.bin", &inAbc},
+      {abc + sep + "sub", nullptr},
+      {ab + sep + "missing.bin", nullptr},
+      {ab, nullptr},
+      {ab + sep + ".." + sep + "abc" + sep + "x.bin", &inAbc},
+  };
+  char original[kPathBufferSize];
+  ASSERT_TRUE(GetCurrentDir(original));
+  // ab holds files only, abc a subdirectory too; each is entered by its full
+  // path and listed, as the walks do, and the current directory then moves.
+  for (const std::string& listed : {ab, abc}) {
+    ASSERT_TRUE(SetCurrentDir(listed.c_str()));
+    DirEntry entry;
+    DirListing* listing = ListFirst("*.*", &entry);
+    ASSERT_NE(listing, nullptr);
+    while (ListNext(listing, &entry)) {
+    }
+    ListClose(listing);
+    for (const char* elsewhere : {".", ".."}) {
+      ASSERT_TRUE(SetCurrentDir(elsewhere));
+      for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " after listing " + listed + " and moving to " + elsewhere);
+        FileHandle file = OpenFileForReading(c.path.c_str());
+        if (c.content == nullptr) {
+          EXPECT_EQ(file, kInvalidFile);
+          if (file != kInvalidFile) CloseFile(file);
+          continue;
+        }
+        ASSERT_NE(file, kInvalidFile);
+        EXPECT_EQ(GetFileLength(file), static_cast<int64_t>(c.content->size()));
+        ExpectReadAt(file, *c.content, 0, 4096);
+        CloseFile(file);
+      }
+    }
+  }
+  ASSERT_TRUE(SetCurrentDir(original));
 }
 
 }  // namespace
