@@ -57,8 +57,9 @@ static_assert(kHeadReadSize <= kWindowPieceSize);
 
 // The one read buffer of every scan. start and filled say which stretch of
 // the file the last read put into it: window offset x is file position
-// start + x and lies at bytes[x]. Its bytes are read only when asked for,
-// through WindowBytes or a WindowReader, never by looking at bytes directly.
+// start + x and lies at bytes[x]. After ReadIntoWindow all of them are
+// there; after MapWindow only those that WindowBytes or a WindowReader has
+// been asked for, so the window is looked at through them alone.
 struct ScanWindow {
   uint8_t* bytes = nullptr;
   int64_t start = 0;
