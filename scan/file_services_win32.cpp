@@ -157,3 +157,9 @@ bool GetVolumeLabel(const char* root, char* label) {
   return GetVolumeInformationA(root, label, kVolumeLabelSize, nullptr, nullptr, nullptr, nullptr,
                                0) != 0;
 }
+
+bool StandardErrorIsTerminal() {
+  // The NUL device is a character device too; only a console has a mode.
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
