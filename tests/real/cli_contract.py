@@ -162,6 +162,9 @@ class CliContract(unittest.TestCase):
         self.assertEqual(out, plain_out)
         seen = b"".join(chunks).decode("latin-1").replace("\r\n", "\n")
         self.assertIn("files seen: 1, entries found: 0", seen)
+        # Wine's console redraws what the program wrote, with escape
+        # sequences of its own and tabs turned into spaces.
+        seen = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", seen).replace("\r\n", "\n")
         # What the terminal shows once each carriage return has taken the
         # line back to its start: the status lines alone, the last line blank.
         shown = []
@@ -169,14 +172,15 @@ class CliContract(unittest.TestCase):
             cells = []
             for part in line.split("\r"):
                 cells[:len(part)] = list(part)
-            shown.append("".join(cells).rstrip(" "))
+            shown.append(" ".join("".join(cells).split()))
         self.assertEqual(shown[-1], "")
-        statuses = [l for l in shown[:-1] if l.split("\t")[0] in scan_runner.STATUSES]
-        self.assertEqual(statuses, [l for l in plain_err.splitlines()
-                                    if l.split("\t")[0] in scan_runner.STATUSES])
-        self.assertEqual(len(statuses), 1)
+        expected = [" ".join(l.split()) for l in plain_err.splitlines()
+                    if l.split("\t")[0] in scan_runner.STATUSES]
+        self.assertEqual(len(expected), 1)
+        self.assertEqual([l for l in shown[:-1] if l.split(" ")[0] in scan_runner.STATUSES],
+                         expected)
         if not SCANNER.wine:
-            self.assertEqual(shown[:-1], statuses)
+            self.assertEqual(shown[:-1], expected)
 
     def test_statuses_of_files_that_give_no_record(self):
         t = self.tree
