@@ -1,5 +1,6 @@
 #include "scan/directory_search.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "scan/name_pool.h"
@@ -20,6 +21,21 @@ void CloseListing() {
   s.directory = nullptr;
 }
 
+// Keeps the first reason the search was cut short and where it happened.
+void NoteStop(SearchStop why) {
+  SearchState& s = searchState;
+  if (s.stop != SearchStop::None) return;
+  s.stop = why;
+  const char* where = s.directory != nullptr ? s.directory : "";
+  snprintf(s.stopDirectory, sizeof s.stopDirectory, "%s", where);
+}
+
+// A pool that cannot grow ends the walk where it stands.
+void RunOutOfMemory() {
+  NoteStop(SearchStop::OutOfMemory);
+  CloseListing();
+}
+
 // Returns whether a file was offered to the catalogue.
 bool TakeEntry(const DirEntry& entry) {
   SearchState& s = searchState;
@@ -30,15 +46,23 @@ bool TakeEntry(const DirEntry& entry) {
     // to where the walk came from.
     if (entry.isLink) return false;
     if (s.depth >= kSearchLevelCount - 1) return false;
-    if (subdirectoryNamePool.Append(entry.name) != nullptr) ++s.levels[s.depth].subdirCount;
+    if (subdirectoryNamePool.AppendRelocating(entry.name) == nullptr) {
+      RunOutOfMemory();
+      return false;
+    }
+    ++s.levels[s.depth].subdirCount;
     return false;
   }
   if (strlen(entry.name) < kShortestFileName) return false;
-  const char* name = fileNamePool.Append(entry.name);
-  if (name == nullptr) return false;
+  const char* name = fileNamePool.AppendGrowing(entry.name);
+  if (name == nullptr) {
+    RunOutOfMemory();
+    return false;
+  }
   // What the scan reports does not change the walk: a full catalogue still
   // lets the walk run to its end.
   AddFileToCatalogue(s.capacity, s.directory, s.catalogue, name);
+  if (catalogueFill.fillCount >= s.capacity) NoteStop(SearchStop::CatalogueFull);
   return true;
 }
 
@@ -46,10 +70,14 @@ bool TakeEntry(const DirEntry& entry) {
 
 bool StartSearch(ImageRecord* catalogue, int32_t capacity) {
   CloseListing();
-  if (!directoryNamePool.Reset(kDirectoryPoolSize)) return false;
-  if (!fileNamePool.Reset(kFilePoolSize)) return false;
-  if (!subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) return false;
   SearchState& s = searchState;
+  s.stop = SearchStop::None;
+  s.directoriesRead = 0;
+  if (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize) ||
+      !subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) {
+    NoteStop(SearchStop::OutOfMemory);
+    return false;
+  }
   catalogueFill.fillCount = 0;
   s.depth = 0;
   s.catalogue = catalogue;
@@ -72,11 +100,15 @@ bool EnterSearchDirectory(const char* path) {
   if (!GetCurrentDir(s.text)) return true;
   DirListing* listing = ListFirst(kListPattern, &s.entry);
   if (listing == nullptr) return true;
-  s.directory = directoryNamePool.Append(s.text);
+  s.directory = directoryNamePool.AppendGrowing(s.text);
   if (s.directory == nullptr) {
     ListClose(listing);
+    // Where the walk stopped is the directory it could not keep.
+    s.directory = s.text;
+    RunOutOfMemory();
     return true;
   }
+  ++s.directoriesRead;
   s.listing = listing;
   s.entryPending = true;
   return true;
@@ -107,6 +139,7 @@ bool ScanDirectory(const char* path, ImageRecord* catalogue, int32_t capacity) {
 
 SearchStepResult SearchStep(int32_t fileBudget) {
   SearchState& s = searchState;
+  if (s.stop == SearchStop::OutOfMemory) return SearchStepResult::Done;
   if (s.listing != nullptr) {
     return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
                                          : SearchStepResult::Listing;
@@ -137,3 +170,22 @@ SearchStepResult SearchStep(int32_t fileBudget) {
 }
 
 void StopSearch() { CloseListing(); }
+
+std::string SearchStopText() {
+  const SearchState& s = searchState;
+  char text[kPathBufferSize + 100];
+  switch (s.stop) {
+    case SearchStop::None:
+      return std::string();
+    case SearchStop::CatalogueFull:
+      snprintf(text, sizeof text, "Catalogue full (%d images) at %s", static_cast<int>(s.capacity),
+               s.stopDirectory);
+      break;
+    case SearchStop::OutOfMemory:
+      if (s.stopDirectory[0] == '\0') return "Out of memory: nothing searched";
+      snprintf(text, sizeof text, "Out of memory: search stopped at %s after %d folders",
+               s.stopDirectory, static_cast<int>(s.directoriesRead));
+      break;
+  }
+  return text;
+}

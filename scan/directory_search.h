@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "scan/catalogue.h"
 #include "scan/file_services.h"
@@ -23,6 +24,16 @@ inline constexpr int32_t kFilesPerSearchStep = 8;
 // Files of the start directory scanned before the search dialog is shown;
 // a larger start directory goes on in the dialog's steps.
 inline constexpr int32_t kFilesBeforeSearchDialog = 256;
+
+// Why a search did not take in all of its tree.
+enum class SearchStop : int32_t {
+  // It did, or is still going.
+  None,
+  // The catalogue filled up: the walk goes on, but later files add nothing.
+  CatalogueFull,
+  // A name pool could not grow: the walk ended there.
+  OutOfMemory,
+};
 
 // One directory of the walk. Its subdirectory names lie one after another
 // in the subdirectory name pool from savedUsed on, in listing order.
@@ -53,11 +64,17 @@ struct SearchState {
   bool entryPending;
   DirEntry entry;
   const char* directory;
+  // Directories whose listing was read, and what cut the search short, with
+  // the directory being read when it happened (empty when none was).
+  int32_t directoriesRead;
+  SearchStop stop;
+  char stopDirectory[kPathBufferSize];
 };
 extern SearchState searchState;
 
 // Gives the three name pools new arenas, empties the catalogue fill and
-// puts the walk at level 0. False when a pool cannot get its arena.
+// puts the walk at level 0. False (stop OutOfMemory) when a pool cannot get
+// its arena. The pools grow as the tree needs, bounded only by memory.
 bool StartSearch(ImageRecord* catalogue, int32_t capacity);
 
 // Makes path (absolute for the start directory, a bare name below it) the
@@ -88,8 +105,13 @@ enum class SearchStepResult : int32_t {
   Done,
 };
 
-// Advances the walk by one step of at most fileBudget offered files.
+// Advances the walk by one step of at most fileBudget offered files. After
+// an OutOfMemory stop the walk is Done where it stands.
 SearchStepResult SearchStep(int32_t fileBudget);
+
+// For the status line: how far a search got that did not take in its whole
+// tree, or an empty text when it did (or was cancelled).
+std::string SearchStopText();
 
 // Closes a listing left open by a search that was cancelled. The records and
 // the current directory stay where the walk had come.

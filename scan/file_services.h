@@ -71,3 +71,7 @@ bool IsRemovableDrive(const char* root);
 // not ready or has no volume information.
 inline constexpr int kVolumeLabelSize = 28;
 bool GetVolumeLabel(const char* root, char* label);
+
+// Whether the process's standard error goes to a terminal (a console),
+// where a line may be rewritten in place.
+bool StandardErrorIsTerminal();

@@ -301,3 +301,5 @@ void ListClose(DirListing* listing) {
 uint32_t LogicalDriveMask() { return 0; }
 bool IsRemovableDrive(const char*) { return false; }
 bool GetVolumeLabel(const char*, char*) { return false; }
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }

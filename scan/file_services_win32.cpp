@@ -7,7 +7,56 @@
 
 static HANDLE H(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
+namespace {
+
+// A 32-bit program on 64-bit Windows is shown syswow64 where it names
+// system32, and would scan the 32-bit DLLs twice and never the real ones.
+// The switch is per thread and exists only from 64-bit Windows on, so it is
+// looked up, and the program still starts where it is missing.
+using RedirectionOff = BOOL(WINAPI*)(PVOID* oldValue);
+using RedirectionBack = BOOL(WINAPI*)(PVOID oldValue);
+
+struct RedirectionSwitch {
+  bool looked = false;
+  RedirectionOff off = nullptr;
+  RedirectionBack back = nullptr;
+};
+RedirectionSwitch redirection;
+
+// While one lives, the calls that open, list and enter see the real file
+// system; it puts the thread's redirection back as it was.
+class RealFileSystem {
+ public:
+  RealFileSystem() {
+    if (!redirection.looked) {
+      redirection.looked = true;
+      HMODULE kernel = GetModuleHandleA("kernel32.dll");
+      if (kernel != nullptr) {
+        redirection.off = reinterpret_cast<RedirectionOff>(reinterpret_cast<void*>(
+            GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+        redirection.back = reinterpret_cast<RedirectionBack>(reinterpret_cast<void*>(
+            GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+      }
+    }
+    if (redirection.off != nullptr && redirection.back != nullptr) {
+      turnedOff_ = redirection.off(&old_) != 0;
+    }
+  }
+  ~RealFileSystem() {
+    if (turnedOff_) redirection.back(old_);
+  }
+  RealFileSystem(const RealFileSystem&) = delete;
+  RealFileSystem& operator=(const RealFileSystem&) = delete;
+
+ private:
+  PVOID old_ = nullptr;
+  bool turnedOff_ = false;
+};
+
+}  // namespace
+
 FileHandle OpenFileForReading(const char* path) {
+  RealFileSystem real;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   return reinterpret_cast<FileHandle>(h);
@@ -62,7 +111,10 @@ void CloseFile(FileHandle file) {
 char PathSeparator() { return '\\'; }
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool SetCurrentDir(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+bool SetCurrentDir(const char* path) {
+  RealFileSystem real;
+  return SetCurrentDirectoryA(path) != 0;
+}
 
 bool GetCurrentDir(char* buffer) {
   DWORD n = GetCurrentDirectoryA(kPathBufferSize, buffer);
@@ -83,6 +135,7 @@ static void CopyEntry(const WIN32_FIND_DATAA& data, DirEntry* entry) {
 
 DirListing* ListFirst(const char* pattern, DirEntry* entry) {
   WIN32_FIND_DATAA data;
+  RealFileSystem real;
   HANDLE find = FindFirstFileA(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return nullptr;
   CopyEntry(data, entry);
@@ -91,6 +144,7 @@ DirListing* ListFirst(const char* pattern, DirEntry* entry) {
 
 bool ListNext(DirListing* listing, DirEntry* entry) {
   WIN32_FIND_DATAA data;
+  RealFileSystem real;
   if (!FindNextFileA(listing->find, &data)) return false;
   CopyEntry(data, entry);
   return true;
@@ -110,4 +164,10 @@ bool GetVolumeLabel(const char* root, char* label) {
   label[0] = '\0';
   return GetVolumeInformationA(root, label, kVolumeLabelSize, nullptr, nullptr, nullptr, nullptr,
                                0) != 0;
+}
+
+bool StandardErrorIsTerminal() {
+  // The NUL device is a character device too; only a console has a mode.
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }

@@ -7,8 +7,32 @@ NamePool directoryNamePool;
 NamePool fileNamePool;
 NamePool subdirectoryNamePool;
 
+namespace {
+
+// Bytes the pool's arenas take together, earlier ones included.
+int64_t HeldBytes(const NamePool& pool) {
+  int64_t held = pool.base != nullptr ? pool.capacity : 0;
+  for (const NameArena& arena : pool.earlier) held += arena.used;
+  return held;
+}
+
+// An arena of at least needed bytes, wanted if that fits under the ceiling;
+// nullptr when memory or the ceiling refuses.
+char* NewArena(const NamePool& pool, int64_t wanted, int64_t needed, int32_t* size) {
+  int64_t room = pool.ceiling - HeldBytes(pool);
+  if (wanted < needed) wanted = needed;
+  if (wanted > room) wanted = room;
+  if (wanted < needed) return nullptr;
+  char* arena = new (std::nothrow) char[static_cast<size_t>(wanted)];
+  if (arena != nullptr) *size = static_cast<int32_t>(wanted);
+  return arena;
+}
+
+}  // namespace
+
 bool NamePool::Reset(int32_t newCapacity) {
   Release();
+  ceiling = kNamePoolCeiling;
   if (newCapacity < 0) return false;
   base = new (std::nothrow) char[static_cast<size_t>(newCapacity)];
   if (base == nullptr) return false;
@@ -28,7 +52,38 @@ const char* NamePool::Append(const char* text) {
   return copy;
 }
 
+const char* NamePool::AppendGrowing(const char* text) {
+  if (const char* copy = Append(text)) return copy;
+  if (base == nullptr) return nullptr;
+  int32_t size = 0;
+  char* arena = NewArena(*this, capacity, static_cast<int64_t>(strlen(text)) + 1, &size);
+  if (arena == nullptr) return nullptr;
+  earlier.push_back({base, used});
+  // The old arena's unused tail is no longer counted against the ceiling.
+  base = arena;
+  capacity = size;
+  used = 0;
+  return Append(text);
+}
+
+const char* NamePool::AppendRelocating(const char* text) {
+  if (const char* copy = Append(text)) return copy;
+  if (base == nullptr) return nullptr;
+  int64_t needed = static_cast<int64_t>(used) + static_cast<int64_t>(strlen(text)) + 1;
+  int32_t size = 0;
+  // The old arena is still held while the new one is taken.
+  char* arena = NewArena(*this, 2 * static_cast<int64_t>(capacity), needed, &size);
+  if (arena == nullptr) return nullptr;
+  memcpy(arena, base, static_cast<size_t>(used));
+  delete[] base;
+  base = arena;
+  capacity = size;
+  return Append(text);
+}
+
 void NamePool::Release() {
   delete[] base;
   base = nullptr;
+  for (const NameArena& arena : earlier) delete[] arena.base;
+  earlier.clear();
 }

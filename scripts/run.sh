@@ -24,9 +24,14 @@ arch=$RAVELIN_WINE_ARCH
 dir=build-run/win-$arch
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=ON \
   -DCMAKE_TOOLCHAIN_FILE="$RAVELIN_ROOT/cmake/mingw-$arch.cmake" >/dev/null
-cmake --build "$dir" -j 2 --target Ravelin ravelin-robot >/dev/null
+# The help file is compiled and put beside the program, where F1 looks.
+cmake --build "$dir" -j 2 --target Ravelin ravelin_help ravelin-robot >/dev/null
 ravelin_wine_prefix
 exe="$dir/shell/Ravelin.exe"
+if [ ! -f "$(dirname "$exe")/Ravelin.chm" ]; then
+  echo "run.sh: the help file Ravelin.chm is missing beside $exe" >&2
+  exit 1
+fi
 
 if [ -z "$xvfb_pid" ]; then
   echo "Starting Ravelin ($arch) on $DISPLAY"

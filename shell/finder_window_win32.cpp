@@ -133,6 +133,11 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
       return OnLButtonDown(finder, lParam);
     case WM_MOUSEWHEEL:
       return OnMouseWheel(finder, wParam);
+    case WM_KEYDOWN:
+      // A click or Tab leaves the keyboard here; the navigation keys still
+      // step through the main window's entries.
+      HandleNavigationKey(wParam);
+      return 0;
     default:
       return DefWindowProcA(finder, message, wParam, lParam);
   }

@@ -24,3 +24,12 @@ MainLayout ComputeMainLayout(int width, int height, int toolbarHeight, int scrol
                           width < 0 ? 0 : width, 2 * scrollBarHeight};
   return layout;
 }
+
+ClientSize MinimumClientSize(int toolbarRowWidth, int toolbarRowHeight, int scrollBarHeight,
+                             int bannerWidth, int bannerHeight, int statusLineHeight) {
+  // The banner's left edge, (W - BW) / 2 - 4, is not negative from here on.
+  int bannerRoom = bannerWidth + 2 * kMarginBelowBanner;
+  int width = toolbarRowWidth > bannerRoom ? toolbarRowWidth : bannerRoom;
+  int belowView = statusLineHeight + 2 * scrollBarHeight + bannerHeight + kFixedBelowStatus;
+  return {width, toolbarRowHeight + kMinimumViewHeight + belowView};
+}

@@ -17,3 +17,14 @@ struct MainLayout {
 
 MainLayout ComputeMainLayout(int width, int height, int toolbarHeight, int scrollBarHeight,
                              int bannerWidth, int bannerHeight, int statusLineHeight);
+
+// The smallest client area in which the toolbar keeps its one row
+// (toolbarRowWidth x toolbarRowHeight), the view keeps kMinimumViewHeight
+// and the status line, navigation bar and banner lie whole below it, the
+// banner inside the left and right edges.
+inline constexpr int kMinimumViewHeight = 32;
+struct ClientSize {
+  int width, height;
+};
+ClientSize MinimumClientSize(int toolbarRowWidth, int toolbarRowHeight, int scrollBarHeight,
+                             int bannerWidth, int bannerHeight, int statusLineHeight);

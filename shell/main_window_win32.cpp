@@ -12,6 +12,7 @@
 #include "image/save_dialog_win32.h"
 #include "image/view_window_win32.h"
 #include "res/resource.h"
+#include "scan/directory_search.h"
 #include "shell/catalogue_sort_win32.h"
 #include "shell/finder_window_win32.h"
 #include "shell/help_win32.h"
@@ -111,6 +112,10 @@ bool CreateMainWindowParts(HWND window) {
       mainState.instance, IDB_TOOLBAR, buttons, sizeof buttons / sizeof buttons[0],
       kToolbarImageSize, kToolbarImageSize, kToolbarImageSize, kToolbarImageSize, sizeof(TBBUTTON));
   if (mainState.toolbar == nullptr) return false;
+  // Made in a window wide enough for all its buttons: one row.
+  RECT toolbarRect = {};
+  GetWindowRect(mainState.toolbar, &toolbarRect);
+  mainState.toolbarRowHeight = toolbarRect.bottom - toolbarRect.top;
 
   mainState.view = CreateWindowExA(WS_EX_CLIENTEDGE, kViewClassName, "", WS_CHILD | WS_VISIBLE, 0,
                                    0, 0, 0, window, nullptr, mainState.instance, nullptr);
@@ -146,6 +151,9 @@ bool CreateMainWindowParts(HWND window) {
 }
 
 void OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
+  // A minimised window reports a client of 0 x 0: the toolbar would wrap
+  // every button onto its own row and keep them so after the restore.
+  if (wParam == SIZE_MINIMIZED) return;
   SendMessageA(mainState.toolbar, WM_SIZE, wParam, lParam);
   RECT toolbarRect = {}, bannerRect = {};
   GetWindowRect(mainState.toolbar, &toolbarRect);
@@ -164,6 +172,41 @@ void OnSize(HWND window, WPARAM wParam, LPARAM lParam) {
   MoveWindow(mainState.navigationBar, layout.navigationBar.x, layout.navigationBar.y,
              layout.navigationBar.width, layout.navigationBar.height, TRUE);
   (void)window;
+}
+
+// The toolbar's buttons side by side, as wide as they are on one row.
+int ToolbarRowWidth() {
+  int count = static_cast<int>(SendMessageA(mainState.toolbar, TB_BUTTONCOUNT, 0, 0));
+  int width = 0;
+  RECT item = {};
+  for (int i = 0; i < count; ++i) {
+    if (SendMessageA(mainState.toolbar, TB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item))) {
+      width += item.right - item.left;
+    }
+  }
+  // The toolbar's indent before the first button, kept after the last too.
+  if (SendMessageA(mainState.toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item))) {
+    width += 2 * item.left;
+  }
+  return width;
+}
+
+void OnGetMinMaxInfo(HWND window, LPARAM lParam) {
+  // Sent before the parts exist, while the window is being created.
+  if (mainState.toolbar == nullptr || mainState.toolbarRowHeight == 0) return;
+  RECT bannerRect = {};
+  if (mainState.banner != nullptr) GetWindowRect(mainState.banner, &bannerRect);
+  ClientSize client =
+      MinimumClientSize(ToolbarRowWidth(), mainState.toolbarRowHeight,
+                        GetSystemMetrics(SM_CYHSCROLL), bannerRect.right - bannerRect.left,
+                        bannerRect.bottom - bannerRect.top, mainState.statusLineHeight);
+  RECT frame = {0, 0, client.width, client.height};
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+                     GetMenu(window) != nullptr,
+                     static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+  auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+  info->ptMinTrackSize.x = frame.right - frame.left;
+  info->ptMinTrackSize.y = frame.bottom - frame.top;
 }
 
 void OnPaint(HWND window) {
@@ -187,6 +230,16 @@ void OnNotify(LPARAM lParam) {
 
 bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
 
+// What the status line says after an open: why the catalogue is empty, or
+// how far a search got that could not take in its whole tree.
+void SetOpenNote(int command) {
+  mainState.statusNote.clear();
+  if (command == CMD_OPEN_DIRECTORY) mainState.statusNote = SearchStopText();
+  if (mainState.statusNote.empty() && mainState.count == 0) {
+    mainState.statusNote = kNoImagesFound;
+  }
+}
+
 void OnOpenCommand(HWND window, int command) {
   RefreshFinder(mainState.finder, mainState.catalogue, 0, window);
   int result = -1;
@@ -206,6 +259,7 @@ void OnOpenCommand(HWND window, int command) {
   if (mainState.sortOrder != 0) SortCatalogue(window);
   SelectItem(window, 0, true);
   UpdateCommandStates();
+  SetOpenNote(command);
   InvalidateRect(window, nullptr, FALSE);
   if (FinderVisible()) {
     RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
@@ -326,6 +380,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return CreateMainWindowParts(window) ? 0 : -1;
     case WM_SIZE:
       OnSize(window, wParam, lParam);
+      return 0;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(window, lParam);
       return 0;
     case WM_PAINT:
       OnPaint(window);

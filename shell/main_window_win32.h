@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
@@ -37,11 +38,17 @@ struct MainState {
   int textHeight = 0;
   int statusLineHeight = 0;
   int statusLineTop = 0;
+  // Said at the left of the status line after an open that found nothing or
+  // a search cut short, until another entry is shown.
+  std::string statusNote;
+  // The toolbar's height with all its buttons on one row.
+  int toolbarRowHeight = 0;
 };
 extern MainState mainState;
 
 inline constexpr char kMainClassName[] = "KestrelWnd";
 inline constexpr int32_t kCatalogueSlots = 20000;
+inline constexpr char kNoImagesFound[] = "No images found.";
 
 // Start-up up to a shown main window: common controls, the window classes,
 // the main window and the accelerator table. False (after the "Can't

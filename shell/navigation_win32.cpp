@@ -54,6 +54,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
     }
   }
   PinCachedRecord(record);
+  mainState.statusNote.clear();
   mainState.imageShown = true;
   mainState.catalogueChanged = false;
   ShowImage(mainState.view, &mainState.image);
@@ -88,24 +89,26 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
 
+  std::string right;
+  SIZE rightSize = {};
   if (mainState.count > 0) {
-    std::string right = PositionText(mainState.currentIndex, mainState.count);
-    SIZE rightSize = {};
+    right = PositionText(mainState.currentIndex, mainState.count);
     GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
-    std::string left;
-    SIZE leftSize = {};
-    bool haveLeft = mainState.imageShown && !mainState.image.unusable;
-    if (haveLeft) {
-      left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
-                             mainState.image.bitCount);
-      GetTextExtentPoint32A(dc, left.c_str(), static_cast<int>(left.size()), &leftSize);
-    }
-    StatusTextFit fit = FitStatusTexts(client.right, rightSize.cx, leftSize.cx, haveLeft);
-    if (fit.showRight) {
-      TextOutA(dc, client.right - rightSize.cx, y, right.c_str(), static_cast<int>(right.size()));
-    }
-    if (fit.showLeft) TextOutA(dc, 0, y, left.c_str(), static_cast<int>(left.size()));
   }
+  // A note stands where the image's description would.
+  std::string left = mainState.statusNote;
+  if (left.empty() && mainState.count > 0 && mainState.imageShown && !mainState.image.unusable) {
+    left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
+                           mainState.image.bitCount);
+  }
+  SIZE leftSize = {};
+  bool haveLeft = !left.empty();
+  if (haveLeft) GetTextExtentPoint32A(dc, left.c_str(), static_cast<int>(left.size()), &leftSize);
+  StatusTextFit fit = FitStatusTexts(client.right, rightSize.cx, leftSize.cx, haveLeft);
+  if (fit.showRight && !right.empty()) {
+    TextOutA(dc, client.right - rightSize.cx, y, right.c_str(), static_cast<int>(right.size()));
+  }
+  if (fit.showLeft) TextOutA(dc, 0, y, left.c_str(), static_cast<int>(left.size()));
   SetTextColor(dc, oldColor);
   SetBkMode(dc, oldMode);
   SelectObject(dc, oldFont);

@@ -1,7 +1,9 @@
 // ravelin-scan: the scanning core over files and directory trees, with one
 // line of output per catalogue entry. Other tools read this format.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -47,11 +49,35 @@ const char* StatusName(ScanStatus status) {
   return "unknown";
 }
 
-int Usage() {
-  fprintf(stderr,
+void PrintUsage(FILE* out) {
+  fprintf(out,
           "usage: ravelin-scan [--describe] [--export DIR] [--sort large|small|none] [--] "
           "PATH...\n");
+}
+
+int Usage() {
+  PrintUsage(stderr);
   return 2;
+}
+
+constexpr char kVersionText[] = "ravelin-scan (Ravelin) 1.5\n";
+
+void PrintHelp() {
+  PrintUsage(stdout);
+  fputs(
+      "Lists the bitmaps, icons and cursors inside Windows executables (NE and PE), one line\n"
+      "per entry on standard output: index, kind, offset, size, sequence, area, path.\n"
+      "Files that add nothing are named on standard error with the reason.\n"
+      "\n"
+      "  --describe            add width, height, bitCount, colorCount, bitsSize, unusable\n"
+      "  --export DIR          write entry i as DIR/i.bmp, i.ico or i.cur (also --save-all)\n"
+      "  --sort large|small|none  order the entries by area before printing\n"
+      "  --help                print this help and exit\n"
+      "  --version             print the name and version and exit\n"
+      "\n"
+      "Exit status: 0; 1 when a PATH does not exist, an entry cannot be written or the\n"
+      "sort was abandoned; 2 on a usage error or an output folder that cannot be written.\n",
+      stdout);
 }
 
 struct Options {
@@ -61,6 +87,8 @@ struct Options {
   // as the window's sort commands do.
   bool sort = false;
   SortOrder sortOrder = SortOrder::Unsorted;
+  bool help = false;
+  bool version = false;
   int firstPath = 1;
 };
 
@@ -95,13 +123,85 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
+    } else if (strcmp(arg, "--help") == 0) {
+      options->help = true;
+    } else if (strcmp(arg, "--version") == 0) {
+      options->version = true;
     } else {
       return false;
     }
   }
   options->firstPath = i;
-  return i < argc;
+  return i < argc || options->help || options->version;
 }
+
+// A file can be made in folder: tried with a name that no file has yet, so
+// that nothing there is replaced, and removed again.
+bool CanCreateFileIn(const char* folder) {
+  constexpr int kProbeNames = 100;
+  for (int n = 0; n < kProbeNames; ++n) {
+    char name[40];
+    snprintf(name, sizeof name, ".ravelin-scan-probe-%d", n);
+    char path[kPathBufferSize];
+    if (!JoinPath(folder, name, path)) return false;
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) || ec) continue;
+    FileHandle probe = CreateFileForWriting(path);
+    if (probe == kInvalidFile) return false;
+    CloseFile(probe);
+    std::filesystem::remove(path, ec);
+    return true;
+  }
+  return false;
+}
+
+// An output folder is checked before anything is scanned: one clear error
+// rather than a cannot-create line for every entry.
+bool OutputFolderUsable(const char* folder) {
+  if (folder == nullptr) return true;
+  std::error_code ec;
+  const char* problem = nullptr;
+  if (!std::filesystem::is_directory(folder, ec)) {
+    problem = std::filesystem::exists(folder, ec) ? "not a folder" : "no such folder";
+  } else if (!CanCreateFileIn(folder)) {
+    problem = "cannot be written";
+  }
+  if (problem == nullptr) return true;
+  fprintf(stderr, "ravelin-scan: output folder %s: %s\n", folder, problem);
+  return false;
+}
+
+// On a terminal, one line on standard error says how far the walk has come,
+// rewritten in place; it is cleared before any other line goes there, and at
+// the end. Elsewhere it is never written, so the status lines stay as they are.
+class ProgressLine {
+ public:
+  void Start() { shown_ = StandardErrorIsTerminal(); }
+  void Update(long long filesSeen, int entriesFound) {
+    if (!shown_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < kInterval) return;
+    last_ = now;
+    drawn_ = true;
+    int width = fprintf(stderr, "\rfiles seen: %lld, entries found: %d", filesSeen, entriesFound);
+    if (width > 0 && width - 1 < width_) fprintf(stderr, "%*s", width_ - (width - 1), "");
+    if (width > 0 && width - 1 > width_) width_ = width - 1;
+    fflush(stderr);
+  }
+  void Clear() {
+    if (width_ == 0) return;
+    fprintf(stderr, "\r%*s\r", width_, "");
+    width_ = 0;
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kInterval{100};
+  bool shown_ = false;
+  bool drawn_ = false;
+  int width_ = 0;
+  std::chrono::steady_clock::time_point last_;
+};
+ProgressLine progress;
 
 const char* ExportExtension(ImageKind kind) {
   switch (kind) {
@@ -174,6 +274,7 @@ bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record
 }
 
 void PrintPathLine(const char* status, const char* directory, const char* fileName) {
+  progress.Clear();
   char path[kPathBufferSize];
   if (JoinPath(directory, fileName, path)) {
     // Most files of a tree get a line, so it is put together without the
@@ -229,6 +330,15 @@ int main(int argc, char** argv) {
   setvbuf(stderr, statusBuffer, _IOFBF, sizeof statusBuffer);
   Options options;
   if (!ParseOptions(argc, argv, &options)) return Usage();
+  if (options.help) {
+    PrintHelp();
+    return 0;
+  }
+  if (options.version) {
+    fputs(kVersionText, stdout);
+    return 0;
+  }
+  if (!OutputFolderUsable(options.exportDirectory)) return 2;
   const bool load = options.describe || options.exportDirectory != nullptr;
   if (load && !InitImageLoader()) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
@@ -244,7 +354,9 @@ int main(int argc, char** argv) {
 
   std::string lastDirectory;
   const char* directoryRef = nullptr;
+  long long filesSeen = 0;
   auto offer = [&](const char* directory, const char* fileName) {
+    progress.Update(++filesSeen, catalogueFill.fillCount);
     if (directoryRef == nullptr || lastDirectory != directory) {
       directoryRef = directoryNamePool.Append(directory);
       lastDirectory = directory;
@@ -263,9 +375,17 @@ int main(int argc, char** argv) {
       PrintPathLine(StatusName(status), directory, fileName);
     }
   };
-  for (int i = options.firstPath; i < argc; ++i) WalkPath(argv[i], offer);
-
+  progress.Start();
   int status = 0;
+  for (int i = options.firstPath; i < argc; ++i) {
+    // A named path that is not there gets its cannot-open line and makes the
+    // run fail; files inside a tree that cannot be opened do not.
+    std::error_code ec;
+    if (!std::filesystem::exists(argv[i], ec)) status = 1;
+    WalkPath(argv[i], offer);
+  }
+  progress.Clear();
+
   if (options.sort) {
     ImageRecord* table = catalogue.release();
     const SortOutcome sorted = SortRecords(&table, catalogueFill.fillCount, options.sortOrder);

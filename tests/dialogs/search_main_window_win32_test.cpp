@@ -63,4 +63,20 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
   }
   EXPECT_EQ(mainState.count, 6);
   EXPECT_EQ(Title(), before);
+  EXPECT_EQ(mainState.statusNote, "");
+
+  // A tree without images: the status line says so, and no box asks
+  // anything.
+  std::string empty = Under(dir.path(), "Empty");
+  fs::create_directories(Under(empty, "sub"));
+  ASSERT_TRUE(SetCurrentDirectoryA(empty.c_str()));
+  {
+    DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDOK); }}});
+    SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_DIRECTORY, 0);
+    PumpMessages();
+    ASSERT_TRUE(driver.finished());
+  }
+  EXPECT_EQ(mainState.count, 0);
+  EXPECT_EQ(mainState.statusNote, "No images found.");
+  EXPECT_EQ(Title(), "Ravelin 1.5");
 }

@@ -5,7 +5,9 @@ usage: cli_contract.py SCAN-COMMAND...   (ending in .exe: run under Wine)
 """
 
 import os
+import pty
 import re
+import subprocess
 import shutil
 import sys
 import tempfile
@@ -53,9 +55,12 @@ class CliContract(unittest.TestCase):
     def tearDown(self):
         self.tree.close()
 
-    def scan_lines(self, paths):
+    def arg(self, path):
+        return scan_runner.to_wine_path(path) if SCANNER.wine else path
+
+    def scan_lines(self, paths, returncode=0):
         result = SCANNER.scan(paths)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.returncode, returncode, result.stderr)
         self.assertEqual(result.problems, [])
         lines = ["%d\t%s\t%d\t%d\t%d\t%d\t%s" % (r.index, r.kind, r.offset, r.size, r.sequence,
                                                   r.area, r.path) for r in result.records]
@@ -78,9 +83,104 @@ class CliContract(unittest.TestCase):
         missing = os.path.join(self.tree.root, "missing.exe")
         image, records = pe_fixture.make_pe([("bitmap", 7, 3)])
         present = self.tree.write("here.exe", image)
-        lines, statuses = self.scan_lines([missing, present])
+        lines, statuses = self.scan_lines([missing, present], returncode=1)
         self.assertEqual(statuses, [("cannot-open", missing)])
         self.assertEqual(lines, expected_lines([(present, records)]))
+        # A file inside a named tree that cannot be opened is no failure of
+        # the run; only a named path that is not there is.
+        lines, _ = self.scan_lines([self.tree.root])
+        self.assertEqual(lines, expected_lines([(present, records)]))
+
+    def test_help_and_version_go_to_standard_output(self):
+        for args, first in ((["--help"], "usage: ravelin-scan "),
+                            (["--version"], "ravelin-scan (Ravelin) 1.5"),
+                            (["--describe", "--help"], "usage: ravelin-scan ")):
+            rc, out, err = SCANNER.run_raw(args)
+            self.assertEqual(rc, 0, args)
+            self.assertTrue(out.startswith(first), (args, out))
+            self.assertNotIn("usage", err)
+        rc, out, _ = SCANNER.run_raw(["--help", "--bogus"])
+        self.assertEqual((rc, out), (2, ""))
+
+    def test_an_output_folder_that_cannot_be_used_stops_before_any_scan(self):
+        image, _ = pe_fixture.make_pe([("icon", 16, 32), ("bitmap", 4, 4)])
+        present = self.tree.write("here.exe", image)
+        plain_file = self.tree.write("plain.txt", b"text")
+        missing = os.path.join(self.tree.root, "no-such-folder")
+        for option in ("--export", "--save-all"):
+            for folder, problem in ((missing, "no such folder"), (plain_file, "not a folder")):
+                rc, out, err = SCANNER.run_raw([option, self.arg(folder), self.arg(present)])
+                self.assertEqual((rc, out), (2, ""), (option, folder))
+                ours = [line for line in err.splitlines() if "\t" in line or "ravelin" in line]
+                self.assertEqual(ours, ["ravelin-scan: output folder %s: %s"
+                                        % (self.arg(folder), problem)])
+        self.assertFalse(os.path.exists(missing))
+        # A folder that can be written is left as it was but for the entries;
+        # the fixture's pictures are refused, so it stays empty.
+        out_dir = os.path.join(self.tree.root, "out")
+        os.mkdir(out_dir)
+        rc, _, err = SCANNER.run_raw(["--export", self.arg(out_dir), self.arg(present)])
+        self.assertEqual(rc, 0)
+        self.assertIn("export-refused\t1\t", err)
+        self.assertEqual(os.listdir(out_dir), [])
+        if os.geteuid() != 0 and not SCANNER.wine:
+            os.chmod(out_dir, 0o555)
+            try:
+                rc, out, err = SCANNER.run_raw(["--export", out_dir, present])
+            finally:
+                os.chmod(out_dir, 0o755)
+            self.assertEqual((rc, out), (2, ""))
+            self.assertEqual(err, "ravelin-scan: output folder %s: cannot be written\n" % out_dir)
+
+    def test_progress_is_shown_on_a_terminal_only_and_cleared(self):
+        image, _ = pe_fixture.make_pe([("icon", 16, 32)])
+        for i in range(30):
+            self.tree.write("d%02d/f.exe" % i, image)
+        self.tree.write("d07/notes.txt", b"not an executable\n" * 4)
+        args = [self.arg(self.tree.root)]
+        rc, plain_out, plain_err = SCANNER.run_raw(args)
+        self.assertEqual(rc, 0)
+        self.assertNotIn("files seen", plain_err)
+
+        master, slave = pty.openpty()
+        proc = subprocess.Popen(SCANNER.command + args, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=slave)
+        os.close(slave)
+        chunks = []
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:  # the terminal's last writer has gone
+                break
+            if not chunk:
+                break
+            chunks.append(chunk)
+        out = proc.stdout.read().decode("latin-1").replace("\r\n", "\n")
+        proc.wait()
+        os.close(master)
+        self.assertEqual(proc.returncode, 0)
+        self.assertEqual(out, plain_out)
+        seen = b"".join(chunks).decode("latin-1").replace("\r\n", "\n")
+        self.assertIn("files seen: 1, entries found: 0", seen)
+        # Wine's console redraws what the program wrote, with escape
+        # sequences of its own and tabs turned into spaces.
+        seen = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", seen).replace("\r\n", "\n")
+        # What the terminal shows once each carriage return has taken the
+        # line back to its start: the status lines alone, the last line blank.
+        shown = []
+        for line in seen.split("\n"):
+            cells = []
+            for part in line.split("\r"):
+                cells[:len(part)] = list(part)
+            shown.append(" ".join("".join(cells).split()))
+        self.assertEqual(shown[-1], "")
+        expected = [" ".join(l.split()) for l in plain_err.splitlines()
+                    if l.split("\t")[0] in scan_runner.STATUSES]
+        self.assertEqual(len(expected), 1)
+        self.assertEqual([l for l in shown[:-1] if l.split(" ")[0] in scan_runner.STATUSES],
+                         expected)
+        if not SCANNER.wine:
+            self.assertEqual(shown[:-1], expected)
 
     def test_statuses_of_files_that_give_no_record(self):
         t = self.tree

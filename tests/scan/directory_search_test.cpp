@@ -304,12 +304,18 @@ TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
   for (const char* relative : {"", "a", "a/b", "c", "d"}) PutPe(Under(s, relative), "four.exe", 4);
   Walk(s, 10);
   EXPECT_EQ(catalogueFill.fillCount, 10);
-  EXPECT_EQ(EnteredBelow(s).size(), 5u);
+  std::vector<std::string> entered = EnteredBelow(s);
+  ASSERT_EQ(entered.size(), 5u);
+  // The third file filled it; the status line names its directory.
+  EXPECT_EQ(searchState.stop, SearchStop::CatalogueFull);
+  EXPECT_TRUE(SamePath(searchState.stopDirectory, Under(s, entered[2])));
+  EXPECT_EQ(SearchStopText(),
+            std::string("Catalogue full (10 images) at ") + searchState.stopDirectory);
   EXPECT_EQ(PoolTexts(fileNamePool).size(), 5u);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
-TEST_F(DirectorySearch, FullDirectoryPoolSkipsFurtherDirectoriesButFinishesTheWalk) {
+TEST_F(DirectorySearch, AFullDirectoryArenaStartsAnotherAndKeepsEveryPath) {
   std::string s = Under(dir_.path(), "S");
   PutPe(s, "top.exe", 1);
   PutPe(Under(s, "sub1"), "one.exe", 2);
@@ -326,30 +332,38 @@ TEST_F(DirectorySearch, FullDirectoryPoolSkipsFurtherDirectoriesButFinishesTheWa
   ReadSearchListing(kFilesBeforeSearchDialog);
   EXPECT_EQ(directoryNamePool.used, directoryNamePool.capacity);
   Finish();
-  EXPECT_EQ(catalogueFill.fillCount, 1);
+  EXPECT_EQ(directoryNamePool.earlier.size(), 1u);
+  EXPECT_EQ(catalogueFill.fillCount, 7);
+  EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"top.exe", "sub1/one.exe", "sub1/one.exe",
+                                                        "sub2/sub3/two.exe", "sub2/sub3/two.exe",
+                                                        "sub2/sub3/two.exe", "sub2/sub3/two.exe"}));
+  EXPECT_EQ(searchState.stop, SearchStop::None);
+  EXPECT_EQ(SearchStopText(), "");
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
-TEST_F(DirectorySearch, FullSubdirectoryPoolLeavesFurtherSubdirectoriesUnvisited) {
+TEST_F(DirectorySearch, AFullSubdirectoryArenaGrowsAndEverySubdirectoryIsVisited) {
   std::string s = Under(dir_.path(), "S");
   PutPe(s, "top.exe", 1);
   for (const char* name : {"sub1", "sub2", "sub3"}) PutPe(Under(s, name), "two.exe", 2);
 
   ASSERT_TRUE(Start());
   // Room for one name of four characters.
-  subdirectoryNamePool.used = subdirectoryNamePool.capacity - 5;
+  int32_t below = subdirectoryNamePool.capacity - 5;
+  subdirectoryNamePool.used = below;
   EnterSearchDirectory(s.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
-  EXPECT_EQ(searchState.levels[0].subdirCount, 1);
+  EXPECT_EQ(searchState.levels[0].subdirCount, 3);
+  EXPECT_GT(subdirectoryNamePool.capacity, kSubdirectoryPoolSize);
   Finish();
 
-  EXPECT_EQ(EnteredBelow(s).size(), 2u);
-  EXPECT_EQ(catalogueFill.fillCount, 3);
+  EXPECT_EQ(EnteredBelow(s).size(), 4u);
+  EXPECT_EQ(catalogueFill.fillCount, 7);
   // Every level gave its names back.
-  EXPECT_EQ(subdirectoryNamePool.used, subdirectoryNamePool.capacity - 5);
+  EXPECT_EQ(subdirectoryNamePool.used, below);
 }
 
-TEST_F(DirectorySearch, FullFileNamePoolStopsOfferingFiles) {
+TEST_F(DirectorySearch, AFullFileNameArenaStartsAnotherAndEveryFileIsOffered) {
   std::string s = Under(dir_.path(), "S");
   PutPe(s, "aaaa.exe", 1);
   PutPe(s, "bbbb.exe", 1);
@@ -362,9 +376,91 @@ TEST_F(DirectorySearch, FullFileNamePoolStopsOfferingFiles) {
   ReadSearchListing(kFilesBeforeSearchDialog);
   Finish();
 
-  EXPECT_EQ(catalogueFill.fillCount, 1);
-  EXPECT_EQ(fileNamePool.used, fileNamePool.capacity);
+  EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"aaaa.exe", "bbbb.exe", "sub/cccc.exe"}));
+  EXPECT_EQ(fileNamePool.earlier.size(), 1u);
   EXPECT_EQ(EnteredBelow(s).size(), 2u);
+}
+
+// A pool that can grow no further, as when memory runs out: the walk ends
+// where it stands, keeps what it found and says where that was.
+TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
+  std::string s = Under(dir_.path(), "S");
+  PutPe(s, "aaaa.exe", 1);
+  PutPe(Under(s, "sub1"), "one.exe", 2);
+  PutPe(Under(s, "sub2"), "two.exe", 4);
+  struct Case {
+    NamePool* pool;
+    // Bytes left in the pool's arena before the walk.
+    int32_t room;
+    // Whether the start directory was read whole before the stop.
+    bool startRead;
+  };
+  ASSERT_TRUE(SetCurrentDir(s.c_str()));
+  int32_t startPath = static_cast<int32_t>(CurrentDirectory().size()) + 1;
+  const Case cases[] = {
+      {&directoryNamePool, startPath, true},  // the first subdirectory is not kept
+      {&subdirectoryNamePool, 5, false},      // nor the second subdirectory name
+      {&fileNamePool, 0, false},              // nor the first file name
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Start());
+    c.pool->used = c.pool->capacity - c.room;
+    c.pool->ceiling = c.pool->capacity;
+    EnterSearchDirectory(s.c_str());
+    ReadSearchListing(kFilesBeforeSearchDialog);
+    int steps = Finish();
+    EXPECT_EQ(searchState.stop, SearchStop::OutOfMemory);
+    EXPECT_EQ(searchState.listing, nullptr);
+    std::string stoppedIn = searchState.stopDirectory;
+    if (c.startRead) {
+      EXPECT_EQ(catalogueFill.fillCount, 1);
+      EXPECT_EQ(searchState.directoriesRead, 1);
+      EXPECT_TRUE(SamePath(fs::path(stoppedIn).parent_path().string(), s)) << stoppedIn;
+      EXPECT_LE(steps, 1);
+    } else {
+      EXPECT_TRUE(SamePath(stoppedIn, s)) << stoppedIn;
+      EXPECT_EQ(steps, 0);
+      EXPECT_LE(catalogueFill.fillCount, 1);
+    }
+    EXPECT_EQ(SearchStopText(), "Out of memory: search stopped at " + stoppedIn + " after " +
+                                    std::to_string(searchState.directoriesRead) + " folders");
+    // The records found stay usable.
+    for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
+      EXPECT_STREQ(catalogue_[static_cast<size_t>(i)].fileName, "aaaa.exe");
+    }
+    ASSERT_TRUE(SetCurrentDir(s.c_str()));
+  }
+}
+
+// Far more folders than the first arenas of the directory and subdirectory
+// pools hold (51200 and 25600 bytes): every one is searched.
+TEST_F(DirectorySearch, ATreeOfThousandsOfFoldersIsSearchedWhole) {
+  constexpr int kTop = 600;
+  constexpr int kBelowEach = 4;
+  std::string s = Under(dir_.path(), "S");
+  std::multiset<std::string> expected;
+  std::string pad(44, 'x');
+  for (int i = 0; i < kTop; ++i) {
+    std::string top = "t" + std::to_string(1000 + i) + pad;
+    PutPe(Under(s, top), "one.exe", 1);
+    expected.insert(top + "/one.exe");
+    for (int j = 0; j < kBelowEach; ++j) {
+      fs::create_directory(Under(s, top + "/b" + std::to_string(j) + pad));
+    }
+  }
+  std::string last = "t" + std::to_string(1000 + kTop - 1) + pad + "/b3" + pad;
+  PutPe(Under(s, last), "last.exe", 2);
+  expected.insert(last + "/last.exe");
+  expected.insert(last + "/last.exe");
+
+  Walk(s);
+  EXPECT_EQ(EnteredBelow(s).size(), static_cast<size_t>(1 + kTop * (1 + kBelowEach)));
+  EXPECT_EQ(searchState.directoriesRead, 1 + kTop * (1 + kBelowEach));
+  EXPECT_EQ(RecordFiles(s), expected);
+  EXPECT_FALSE(directoryNamePool.earlier.empty());
+  EXPECT_GT(subdirectoryNamePool.capacity, kSubdirectoryPoolSize);
+  EXPECT_EQ(searchState.stop, SearchStop::None);
+  EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
 TEST_F(DirectorySearch, LinksToDirectoriesAreNotFollowed) {

@@ -44,3 +44,50 @@ TEST(NamePool, SameTextTwiceGivesTwoCopiesAndResetStartsOver) {
   EXPECT_EQ(pool.Append("again"), pool.base);
   pool.Release();
 }
+
+TEST(NamePool, GrowingKeepsEarlierTextsInPlaceAndStopsAtTheCeiling) {
+  NamePool pool;
+  ASSERT_TRUE(pool.Reset(8));
+  const char* first = pool.AppendGrowing("abcdef");  // 7 of 8
+  const char* second = pool.AppendGrowing("ghij");   // a new arena of 8
+  ASSERT_NE(second, nullptr);
+  EXPECT_STREQ(first, "abcdef");
+  EXPECT_EQ(second, pool.base);
+  ASSERT_EQ(pool.earlier.size(), 1u);
+  EXPECT_EQ(pool.earlier[0].base, first);
+  EXPECT_EQ(pool.earlier[0].used, 7);
+  // A text longer than the arena gets an arena of its own size.
+  const char* longer = pool.AppendGrowing("0123456789abc");
+  ASSERT_NE(longer, nullptr);
+  EXPECT_EQ(pool.capacity, 14);
+  EXPECT_STREQ(second, "ghij");
+  // Held: 7 + 5 in the earlier arenas and 14 in this one.
+  pool.ceiling = 7 + 5 + 14 + 3;
+  EXPECT_EQ(pool.AppendGrowing("wxyz"), nullptr);
+  EXPECT_NE(pool.AppendGrowing("wx"), nullptr);
+  pool.Release();
+  EXPECT_TRUE(pool.earlier.empty());
+}
+
+TEST(NamePool, RelocatingKeepsOffsetsAndStopsAtTheCeiling) {
+  NamePool pool;
+  ASSERT_TRUE(pool.Reset(8));
+  ASSERT_NE(pool.AppendRelocating("abc"), nullptr);
+  ASSERT_NE(pool.AppendRelocating("defg"), nullptr);  // exactly full
+  const char* moved = pool.AppendRelocating("hij");
+  ASSERT_NE(moved, nullptr);
+  EXPECT_EQ(pool.capacity, 16);
+  EXPECT_EQ(moved, pool.base + 9);
+  EXPECT_STREQ(pool.base, "abc");
+  EXPECT_STREQ(pool.base + 4, "defg");
+  EXPECT_TRUE(pool.earlier.empty());
+  // The old arena and the new one are held at once while the texts move.
+  pool.used = pool.capacity;
+  pool.ceiling = 16 + 17;
+  EXPECT_EQ(pool.AppendRelocating("x"), nullptr);
+  EXPECT_EQ(pool.used, 16);
+  pool.ceiling = 16 + 18;
+  EXPECT_NE(pool.AppendRelocating("x"), nullptr);
+  EXPECT_EQ(pool.capacity, 18);
+  pool.Release();
+}

@@ -40,10 +40,14 @@ std::string CurrentDirectory() {
 
 std::vector<std::string> PoolTexts(const NamePool& pool) {
   std::vector<std::string> texts;
-  for (int32_t at = 0; pool.base != nullptr && at < pool.used;) {
-    std::string text(pool.base + at);
-    at += static_cast<int32_t>(text.size()) + 1;
-    texts.push_back(std::move(text));
+  std::vector<NameArena> arenas = pool.earlier;
+  if (pool.base != nullptr) arenas.push_back({pool.base, pool.used});
+  for (const NameArena& arena : arenas) {
+    for (int32_t at = 0; at < arena.used;) {
+      std::string text(arena.base + at);
+      at += static_cast<int32_t>(text.size()) + 1;
+      texts.push_back(std::move(text));
+    }
   }
   return texts;
 }

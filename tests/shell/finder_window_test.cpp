@@ -343,6 +343,29 @@ TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {
   EXPECT_EQ(Title().rfind("Ravelin 1.5 - [", 0), 0u);
 }
 
+TEST_F(FinderWindow, NavigationKeysTypedInTheFinderStepTheMainWindow) {
+  FillCatalogue(Pictures());  // 35 entries
+  SetFinderClient(170, 300);
+  Click(60, 60);
+  SetForegroundWindow(Finder());
+  SetActiveWindow(Finder());
+  SetFocus(Finder());
+  ASSERT_EQ(GetFocus(), Finder());
+  struct Step {
+    WPARAM key;
+    int32_t index;
+  };
+  const Step steps[] = {{VK_RIGHT, 5}, {VK_NEXT, 15}, {VK_LEFT, 14}, {VK_PRIOR, 4},
+                        {VK_END, 34},  {VK_HOME, 0},  {VK_UP, 0},    {VK_DOWN, 0}};
+  EXPECT_EQ(mainState.currentIndex, 4);
+  for (const Step& step : steps) {
+    PostMessageA(Finder(), WM_KEYDOWN, step.key, 1);
+    PumpMessages(mainState.window, accelerators);
+    EXPECT_EQ(mainState.currentIndex, step.index) << step.key;
+  }
+  EXPECT_EQ(GetFocus(), Finder());
+}
+
 TEST_F(FinderWindow, WheelAndBarScrollByRows) {
   FillCatalogue(Pictures());  // 35 entries
   SetFinderClient(150, 220);  // 3 columns, 12 rows, 4 of them whole

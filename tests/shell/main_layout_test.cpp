@@ -45,3 +45,19 @@ TEST(MainLayout, TooSmallClientGivesAnEmptyViewNotANegativeOne) {
   MainLayout oneMore = ComputeMainLayout(200, fixed + 1, 28, 16, 354, 44, 20);
   EXPECT_EQ(oneMore.view.height, 1);
 }
+
+TEST(MainLayout, MinimumClientKeepsEveryPartWholeAndTheViewOpen) {
+  struct Case {
+    int toolbarWidth, bannerWidth, width;
+  };
+  // The wider of the toolbar's row and the banner with its two margins.
+  for (Case c : {Case{290, 354, 362}, Case{400, 354, 400}, Case{362, 354, 362}}) {
+    ClientSize size = MinimumClientSize(c.toolbarWidth, 28, 16, c.bannerWidth, 44, 20);
+    EXPECT_EQ(size.width, c.width) << c.toolbarWidth;
+    MainLayout l = ComputeMainLayout(size.width, size.height, 28, 16, c.bannerWidth, 44, 20);
+    EXPECT_EQ(l.view.height, kMinimumViewHeight);
+    EXPECT_GE(l.banner.x, 0);
+    EXPECT_LE(l.banner.x + l.banner.width, size.width);
+    EXPECT_GE(l.navigationBar.y, l.view.y + l.view.height);
+  }
+}

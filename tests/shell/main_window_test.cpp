@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "image/view_window_win32.h"
 #include "res/resource.h"
@@ -192,6 +193,20 @@ TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
   EXPECT_GT(TextPixelsInStatusStrip(client.right - 40, client.right), 0);
 }
 
+TEST_F(MainWindow, AnOpenThatFindsNoImagesSaysSoInTheStatusLine) {
+  ASSERT_TRUE(OpenThroughDialog(DllPath("ntdll.dll")));  // no images in it
+  EXPECT_EQ(mainState.count, 0);
+  EXPECT_EQ(mainState.statusNote, "No images found.");
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  EXPECT_GT(TextPixelsInStatusStrip(0, client.right / 2), 0);
+  EXPECT_EQ(TextPixelsInStatusStrip(client.right / 2, client.right), 0);
+  // An open that finds images shows the first one's description instead.
+  ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
+  EXPECT_EQ(mainState.statusNote, "");
+  EXPECT_GT(TextPixelsInStatusStrip(0, 40), 0);
+}
+
 TEST_F(MainWindow, NavigationKeysAndBarClampAndSelect) {
   if (mainState.count == 0) {
     ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
@@ -323,6 +338,69 @@ TEST_F(MainWindow, LayoutFollowsTheClientSize) {
     EXPECT_EQ(view.bottom - view.top, expectedView < 0 ? 0 : expectedView) << size.cx;
     EXPECT_EQ(view.right - view.left, client.right);
   }
+}
+
+// The children's rectangles in the main window's client coordinates.
+std::vector<RECT> ChildPlaces() {
+  std::vector<RECT> places;
+  for (HWND child :
+       {mainState.toolbar, mainState.view, mainState.navigationBar, mainState.banner}) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, mainState.window, reinterpret_cast<POINT*>(&r), 2);
+    places.push_back(r);
+  }
+  return places;
+}
+
+bool SamePlaces(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (!EqualRect(&a[i], &b[i])) return false;
+  }
+  return true;
+}
+
+TEST_F(MainWindow, MinimiseAndRestoreLeaveTheLayoutAsItWas) {
+  SetWindowPos(mainState.window, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
+  PumpMessages();
+  std::vector<RECT> before = ChildPlaces();
+  int statusTop = mainState.statusLineTop;
+  ShowWindow(mainState.window, SW_MINIMIZE);
+  PumpMessages();
+  ASSERT_TRUE(IsIconic(mainState.window));
+  ShowWindow(mainState.window, SW_RESTORE);
+  PumpMessages();
+  ASSERT_FALSE(IsIconic(mainState.window));
+  EXPECT_TRUE(SamePlaces(ChildPlaces(), before));
+  EXPECT_EQ(mainState.statusLineTop, statusTop);
+  EXPECT_EQ(before[0].bottom - before[0].top, mainState.toolbarRowHeight);
+}
+
+TEST_F(MainWindow, SizingStopsWhereEveryPartIsStillWhole) {
+  SetWindowPos(mainState.window, nullptr, 0, 0, 60, 60, SWP_NOMOVE | SWP_NOZORDER);
+  PumpMessages();
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  std::vector<RECT> places = ChildPlaces();
+  const RECT& toolbar = places[0];
+  const RECT& view = places[1];
+  const RECT& nav = places[2];
+  const RECT& banner = places[3];
+  // The toolbar keeps its one row: its last button beside the first.
+  RECT first, last;
+  SendMessageA(mainState.toolbar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+  SendMessageA(mainState.toolbar, TB_GETITEMRECT, 12, reinterpret_cast<LPARAM>(&last));
+  EXPECT_EQ(last.top, first.top);
+  EXPECT_LE(last.right, client.right);
+  EXPECT_EQ(toolbar.bottom - toolbar.top, mainState.toolbarRowHeight);
+  EXPECT_GT(view.bottom - view.top, 0);
+  EXPECT_GE(view.top, toolbar.bottom);
+  EXPECT_GE(nav.top, mainState.statusLineTop + mainState.statusLineHeight);
+  EXPECT_LE(nav.bottom, banner.top);
+  EXPECT_GE(banner.left, 0);
+  EXPECT_LE(banner.right, client.right);
+  EXPECT_EQ(banner.bottom, client.bottom - 4);
 }
 
 TEST_F(MainWindow, ExitAndCloseEndTheLoopWithCodeZero) {
