@@ -31,9 +31,13 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
   if (n == 0 || n > 0xFFFF) return false;
   const int64_t skip = cursor ? kCursorHotspotSize : 0;
   int64_t total = kGroupHeaderSize + kFileEntrySize * n;
+  // Sizes are checked against the members before anything is read.
   for (const GroupMember& m : contents.members) {
-    if (m.size <= skip || m.size > kMaxGroupFileBytes) return false;
-    total += m.size - skip;
+    if (m.size <= skip || m.size > kMaxGroupFileBytes || m.imageBytes <= 0 ||
+        m.imageBytes > m.size - skip) {
+      return false;
+    }
+    total += m.imageBytes;
   }
   if (total > kMaxGroupFileBytes) return false;
 
@@ -45,8 +49,11 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
   for (int64_t i = 0; i < n; ++i) {
     const GroupMember& m = contents.members[static_cast<size_t>(i)];
     member.resize(static_cast<size_t>(m.size));
+    // Read again and checked again: a file changed since its group was read
+    // must not yield a file that claims what its bytes do not hold.
     if (!SeekFromStart(file, m.offset) ||
-        ReadBytes(file, member.data(), static_cast<int32_t>(m.size)) != m.size) {
+        ReadBytes(file, member.data(), static_cast<int32_t>(m.size)) != m.size ||
+        ImageBytesOfMember(member.data() + skip, m.size - skip) != m.imageBytes) {
       return false;
     }
     ByteReader g(m.entry, kGroupEntrySize);
@@ -62,11 +69,11 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
     } else {
       memcpy(e, m.entry, 8);  // width, height, colours, reserved, planes, bit count
     }
-    Put32(e + 8, static_cast<uint32_t>(m.size - skip));
+    Put32(e + 8, static_cast<uint32_t>(m.imageBytes));
     Put32(e + 12, static_cast<uint32_t>(dataAt));
     memcpy(&bytes[static_cast<size_t>(dataAt)], member.data() + skip,
-           static_cast<size_t>(m.size - skip));
-    dataAt += m.size - skip;
+           static_cast<size_t>(m.imageBytes));
+    dataAt += m.imageBytes;
   }
   out->swap(bytes);
   return true;

@@ -35,10 +35,17 @@ constexpr uint16_t kNeTypeIcon = 0x8003;
 constexpr uint16_t kNeTypeGroupCursor = 0x800C;
 constexpr uint16_t kNeTypeGroupIcon = 0x800E;
 
-// The smallest image header: a BITMAPCOREHEADER; PNG images start with
-// their 8-byte signature instead.
-constexpr uint32_t kSmallestBitmapHeader = 12;
+// Icon images are a BITMAPINFOHEADER (or a longer version), colour masks
+// after a plain header, the colour table, the colour rows and the AND mask
+// rows, each row padded to 4 bytes; or a whole PNG file.
+constexpr int64_t kInfoHeaderSize = 40;
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// Far beyond any icon; they keep the size arithmetic in range.
+constexpr int64_t kMaxImageSide = 1 << 16;
+constexpr int64_t kMaxColours = 1 << 24;
 
 bool ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
   if (count == 0) return true;
@@ -63,19 +70,28 @@ int64_t Shifted(uint16_t value, uint16_t shift) {
   return result > kMaxFileLength ? -1 : result;
 }
 
+// The scan reads the tree from the first 64 KiB of the section only; a file
+// with many icons (a thousand or more) keeps its group directories beyond
+// that, so groups are looked for in a larger stretch.
+constexpr int64_t kGroupTreeWindowSize = 1 << 20;
+// Tables may overlap, so visiting each once still allows about
+// (window / 8)^2 entry reads; real trees hold a few thousand entries.
+constexpr int64_t kMaxTreeEntries = 1 << 20;
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
-// The resource tree of a PE file, as far as the scan reaches it: directory
-// tables only in the first window of the section, the same visited tables
-// and depth, data at RVA - VirtualAddress + PointerToRawData.
+// The resource tree of a PE file, walked as the scan walks it (the same
+// visited tables and depth, data at RVA - VirtualAddress +
+// PointerToRawData), over a larger window.
 struct PeTree {
   FileHandle file;
   FileGroups* out;
   int64_t virtualAddress;
   int64_t rawPosition;
   std::vector<uint8_t> window;
-  TableVisits visits;
+  TableVisitsOver<kGroupTreeWindowSize> visits;
+  int64_t entriesLeft = kMaxTreeEntries;
 
   // Section bytes at at: from the window when they lie there, else from the
   // file (data entries and names may stand beyond the first 64 KiB).
@@ -96,7 +112,10 @@ struct PeTree {
     const int64_t length = static_cast<int64_t>(window.size());
     if (d < 0 || d + kDirectoryTableSize > length) return -1;
     if (!visits.MarkVisited(d)) return -1;
-    return EntryCount(d);
+    int64_t k = EntryCount(d);
+    if (k > entriesLeft) k = entriesLeft;
+    entriesLeft -= k;
+    return k;
   }
 
   int64_t EntryCount(int64_t d) const {
@@ -193,7 +212,7 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   if (found < 0) return true;
   ByteReader table(sections.data(), tableBytes);
 
-  // About 8 KiB of visited bits: kept off the stack.
+  // 128 KiB of visited bits: kept off the stack.
   std::unique_ptr<PeTree> tree(new (std::nothrow) PeTree{});
   if (tree == nullptr) return false;
   tree->file = file;
@@ -202,7 +221,8 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   tree->rawPosition = table.U32(found * kSectionHeaderSize + 20);
   int64_t room = fileLength - tree->rawPosition;
   if (room < kDirectoryTableSize) return false;
-  tree->window.resize(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
+  tree->window.resize(
+      static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
   if (!ReadAt(file, tree->rawPosition, tree->window.data(),
               static_cast<int32_t>(tree->window.size()))) {
     return false;
@@ -297,21 +317,78 @@ const GroupMemberImage* FindMember(const FileGroups& groups, ImageKind kind, uin
   return first;
 }
 
-// True when the member holds, after a cursor's hotspot, a whole image
-// header: a PNG signature, or a bitmap header of at least the smallest size.
-bool MemberHeaderFits(FileHandle file, ImageKind kind, const GroupMemberImage& image) {
-  const int64_t headerAt = kind == ImageKind::Cursor ? kCursorHotspotSize : 0;
-  uint8_t head[kCursorHotspotSize + 8] = {};
-  int64_t want = image.size < headerAt + 8 ? image.size : headerAt + 8;
-  if (!ReadAt(file, image.offset, head, static_cast<int32_t>(want))) return false;
-  ByteReader r(head, want);
-  if (r.Has(headerAt, 8) && memcmp(head + headerAt, kPngSignature, 8) == 0) return true;
-  uint32_t headerSize = r.U32(headerAt);
-  return r.ok() && headerSize >= kSmallestBitmapHeader &&
-         headerSize <= static_cast<uint64_t>(image.size - headerAt);
+// The member's data whole, when it lies in the file and is small enough to
+// go into a group file.
+bool ReadMember(FileHandle file, const FileGroups& groups, const GroupMemberImage& image,
+                std::vector<uint8_t>* data) {
+  if (image.offset < 0 || image.size <= 0 || image.size > kMaxGroupFileBytes ||
+      image.size > groups.fileLength - image.offset) {
+    return false;
+  }
+  data->resize(static_cast<size_t>(image.size));
+  return ReadAt(file, image.offset, data->data(), static_cast<int32_t>(image.size));
+}
+
+uint32_t BigEndian32(const ByteReader& r, int64_t at) {
+  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
+         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
+}
+
+// A PNG ends with its IEND chunk; each chunk is length, type, data, CRC.
+int64_t PngBytes(const ByteReader& r) {
+  constexpr uint32_t kIend = 0x49454E44;
+  int64_t at = 8;
+  for (;;) {
+    const int64_t length = BigEndian32(r, at);
+    const uint32_t type = BigEndian32(r, at + 4);
+    if (!r.ok() || !r.Has(at + 8, length + 4)) return -1;
+    at += 8 + length + 4;
+    if (type == kIend) return at;
+  }
 }
 
 }  // namespace
+
+int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
+  ByteReader r(image, available);
+  if (r.Has(0, 8) && memcmp(image, kPngSignature, 8) == 0) return PngBytes(r);
+  const int64_t biSize = r.U32(0);
+  const int64_t width = r.I32(4);
+  const int64_t storedHeight = r.I32(8);
+  const uint32_t bitCount = r.U16(14);
+  const uint32_t compression = r.U32(16);
+  const int64_t clrUsed = r.U32(32);
+  if (!r.ok() || biSize < kInfoHeaderSize || biSize > available || width <= 0) return -1;
+  // Only uncompressed rows have a size the header alone gives.
+  int64_t masks = 0;
+  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
+    if (biSize == kInfoHeaderSize) masks = compression == kBiBitfields ? 12 : 16;
+  } else if (compression != kBiRgb) {
+    return -1;
+  }
+  int64_t colours = 0;
+  switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+      colours = int64_t{1} << bitCount;
+      break;
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return -1;
+  }
+  if (clrUsed != 0) colours = clrUsed;
+  // The stored height covers the colour image and the AND mask.
+  const int64_t height = (storedHeight < 0 ? -storedHeight : storedHeight) / 2;
+  if (width > kMaxImageSide || height > kMaxImageSide || colours > kMaxColours) return -1;
+  const int64_t xorBytes = height * ((width * bitCount + 31) / 32 * 4);
+  const int64_t andBytes = height * ((width + 31) / 32 * 4);
+  const int64_t total = biSize + masks + 4 * colours + xorBytes + andBytes;
+  return total <= available ? total : -1;
+}
 
 bool ReadFileGroups(FileHandle file, FileGroups* out) {
   out->groups.clear();
@@ -354,25 +431,27 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
   if (count > room) count = room;
 
   int64_t total = kGroupHeaderSize;
+  std::vector<uint8_t> data;
   for (int64_t i = 0; i < count; ++i) {
     const int64_t at = kGroupHeaderSize + kGroupEntrySize * i;
     const uint16_t id = r.U16(at + kGroupEntryIdAt);
     const GroupMemberImage* image = FindMember(groups, group.kind, id, group.language);
     const int64_t headerAt = group.kind == ImageKind::Cursor ? kCursorHotspotSize : 0;
-    bool usable = image != nullptr && image->size > headerAt && image->offset >= 0 &&
-                  image->size <= groups.fileLength - image->offset &&
-                  MemberHeaderFits(file, group.kind, *image);
-    // Each member adds its 16-byte file entry and its data.
-    if (usable && total + 16 + (image->size - headerAt) > kMaxGroupFileBytes) usable = false;
-    if (!usable) {
+    int64_t imageBytes = -1;
+    if (image != nullptr && image->size > headerAt && ReadMember(file, groups, *image, &data)) {
+      imageBytes = ImageBytesOfMember(data.data() + headerAt, image->size - headerAt);
+    }
+    // Each member adds its 16-byte file entry and its image.
+    if (imageBytes <= 0 || total + 16 + imageBytes > kMaxGroupFileBytes) {
       out->leftOut.push_back(id);
       continue;
     }
-    total += 16 + (image->size - headerAt);
+    total += 16 + imageBytes;
     GroupMember m;
     memcpy(m.entry, bytes.data() + at, kGroupEntrySize);
     m.offset = image->offset;
     m.size = image->size;
+    m.imageBytes = imageBytes;
     out->members.push_back(m);
   }
   return static_cast<int32_t>(out->members.size());

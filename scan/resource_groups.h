@@ -58,15 +58,25 @@ struct GroupMember {
   uint8_t entry[kGroupEntrySize];  // the group's entry, as stored
   int64_t offset;
   int64_t size;
+  // What goes into the group file: the image after a cursor's hotspot, as
+  // long as its own header says, without the padding an NE file's
+  // alignment (or a linker) adds behind it.
+  int64_t imageBytes;
 };
 
 struct GroupContents {
   std::vector<GroupMember> members;
   // IDs of the entries whose member is missing, empty, shorter than its
-  // header or past the end of the file (or would take the group file past
+  // header says or past the end of the file (or would take the group file past
   // kMaxGroupFileBytes), in entry order.
   std::vector<uint16_t> leftOut;
 };
+
+// The bytes of one icon image (a member after its hotspot) as its header
+// gives them: a PNG through its IEND chunk, a bitmap through its AND mask.
+// -1 when available bytes do not hold that much or the header gives no size
+// (an unknown bit count or a compressed bitmap).
+int64_t ImageBytesOfMember(const uint8_t* image, int64_t available);
 
 // Reads group's directory and resolves its entries to members: the image of
 // the group's kind whose numeric name is the entry's ID, in the group's

@@ -11,8 +11,9 @@ inline constexpr int kMaxDirectoryDepth = 3;
 // One bit per window offset at which a directory table has been walked in
 // one file. A tree whose links lead back to a table already walked (a loop,
 // or many entries sharing one subtree) is walked once, which bounds the work
-// of any file by the size of its first window.
-class TableVisits {
+// of any file by the size of its window.
+template <int64_t kWindowSize>
+class TableVisitsOver {
  public:
   void Clear() { memset(bits_, 0, sizeof bits_); }
   // False when the table at offset was walked before. offset lies in the
@@ -26,5 +27,6 @@ class TableVisits {
   }
 
  private:
-  uint8_t bits_[kScanWindowSize / 8] = {};
+  uint8_t bits_[kWindowSize / 8] = {};
 };
+using TableVisits = TableVisitsOver<kScanWindowSize>;

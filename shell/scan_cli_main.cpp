@@ -4,13 +4,16 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "image/group_file.h"
 #include "image/image_export.h"
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
 #include "scan/name_pool.h"
 #include "scan/path_walk.h"
+#include "scan/resource_groups.h"
 
 namespace {
 
@@ -49,7 +52,8 @@ const char* StatusName(ScanStatus status) {
 
 int Usage() {
   fprintf(stderr,
-          "usage: ravelin-scan [--describe] [--export DIR] [--sort large|small|none] [--] "
+          "usage: ravelin-scan [--describe] [--export DIR] [--export-groups DIR] "
+          "[--sort large|small|none] [--] "
           "PATH...\n");
   return 2;
 }
@@ -57,6 +61,8 @@ int Usage() {
 struct Options {
   bool describe = false;
   const char* exportDirectory = nullptr;
+  // Set by --export-groups: every icon and cursor group of every file.
+  const char* groupDirectory = nullptr;
   // Set by --sort: the catalogue is put in this order, after the area pass,
   // as the window's sort commands do.
   bool sort = false;
@@ -92,6 +98,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--export") == 0 || strcmp(arg, "--save-all") == 0) {
       if (i + 1 >= argc) return false;
       options->exportDirectory = argv[++i];
+    } else if (strcmp(arg, "--export-groups") == 0) {
+      if (i + 1 >= argc) return false;
+      options->groupDirectory = argv[++i];
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
@@ -136,8 +145,10 @@ void PrintDescription(bool loaded, const LoadedImage& image, const ImageRecord& 
   Reached reached{};
   if (loaded) reached = FieldsReached(image, record);
   auto field = [](bool set, long long value) {
-    if (set) printf("\t%lld", value);
-    else printf("\t");
+    if (set)
+      printf("\t%lld", value);
+    else
+      printf("\t");
   };
   field(reached.width, image.width);
   field(reached.height, image.height);
@@ -180,6 +191,51 @@ void PrintPathLine(const char* status, const char* directory, const char* fileNa
   }
 }
 
+// Writes each group name of the file once (its first language) as
+// DIR/<file name>.<group name>.ico or .cur. False only when a file could not
+// be created or written.
+bool ExportGroups(const char* outDirectory, const char* directory, const char* fileName) {
+  char source[kPathBufferSize];
+  if (!JoinPath(directory, fileName, source)) return true;
+  FileHandle file = OpenFileForReading(source);
+  if (file == kInvalidFile) return true;
+  bool ok = true;
+  FileGroups groups;
+  if (ReadFileGroups(file, &groups)) {
+    std::vector<std::string> written;
+    GroupContents contents;
+    std::vector<uint8_t> bytes;
+    for (const ResourceGroup& group : groups.groups) {
+      const bool cursor = group.kind == ImageKind::Cursor;
+      const std::string key = group.name + (cursor ? ".cur" : ".ico");
+      bool seen = false;
+      for (const std::string& w : written) seen = seen || w == key;
+      if (seen) continue;
+      written.push_back(key);
+      ReadGroupContents(file, groups, group, &contents);
+      for (uint16_t id : contents.leftOut) {
+        fprintf(stderr, "member-missing\t%u\t%s\t%s\n", id, group.name.c_str(), source);
+      }
+      if (!BuildGroupFile(file, group.kind, contents, &bytes)) {
+        fprintf(stderr, "group-empty\t%s\t%s\n", group.name.c_str(), source);
+        continue;
+      }
+      const std::string name = std::string(fileName) + "." + key;
+      char path[kPathBufferSize];
+      if (!JoinPath(outDirectory, name.c_str(), path)) {
+        fprintf(stderr, "cannot-create\t%s\t%s%c%s\n", group.name.c_str(), outDirectory,
+                PathSeparator(), name.c_str());
+        ok = false;
+      } else if (WriteGroupFile(path, bytes) != ExportStatus::Written) {
+        fprintf(stderr, "cannot-create\t%s\t%s\n", group.name.c_str(), path);
+        ok = false;
+      }
+    }
+  }
+  CloseFile(file);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,6 +258,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ImageRecord[]> catalogue(new ImageRecord[kCatalogueCapacity]);
   catalogueFill.fillCount = 0;
 
+  bool groupWriteFailed = false;
   std::string lastDirectory;
   const char* directoryRef = nullptr;
   auto offer = [&](const char* directory, const char* fileName) {
@@ -222,10 +279,14 @@ int main(int argc, char** argv) {
     } else if (status != ScanStatus::Ok) {
       PrintPathLine(StatusName(status), directory, fileName);
     }
+    if (options.groupDirectory != nullptr &&
+        !ExportGroups(options.groupDirectory, directory, fileName)) {
+      groupWriteFailed = true;
+    }
   };
   for (int i = options.firstPath; i < argc; ++i) WalkPath(argv[i], offer);
 
-  int status = 0;
+  int status = groupWriteFailed ? 1 : 0;
   if (options.sort) {
     ImageRecord* table = catalogue.release();
     const SortOutcome sorted = SortRecords(&table, catalogueFill.fillCount, options.sortOrder);
@@ -246,8 +307,8 @@ int main(int argc, char** argv) {
     const ImageRecord r = catalogue[i];
     char path[kPathBufferSize];
     if (!JoinPath(r.directory, r.fileName, path)) path[0] = '\0';
-    printf("%d\t%s\t%d\t%d\t%d\t%d\t%s", i, KindName(r.kind), r.offset, r.size, r.sequence,
-           r.area, path);
+    printf("%d\t%s\t%d\t%d\t%d\t%d\t%s", i, KindName(r.kind), r.offset, r.size, r.sequence, r.area,
+           path);
     if (load) {
       LoadedImage image;
       memset(static_cast<void*>(&image), 0xA5, sizeof image);
