@@ -62,10 +62,10 @@ bool BuildGroupOfEntry(const ImageRecord& record, std::vector<uint8_t>* bytes, b
   *opened = true;
   FileGroups groups;
   GroupContents contents;
-  bool found = ReadFileGroups(file, &groups) &&
-               FindGroupOfImage(file, groups, record.kind, record.offset, record.size,
-                                &contents) >= 0 &&
-               BuildGroupFile(file, record.kind, contents, bytes);
+  bool found =
+      ReadFileGroups(file, &groups) &&
+      FindGroupOfImage(file, groups, record.kind, record.offset, record.size, &contents) >= 0 &&
+      BuildGroupFile(file, record.kind, contents, bytes);
   CloseFile(file);
   return found;
 }
