@@ -78,6 +78,13 @@ constexpr int64_t kGroupTreeWindowSize = 1 << 20;
 // (window / 8)^2 entry reads; real trees hold a few thousand entries.
 constexpr int64_t kMaxTreeEntries = 1 << 20;
 
+// Real files read each member once; members that overlap or repeat under
+// many IDs could otherwise make the reads of one small file endless.
+constexpr int32_t kMemberReadsPerFileByte = 4;
+// Real files hold a few thousand group entries; groups that share one
+// directory of 65535 entries could otherwise ask for billions.
+constexpr int64_t kMaxGroupEntriesPerFile = 1 << 22;
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
@@ -308,25 +315,32 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
 
 const GroupMemberImage* FindMember(const FileGroups& groups, ImageKind kind, uint16_t id,
                                    int32_t language) {
-  const GroupMemberImage* first = nullptr;
-  for (const GroupMemberImage& image : groups.images) {
-    if (image.kind != kind || image.id != id) continue;
-    if (image.language == language) return &image;
-    if (first == nullptr) first = &image;
-  }
-  return first;
+  auto exact = groups.firstByLanguage.find({kind, id, language});
+  if (exact != groups.firstByLanguage.end()) return &groups.images[exact->second];
+  auto any = groups.firstById.find({kind, id});
+  return any != groups.firstById.end() ? &groups.images[any->second] : nullptr;
 }
 
-// The member's data whole, when it lies in the file and is small enough to
-// go into a group file.
-bool ReadMember(FileHandle file, const FileGroups& groups, const GroupMemberImage& image,
-                std::vector<uint8_t>* data) {
-  if (image.offset < 0 || image.size <= 0 || image.size > kMaxGroupFileBytes ||
-      image.size > groups.fileLength - image.offset) {
-    return false;
+// The image bytes of a member (ImageBytesOfMember after a cursor's
+// hotspot), measured once per image of the file; -1 for a member that is
+// empty, past the end of the file, too large for a group file or beyond the
+// file's read ceiling.
+int64_t MeasureMember(FileHandle file, const FileGroups& groups, const GroupMemberImage& image) {
+  const size_t index = static_cast<size_t>(&image - groups.images.data());
+  int64_t& known = groups.measured[index];
+  if (known != -2) return known;
+  known = -1;
+  const int64_t headerAt = image.kind == ImageKind::Cursor ? kCursorHotspotSize : 0;
+  if (image.offset < 0 || image.size <= headerAt || image.size > kMaxGroupFileBytes ||
+      image.size > groups.fileLength - image.offset || image.size > groups.bytesLeft) {
+    return known;
   }
-  data->resize(static_cast<size_t>(image.size));
-  return ReadAt(file, image.offset, data->data(), static_cast<int32_t>(image.size));
+  groups.bytesLeft -= image.size;
+  std::vector<uint8_t> data(static_cast<size_t>(image.size));
+  if (ReadAt(file, image.offset, data.data(), static_cast<int32_t>(image.size))) {
+    known = ImageBytesOfMember(data.data() + headerAt, image.size - headerAt);
+  }
+  return known;
 }
 
 uint32_t BigEndian32(const ByteReader& r, int64_t at) {
@@ -346,6 +360,8 @@ int64_t PngBytes(const ByteReader& r) {
     if (type == kIend) return at;
   }
 }
+
+bool ReadDirectories(FileHandle file, FileGroups* out);
 
 }  // namespace
 
@@ -391,8 +407,25 @@ int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
 }
 
 bool ReadFileGroups(FileHandle file, FileGroups* out) {
+  if (!ReadDirectories(file, out)) return false;
+  for (size_t i = 0; i < out->images.size(); ++i) {
+    const GroupMemberImage& image = out->images[i];
+    out->firstById.emplace(std::make_tuple(image.kind, image.id), i);
+    out->firstByLanguage.emplace(std::make_tuple(image.kind, image.id, image.language), i);
+  }
+  out->measured.assign(out->images.size(), -2);
+  out->bytesLeft = kMaxGroupFileBytes + int64_t{kMemberReadsPerFileByte} * out->fileLength;
+  out->entriesLeft = kMaxGroupEntriesPerFile;
+  return true;
+}
+
+namespace {
+
+bool ReadDirectories(FileHandle file, FileGroups* out) {
   out->groups.clear();
   out->images.clear();
+  out->firstById.clear();
+  out->firstByLanguage.clear();
   int64_t length = GetFileLength(file);
   if (length < kMzHeaderSize) return false;
   out->fileLength = static_cast<int32_t>(length > kMaxFileLength ? kMaxFileLength : length);
@@ -413,6 +446,8 @@ bool ReadFileGroups(FileHandle file, FileGroups* out) {
   return false;
 }
 
+}  // namespace
+
 int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const ResourceGroup& group,
                           GroupContents* out) {
   out->members.clear();
@@ -430,17 +465,15 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
   int64_t room = (r.size() - kGroupHeaderSize) / kGroupEntrySize;
   if (count > room) count = room;
 
+  if (count > groups.entriesLeft) count = groups.entriesLeft;
+  groups.entriesLeft -= count;
+
   int64_t total = kGroupHeaderSize;
-  std::vector<uint8_t> data;
   for (int64_t i = 0; i < count; ++i) {
     const int64_t at = kGroupHeaderSize + kGroupEntrySize * i;
     const uint16_t id = r.U16(at + kGroupEntryIdAt);
     const GroupMemberImage* image = FindMember(groups, group.kind, id, group.language);
-    const int64_t headerAt = group.kind == ImageKind::Cursor ? kCursorHotspotSize : 0;
-    int64_t imageBytes = -1;
-    if (image != nullptr && image->size > headerAt && ReadMember(file, groups, *image, &data)) {
-      imageBytes = ImageBytesOfMember(data.data() + headerAt, image->size - headerAt);
-    }
+    const int64_t imageBytes = image != nullptr ? MeasureMember(file, groups, *image) : -1;
     // Each member adds its 16-byte file entry and its image.
     if (imageBytes <= 0 || total + 16 + imageBytes > kMaxGroupFileBytes) {
       out->leftOut.push_back(id);

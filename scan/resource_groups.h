@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scan/catalogue.h"
@@ -47,6 +49,18 @@ struct FileGroups {
   int32_t fileLength = 0;
   std::vector<ResourceGroup> groups;
   std::vector<GroupMemberImage> images;
+
+  // Indexes into images: the first of each kind and ID, and of each kind,
+  // ID and language, so that a group of 65535 entries over thousands of
+  // images resolves in logarithmic steps.
+  std::map<std::tuple<ImageKind, uint32_t>, size_t> firstById;
+  std::map<std::tuple<ImageKind, uint32_t, int32_t>, size_t> firstByLanguage;
+  // What the group reads of one file may cost, however its groups repeat
+  // or overlap: each image is read and measured once (its image bytes, or
+  // -1; -2 until then), and bytes read and entries resolved have a ceiling.
+  mutable std::vector<int64_t> measured;
+  mutable int64_t bytesLeft = 0;
+  mutable int64_t entriesLeft = 0;
 };
 
 // Reads the group and image directories of an open file. False when it is
@@ -67,8 +81,8 @@ struct GroupMember {
 struct GroupContents {
   std::vector<GroupMember> members;
   // IDs of the entries whose member is missing, empty, shorter than its
-  // header says or past the end of the file (or would take the group file past
-  // kMaxGroupFileBytes), in entry order.
+  // header says or past the end of the file (or would take the group file
+  // past kMaxGroupFileBytes, or the file past its ceilings), in entry order.
   std::vector<uint16_t> leftOut;
 };
 
