@@ -103,6 +103,7 @@ struct PeTree {
   // Section bytes at at: from the window when they lie there, else from the
   // file (data entries and names may stand beyond the first 64 KiB).
   bool Read(int64_t at, int32_t count, uint8_t* into) {
+    if (count == 0) return true;  // an empty name: nothing to copy
     ByteReader w(window.data(), static_cast<int64_t>(window.size()));
     if (w.Has(at, count)) {
       memcpy(into, window.data() + at, static_cast<size_t>(count));
