@@ -26,6 +26,7 @@ import sys
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pe_fixture  # noqa: E402
 import scan_runner  # noqa: E402
 
 LINE = re.compile(r"^--type=(\d+) --name=('([^']*)'|(\d+))(?: --language=(\d+))? "
@@ -171,6 +172,68 @@ def expected_groups(path, scratch):
     return result
 
 
+def icon_image(size, bits):
+    """A whole icon image: header, colour table, colour rows, AND mask."""
+    colours = 1 << bits if bits <= 8 else 0
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, bits, 0, 0, 0, 0, 0, 0)
+    xor = size * ((size * bits + 31) // 32 * 4)
+    mask = size * ((size + 31) // 32 * 4)
+    return header + b"\x21" * (4 * colours) + b"\x42" * xor + b"\x84" * mask
+
+
+def group_data(cursor, ids, size=16, bits=4):
+    out = struct.pack("<HHH", 0, 2 if cursor else 1, len(ids))
+    for ident in ids:
+        if cursor:
+            out += struct.pack("<HHHHIH", size, 2 * size, 1, bits, 1, ident)
+        else:
+            out += struct.pack("<BBBBHHIH", size, size, 16, 0, 1, bits, 1, ident)
+    return out
+
+
+def check_fixture(scanner, work):
+    """Groups with missing, short and no usable members in a built file:
+    exactly the files and the standard error lines the layout gives."""
+    icon = icon_image(16, 4)
+    cursor = b"\x05\x00\x06\x00" + icon_image(32, 1)
+    image, _ = pe_fixture.make_resource_pe([
+        (3, 1, icon), (3, 2, icon[:30]), (1, 4, cursor),
+        (14, 1, group_data(False, [1, 2, 5])), (14, 2, group_data(False, [9])),
+        (12, 3, group_data(True, [4], 32, 1))])
+    folder = os.path.join(work, "fixture")
+    out_dir = os.path.join(work, "fixture-groups")
+    os.makedirs(folder)
+    os.makedirs(out_dir)
+    path = os.path.join(folder, "g.exe")
+    with open(path, "wb") as f:
+        f.write(image)
+    arg = scan_runner.to_wine_path if scanner.wine else (lambda p: p)
+    rc, _, err = scanner.run_raw(["--export-groups", arg(out_dir), arg(path)])
+    failures = []
+    lines = [line for line in err.splitlines() if "\t" in line]
+    shown = scan_runner.from_wine_path if scanner.wine else (lambda p: p)
+    lines = ["\t".join(line.split("\t")[:-1] + [shown(line.split("\t")[-1])]) for line in lines]
+    want = ["member-missing\t2\t1\t" + path, "member-missing\t5\t1\t" + path,
+            "member-missing\t9\t2\t" + path, "group-empty\t2\t" + path]
+    if rc != 0 or lines != want:
+        failures.append("fixture: exit %d, lines %r, not %r" % (rc, lines, want))
+    expected = {
+        "g.exe.1.ico": struct.pack("<HHH", 0, 1, 1)
+        + struct.pack("<BBBBHHII", 16, 16, 16, 0, 1, 4, len(icon), 22) + icon,
+        "g.exe.3.cur": struct.pack("<HHH", 0, 2, 1)
+        + struct.pack("<BBBBHHII", 32, 32, 0, 0, 5, 6, len(cursor) - 4, 22) + cursor[4:],
+    }
+    produced = sorted(os.listdir(out_dir))
+    if produced != sorted(expected):
+        failures.append("fixture: wrote %r" % produced)
+    for name, data in expected.items():
+        if name in produced:
+            with open(os.path.join(out_dir, name), "rb") as f:
+                if f.read() != data:
+                    failures.append("fixture: %s differs from the layout" % name)
+    return failures
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("work")
@@ -188,7 +251,8 @@ def main():
         return 77
     scanner = scan_runner.command_from_args(args.command)
     shutil.rmtree(args.work, ignore_errors=True)
-    failures = []
+    os.makedirs(args.work)
+    failures = check_fixture(scanner, args.work)
     full = []
     groups = files = 0
     # One run per root: files of one name in two roots would write the same
