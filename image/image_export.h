@@ -11,6 +11,9 @@ struct SaveState {
   int32_t bitmapCounter = 0;
   int32_t iconCounter = 0;
   int32_t cursorCounter = 0;
+  // Whole icon and cursor groups number their default names apart.
+  int32_t iconGroupCounter = 0;
+  int32_t cursorGroupCounter = 0;
   char lastSavePath[kPathBufferSize] = {};
 };
 extern SaveState saveState;

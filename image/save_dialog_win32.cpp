@@ -4,9 +4,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "image/group_file.h"
 #include "image/image_export.h"
+#include "scan/resource_groups.h"
 #include "shell/error_box_win32.h"
+#include "shell/program_title.h"
 
 namespace {
 
@@ -29,6 +33,43 @@ void InitialFolder(const char* lastPath, char* folder) {
   *cut = '\0';
 }
 
+// Runs the save dialog with title and the default name in path (a
+// kPathBufferSize buffer); false when it was cancelled.
+bool AskSavePath(HWND owner, const char* title, char* path) {
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = kSaveFilter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = path;
+  ofn.nMaxFile = kPathBufferSize;
+  // Empty until the first confirmed save, so that the dialog's own default
+  // folder applies.
+  char folder[kPathBufferSize];
+  InitialFolder(saveState.lastSavePath, folder);
+  ofn.lpstrInitialDir = folder[0] != '\0' ? folder : nullptr;
+  ofn.lpstrTitle = title;
+  ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
+  return GetSaveFileNameA(&ofn) != FALSE;
+}
+
+// The group file of the first group that holds the entry. False when the
+// entry is in no group; *opened tells whether the file could be read.
+bool BuildGroupOfEntry(const ImageRecord& record, std::vector<uint8_t>* bytes, bool* opened) {
+  *opened = false;
+  FileHandle file = OpenInDirectory(record.directory, record.fileName);
+  if (file == kInvalidFile) return false;
+  *opened = true;
+  FileGroups groups;
+  GroupContents contents;
+  bool found =
+      ReadFileGroups(file, &groups) &&
+      FindGroupOfImage(file, groups, record.kind, record.offset, record.size, &contents) >= 0 &&
+      BuildGroupFile(file, record.kind, contents, bytes);
+  CloseFile(file);
+  return found;
+}
+
 }  // namespace
 
 void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) {
@@ -40,24 +81,36 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
   }
   char path[kPathBufferSize];
   DefaultSaveName(record.kind, path);
-
-  OPENFILENAMEA ofn = {};
-  ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = owner;
-  ofn.lpstrFilter = kSaveFilter;
-  ofn.nFilterIndex = 1;
-  ofn.lpstrFile = path;
-  ofn.nMaxFile = sizeof path;
-  // Empty until the first confirmed save, so that the dialog's own default
-  // folder applies.
-  char folder[kPathBufferSize];
-  InitialFolder(saveState.lastSavePath, folder);
-  ofn.lpstrInitialDir = folder[0] != '\0' ? folder : nullptr;
-  ofn.lpstrTitle = SaveDialogTitle(record.kind);
-  ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
-  if (!GetSaveFileNameA(&ofn)) return;
+  if (!AskSavePath(owner, SaveDialogTitle(record.kind), path)) return;
 
   if (SaveToPath(path, record, image) != ExportStatus::Written) {
+    ShowErrorBox(owner, "Can't create file", path);
+  }
+}
+
+void SaveIconGroup(HWND owner, const ImageRecord& record) {
+  if (record.kind != ImageKind::Icon && record.kind != ImageKind::Cursor) return;
+  // The group is built before the dialog, so that a file that cannot be
+  // read or an entry in no group is said at once, and what the dialog
+  // confirms is written as it was read.
+  std::vector<uint8_t> bytes;
+  bool opened = false;
+  bool found = BuildGroupOfEntry(record, &bytes, &opened);
+  if (!opened) {
+    ShowErrorBox(owner, "Can't open", record.fileName);
+    return;
+  }
+  if (!found) {
+    MessageBoxA(owner,
+                record.kind == ImageKind::Cursor ? "This cursor belongs to no cursor group."
+                                                 : "This icon belongs to no icon group.",
+                kProgramTitle, MB_ICONINFORMATION | MB_OK);
+    return;
+  }
+  char path[kPathBufferSize];
+  DefaultGroupSaveName(record.kind, path);
+  if (!AskSavePath(owner, GroupSaveDialogTitle(record.kind), path)) return;
+  if (SaveGroupToPath(path, record.kind, bytes) != ExportStatus::Written) {
     ShowErrorBox(owner, "Can't create file", path);
   }
 }

@@ -8,3 +8,9 @@
 // extension was typed. Failures go to the error box; a cancelled dialog
 // changes nothing.
 void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image);
+
+// The save-group command: finds the first icon or cursor group of the
+// entry's file that holds the entry, and saves that whole group through the
+// same dialog and rules as SaveImage. An entry in no group gets an
+// information box and nothing is written.
+void SaveIconGroup(HWND owner, const ImageRecord& record);

@@ -42,6 +42,7 @@
 #define CMD_ABOUT 40009
 #define CMD_OPEN_DIRECTORY 40010
 #define CMD_HELP_CONTENTS 40011
+#define CMD_SAVE_ICON_GROUP 40012
 
 // Controls of the directory chooser (IDD_CHOOSE_DIRECTORY)
 #define IDC_FOLDER_LIST 1003

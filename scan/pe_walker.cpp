@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/table_visits.h"
 
 namespace {
 
@@ -12,26 +13,11 @@ constexpr int32_t kCoffHeaderSize = 20;
 constexpr int32_t kDirectoryTableSize = 16;
 constexpr int32_t kDirectoryEntrySize = 8;
 constexpr uint32_t kSubdirectoryBit = 0x80000000u;
-// Type, name and language: the format never nests deeper, and a tree that
-// claims to would let a hostile file recurse without end.
-constexpr int kMaxDirectoryDepth = 3;
 
 // Reused for every file: nothing is allocated per scan.
 DataEntryList dataEntries;
 
-// One bit per window offset at which a directory table has been walked in
-// this file. A tree whose links lead back to a table already walked (a loop,
-// or many entries sharing one subtree) is walked once, which bounds the work
-// of any file by the size of its first window.
-uint8_t visitedTables[kScanWindowSize / 8];
-
-bool MarkVisited(int64_t offset) {
-  uint8_t bit = static_cast<uint8_t>(1u << (offset & 7));
-  uint8_t& byte = visitedTables[offset >> 3];
-  if (byte & bit) return false;
-  byte |= bit;
-  return true;
-}
+TableVisits visitedTables;
 
 // Entries of the table at d that lie wholly within the window.
 int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
@@ -46,7 +32,7 @@ void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageK
                            int depth) {
   int64_t d = directoryOffset;
   if (d < 0 || d + kDirectoryTableSize > windowLength) return;
-  if (!MarkVisited(d)) return;
+  if (!visitedTables.MarkVisited(d)) return;
   WindowReader w(windowLength);
   int64_t k = EntryCount(w, d, windowLength);
   for (int64_t j = 0; j < k; ++j) {
@@ -98,8 +84,8 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
 
   dataEntries.count = 0;
   dataEntries.lowest = 0x7FFFFFFF;
-  memset(visitedTables, 0, sizeof visitedTables);
-  MarkVisited(0);
+  visitedTables.Clear();
+  visitedTables.MarkVisited(0);
 
   WindowReader w(firstLength);
   int64_t k = EntryCount(w, 0, firstLength);

@@ -273,6 +273,17 @@ void OnSaveCommand(HWND window) {
   SaveImage(window, mainState.catalogue[mainState.currentIndex], mainState.image);
 }
 
+bool CurrentIsIconOrCursor() {
+  if (mainState.count == 0 || mainState.currentIndex >= mainState.count) return false;
+  ImageKind kind = mainState.catalogue[mainState.currentIndex].kind;
+  return kind == ImageKind::Icon || kind == ImageKind::Cursor;
+}
+
+void OnSaveGroupCommand(HWND window) {
+  if (!CurrentIsIconOrCursor()) return;
+  SaveIconGroup(window, mainState.catalogue[mainState.currentIndex]);
+}
+
 void OnSortCommand(HWND window, int32_t wanted) {
   if (wanted == mainState.sortOrder) return;
   mainState.sortOrder = wanted;
@@ -303,6 +314,9 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       break;
     case CMD_SAVE_IMAGE:
       OnSaveCommand(window);
+      break;
+    case CMD_SAVE_ICON_GROUP:
+      OnSaveGroupCommand(window);
       break;
     case CMD_TOGGLE_FINDER:
       OnToggleFinder(window);
@@ -356,6 +370,7 @@ void UpdateCommandStates() {
   HMENU file = GetSubMenu(menu, 0);
   HMENU view = GetSubMenu(menu, 1);
   SetMenuCommand(file, CMD_SAVE_IMAGE, haveEntries);
+  SetMenuCommand(file, CMD_SAVE_ICON_GROUP, CurrentIsIconOrCursor());
   for (UINT command : {CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
                        CMD_NO_SORT}) {
     SetMenuCommand(view, command, haveEntries);
@@ -395,6 +410,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_KEYDOWN:
       HandleNavigationKey(wParam);
+      return 0;
+    case WM_INITMENU:
+      // The current entry changes without a command; menus and accelerators
+      // ask here first.
+      UpdateCommandStates();
       return 0;
     case WM_COMMAND:
       OnCommand(window, wParam, lParam);

@@ -6,13 +6,16 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "image/group_file.h"
 #include "image/image_export.h"
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
 #include "scan/name_pool.h"
 #include "scan/path_walk.h"
+#include "scan/resource_groups.h"
 
 namespace {
 
@@ -51,8 +54,8 @@ const char* StatusName(ScanStatus status) {
 
 void PrintUsage(FILE* out) {
   fprintf(out,
-          "usage: ravelin-scan [--describe] [--export DIR] [--sort large|small|none] [--] "
-          "PATH...\n");
+          "usage: ravelin-scan [--describe] [--export DIR] [--export-groups DIR] "
+          "[--sort large|small|none] [--] PATH...\n");
 }
 
 int Usage() {
@@ -71,6 +74,7 @@ void PrintHelp() {
       "\n"
       "  --describe            add width, height, bitCount, colorCount, bitsSize, unusable\n"
       "  --export DIR          write entry i as DIR/i.bmp, i.ico or i.cur (also --save-all)\n"
+      "  --export-groups DIR   write every icon and cursor group as one .ico or .cur\n"
       "  --sort large|small|none  order the entries by area before printing\n"
       "  --help                print this help and exit\n"
       "  --version             print the name and version and exit\n"
@@ -83,6 +87,8 @@ void PrintHelp() {
 struct Options {
   bool describe = false;
   const char* exportDirectory = nullptr;
+  // Set by --export-groups: every icon and cursor group of every file.
+  const char* groupDirectory = nullptr;
   // Set by --sort: the catalogue is put in this order, after the area pass,
   // as the window's sort commands do.
   bool sort = false;
@@ -120,6 +126,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--export") == 0 || strcmp(arg, "--save-all") == 0) {
       if (i + 1 >= argc) return false;
       options->exportDirectory = argv[++i];
+    } else if (strcmp(arg, "--export-groups") == 0) {
+      if (i + 1 >= argc) return false;
+      options->groupDirectory = argv[++i];
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
@@ -319,6 +328,50 @@ void PrintRecordLine(int32_t index, const ImageRecord& r, const char* path) {
   memcpy(at, path, pathLength);
   at += pathLength;
   fwrite(line, 1, static_cast<size_t>(at - line), stdout);
+
+// Writes each group name of the file once (its first language) as
+// DIR/<file name>.<group name>.ico or .cur. False only when a file could not
+// be created or written.
+bool ExportGroups(const char* outDirectory, const char* directory, const char* fileName) {
+  char source[kPathBufferSize];
+  if (!JoinPath(directory, fileName, source)) return true;
+  FileHandle file = OpenFileForReading(source);
+  if (file == kInvalidFile) return true;
+  bool ok = true;
+  FileGroups groups;
+  if (ReadFileGroups(file, &groups)) {
+    std::vector<std::string> written;
+    GroupContents contents;
+    std::vector<uint8_t> bytes;
+    for (const ResourceGroup& group : groups.groups) {
+      const bool cursor = group.kind == ImageKind::Cursor;
+      const std::string key = group.name + (cursor ? ".cur" : ".ico");
+      bool seen = false;
+      for (const std::string& w : written) seen = seen || w == key;
+      if (seen) continue;
+      written.push_back(key);
+      ReadGroupContents(file, groups, group, &contents);
+      for (uint16_t id : contents.leftOut) {
+        fprintf(stderr, "member-missing\t%u\t%s\t%s\n", id, group.name.c_str(), source);
+      }
+      if (!BuildGroupFile(file, group.kind, contents, &bytes)) {
+        fprintf(stderr, "group-empty\t%s\t%s\n", group.name.c_str(), source);
+        continue;
+      }
+      const std::string name = std::string(fileName) + "." + key;
+      char path[kPathBufferSize];
+      if (!JoinPath(outDirectory, name.c_str(), path)) {
+        fprintf(stderr, "cannot-create\t%s\t%s%c%s\n", group.name.c_str(), outDirectory,
+                PathSeparator(), name.c_str());
+        ok = false;
+      } else if (WriteGroupFile(path, bytes) != ExportStatus::Written) {
+        fprintf(stderr, "cannot-create\t%s\t%s\n", group.name.c_str(), path);
+        ok = false;
+      }
+    }
+  }
+  CloseFile(file);
+  return ok;
 }
 
 }  // namespace
@@ -338,7 +391,9 @@ int main(int argc, char** argv) {
     fputs(kVersionText, stdout);
     return 0;
   }
-  if (!OutputFolderUsable(options.exportDirectory)) return 2;
+  if (!OutputFolderUsable(options.exportDirectory) || !OutputFolderUsable(options.groupDirectory)) {
+    return 2;
+  }
   const bool load = options.describe || options.exportDirectory != nullptr;
   if (load && !InitImageLoader()) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
@@ -352,6 +407,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<ImageRecord[]> catalogue(new ImageRecord[kCatalogueCapacity]);
   catalogueFill.fillCount = 0;
 
+  bool groupWriteFailed = false;
   std::string lastDirectory;
   const char* directoryRef = nullptr;
   long long filesSeen = 0;
@@ -374,6 +430,10 @@ int main(int argc, char** argv) {
     } else if (status != ScanStatus::Ok) {
       PrintPathLine(StatusName(status), directory, fileName);
     }
+    if (options.groupDirectory != nullptr &&
+        !ExportGroups(options.groupDirectory, directory, fileName)) {
+      groupWriteFailed = true;
+    }
   };
   progress.Start();
   int status = 0;
@@ -385,6 +445,7 @@ int main(int argc, char** argv) {
     WalkPath(argv[i], offer);
   }
   progress.Clear();
+  if (groupWriteFailed) status = 1;
 
   if (options.sort) {
     ImageRecord* table = catalogue.release();

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Runs the built scan fuzzer for SECONDS with a fixed seed. Builds nothing.
+# Runs a built fuzzer (the scan's by default) for SECONDS with a fixed seed.
+# Builds nothing.
 #   run_fuzz.sh SECONDS [BUILD]
 #   BUILD or RAVELIN_FUZZ_BUILD  the clang build folder (default: build-fuzz)
+#   RAVELIN_FUZZER      the target (default: scan_file_fuzzer)
 #   RAVELIN_FUZZ_SEED   libFuzzer's -seed (default: 20261207)
 #   RAVELIN_CORPUS      real executables to start from (default: ../shared/corpus)
 # Inputs found in a run are kept in BUILD/fuzz-work/found only for that run;
@@ -12,7 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${2:-${RAVELIN_FUZZ_BUILD:-$root/build-fuzz}}
 corpus=${RAVELIN_CORPUS:-$root/../shared/corpus}
-fuzzer=$build/tests/fuzz/scan_file_fuzzer
+target=${RAVELIN_FUZZER:-scan_file_fuzzer}
+fuzzer=$build/tests/fuzz/$target
 seeder=$build/tests/fuzz/ravelin_fuzz_seeds
 for program in "$fuzzer" "$seeder"; do
   if [ ! -x "$program" ]; then
@@ -22,6 +25,7 @@ for program in "$fuzzer" "$seeder"; do
 done
 
 work=$build/fuzz-work
+if [ "$target" != scan_file_fuzzer ]; then work=$work-$target; fi
 rm -rf "$work/found" "$work/seeds"
 mkdir -p "$work/found" "$work/seeds" "$work/artifacts"
 "$seeder" "$work/seeds"

@@ -12,12 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "image/group_file.h"
 #include "image/image_export.h"
 #include "image/save_dialog_win32.h"
 #include "shell/error_box_win32.h"
 #include "shell/wait_cursor.h"
 #include "tests/image/image_fixtures.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/icon_file_check.h"
+#include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_query_win32.h"
 
@@ -216,6 +220,98 @@ TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
   ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { Save(unusable); }));
   EXPECT_EQ(text, "Can't save an image of this format\n\"sample.dll\"");
   EXPECT_EQ(saveState.lastSavePath[0], '\0');
+}
+
+// An executable with an icon group of two icons, a cursor group of one
+// cursor, and an icon that no group names.
+class SaveGroupDialog : public SaveDialog {
+ protected:
+  void SetUp() override {
+    SaveDialog::SetUp();
+    pe_ = MakeMinimalPe({PeIcon(1, MakeIconData(16, 16, 4)),
+                         PeIcon(2, MakeIconData(32, 32, 8)),
+                         PeIcon(3, MakeIconData(48, 48, 4)),
+                         PeCursor(1, MakeCursorData(3, 4, 32, 32)),
+                         {ResName::Id(kResourceTypeGroupIcon), ResName::Id(1), 0x0409,
+                          MakeGroupData(false, {{2, 32, 32, 8}, {1, 16, 16, 4}})},
+                         {ResName::Id(kResourceTypeGroupCursor), ResName::Id(1), 0x0409,
+                          MakeGroupData(true, {{1, 32, 32, 1}})}});
+    dir_.Write("groups.exe", pe_.bytes);
+  }
+  // The record the scan makes for resource i of the list above.
+  ImageRecord Record(ImageKind kind, size_t i, const Bytes& data) const {
+    ImageRecord r{};
+    r.kind = kind;
+    r.offset = pe_.DataPosition(i);
+    r.size = static_cast<int32_t>(data.size());
+    r.directory = dir_.path().c_str();
+    r.fileName = "groups.exe";
+    return r;
+  }
+  MinimalPe pe_;
+};
+
+TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
+  const ImageRecord second = Record(ImageKind::Icon, 0, MakeIconData(16, 16, 4));
+  const ImageRecord cursor = Record(ImageKind::Cursor, 3, MakeCursorData(3, 4, 32, 32));
+  SeenDialog first, again, cur, single;
+  const std::string a = dir_.Join("a.ico");
+  ASSERT_TRUE(
+      Drive({SaveAs("Save icon group", a, &first)}, [&] { SaveIconGroup(nullptr, second); }));
+  EXPECT_EQ(first.fileName, "Group0.ico");
+  EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
+  EXPECT_EQ(saveState.lastSavePath, a);
+  Bytes file = ReadFile(a);
+  std::vector<IconFileEntry> entries;
+  ASSERT_EQ(CheckIconFile(file.data(), file.size(), 1, &entries), "");
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].width, 32);  // group order, not the entry's own place
+  EXPECT_EQ(entries[1].width, 16);
+  EXPECT_EQ(Bytes(file.begin() + entries[1].offset, file.end()), MakeIconData(16, 16, 4));
+
+  ASSERT_TRUE(Drive({SaveAs("Save icon group", dir_.Join("b.ico"), &again)},
+                    [&] { SaveIconGroup(nullptr, second); }));
+  EXPECT_EQ(again.fileName, "Group1.ico");
+  const std::string c = dir_.Join("c.cur");
+  ASSERT_TRUE(
+      Drive({SaveAs("Save cursor group", c, &cur)}, [&] { SaveIconGroup(nullptr, cursor); }));
+  EXPECT_EQ(cur.fileName, "Group0.cur");
+  file = ReadFile(c);
+  ASSERT_EQ(CheckIconFile(file.data(), file.size(), 2, &entries), "");
+  EXPECT_EQ(entries[0].planesOrHotspotX, 3);
+  EXPECT_EQ(entries[0].bitCountOrHotspotY, 4);
+  // Single images keep their own numbers.
+  ASSERT_TRUE(Drive({Cancel("Save icon", &single)}, [&] { Save(icon_); }));
+  EXPECT_EQ(single.fileName, "Icon0.ico");
+  EXPECT_EQ(saveState.iconGroupCounter, 2);
+  EXPECT_EQ(saveState.cursorGroupCounter, 1);
+}
+
+TEST_F(SaveGroupDialog, EntryInNoGroupIsSaidAndNothingIsWritten) {
+  const ImageRecord alone = Record(ImageKind::Icon, 2, MakeIconData(48, 48, 4));
+  std::string text;
+  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { SaveIconGroup(nullptr, alone); }));
+  EXPECT_EQ(text, "This icon belongs to no icon group.");
+  EXPECT_EQ(saveState.lastSavePath[0], '\0');
+  EXPECT_EQ(saveState.iconGroupCounter, 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(SaveGroupDialog, CancelAndMissingFolderKeepTheCounter) {
+  const ImageRecord first = Record(ImageKind::Icon, 1, MakeIconData(32, 32, 8));
+  SeenDialog seen;
+  ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
+  EXPECT_EQ(saveState.lastSavePath[0], '\0');
+  const std::string target = dir_.Join("missing") + "\\x.ico";
+  std::string text;
+  ASSERT_TRUE(Drive({SaveAs("Save icon group", target, nullptr), Box("Ravelin 1.5", IDOK, &text)},
+                    [&] { SaveIconGroup(nullptr, first); }));
+  EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
+  EXPECT_EQ(saveState.lastSavePath, target);
+  ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
+  EXPECT_EQ(seen.fileName, "Group0.ico");
 }
 
 TEST(ErrorBox, CutsItsTextAtFiveHundredBytes) {

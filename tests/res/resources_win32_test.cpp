@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,7 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
        {{"&Open Executable File(s)...\tCtrl+O", 103},
         {"Open &Directory...\tCtrl+D", 40010},
         {"&Save Image...\tCtrl+S", 104},
+        {"Save Icon &Group...\tCtrl+G", 40012},
         {nullptr, 0},
         {"&Exit", 40003}}},
       {"&View",
@@ -261,7 +263,7 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
   DestroyMenu(menu);
 }
 
-TEST(Accelerators, TenVirtualKeyEntriesInTableOrder) {
+TEST(Accelerators, VirtualKeyEntriesInTableOrder) {
   HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(117));
   ASSERT_NE(table, nullptr);
   const ACCEL expected[] = {
@@ -270,6 +272,7 @@ TEST(Accelerators, TenVirtualKeyEntriesInTableOrder) {
       {FVIRTKEY | FNOINVERT | FCONTROL, 'O', 103},
       {FVIRTKEY | FNOINVERT | FCONTROL, 'D', 40010},
       {FVIRTKEY | FNOINVERT | FCONTROL, 'S', 104},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'G', 40012},
       {FVIRTKEY | FNOINVERT | FCONTROL, VK_DOWN, 40004},
       {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, 40005},
       {FVIRTKEY | FNOINVERT, VK_ADD, 40007},
@@ -277,10 +280,11 @@ TEST(Accelerators, TenVirtualKeyEntriesInTableOrder) {
       {FVIRTKEY | FNOINVERT, VK_TAB, 128},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);
-  ASSERT_EQ(count, 10);
-  ACCEL got[10] = {};
-  ASSERT_EQ(CopyAcceleratorTableA(table, got, count), 10);
-  for (int i = 0; i < 10; ++i) {
+  constexpr int kEntries = static_cast<int>(std::size(expected));
+  ASSERT_EQ(count, kEntries);
+  ACCEL got[kEntries] = {};
+  ASSERT_EQ(CopyAcceleratorTableA(table, got, count), kEntries);
+  for (int i = 0; i < kEntries; ++i) {
     SCOPED_TRACE("entry " + std::to_string(i));
     EXPECT_EQ(got[i].fVirt, expected[i].fVirt);
     EXPECT_EQ(got[i].key, expected[i].key);

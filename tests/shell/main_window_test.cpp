@@ -102,6 +102,7 @@ TEST_F(MainWindow, StartsEmptyWithEntryCommandsDisabled) {
   char className[32] = {};
   GetClassNameA(mainState.window, className, sizeof className);
   EXPECT_STREQ(className, "KestrelWnd");
+  EXPECT_TRUE(MenuGreyed(CMD_SAVE_ICON_GROUP));
   for (UINT command : {CMD_SAVE_IMAGE, CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL,
                        CMD_SORT_SMALL_TO_LARGE, CMD_NO_SORT}) {
     EXPECT_TRUE(MenuGreyed(command)) << command;
@@ -134,6 +135,7 @@ TEST_F(MainWindow, StartsEmptyWithEntryCommandsDisabled) {
 TEST_F(MainWindow, AcceleratorsOfGreyedCommandsAreSwallowed) {
   ASSERT_EQ(mainState.count, 0);
   PressKey(mainState.window, accelerators, 'S', true);
+  PressKey(mainState.window, accelerators, 'G', true);
   PressKey(mainState.window, accelerators, VK_ADD);
   PressKey(mainState.window, accelerators, VK_SUBTRACT);
   PressKey(mainState.window, accelerators, VK_DOWN, true);
@@ -144,6 +146,32 @@ TEST_F(MainWindow, AcceleratorsOfGreyedCommandsAreSwallowed) {
   EXPECT_FALSE(IsWindowVisible(mainState.finder));
   PressKey(mainState.window, accelerators, VK_TAB);
   EXPECT_TRUE(IsWindowVisible(mainState.finder));
+}
+
+TEST_F(MainWindow, SaveIconGroupFollowsTheCurrentEntrysKind) {
+  if (mainState.count == 0) {
+    ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
+  }
+  int32_t bitmap = -1, cursor = -1;
+  for (int32_t i = 0; i < mainState.count; ++i) {
+    if (bitmap < 0 && mainState.catalogue[i].kind == ImageKind::Bitmap) bitmap = i;
+    if (cursor < 0 && mainState.catalogue[i].kind == ImageKind::Cursor) cursor = i;
+  }
+  ASSERT_GE(bitmap, 0);
+  ASSERT_GE(cursor, 0);
+  // Moving to another entry runs no command: the accelerator itself must
+  // find the state of the entry it acts on.
+  SelectItem(mainState.window, bitmap, true);
+  PressKey(mainState.window, accelerators, 'G', true);
+  EXPECT_EQ(commandsSeen.count(CMD_SAVE_ICON_GROUP), 0u);
+  EXPECT_TRUE(MenuGreyed(CMD_SAVE_ICON_GROUP));
+  SelectItem(mainState.window, cursor, true);
+  DialogDriver driver({{"Save cursor group", [](HWND d) { PressButton(d, IDCANCEL); }}});
+  PressKey(mainState.window, accelerators, 'G', true);
+  PumpMessages();
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(commandsSeen.count(CMD_SAVE_ICON_GROUP), 1u);
+  EXPECT_FALSE(MenuGreyed(CMD_SAVE_ICON_GROUP));
 }
 
 TEST_F(MainWindow, TooltipsNameTheCommandsAndTheirKeys) {

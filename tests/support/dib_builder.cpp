@@ -102,3 +102,27 @@ std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width,
   PutBytes(b, 4, MakeIconData(width, height, bitCount));
   return b;
 }
+
+std::vector<uint8_t> MakeGroupData(bool cursor, const std::vector<GroupEntrySpec>& entries,
+                                   std::optional<uint16_t> count) {
+  std::vector<uint8_t> b(6, 0);
+  Put16(b, 2, cursor ? 2 : 1);
+  Put16(b, 4, count ? *count : static_cast<uint16_t>(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const GroupEntrySpec& e = entries[i];
+    const size_t at = 6 + 14 * i;
+    if (cursor) {
+      Put16(b, at, static_cast<uint16_t>(e.width));
+      Put16(b, at + 2, static_cast<uint16_t>(2 * e.height));
+    } else {
+      Put8(b, at, static_cast<uint8_t>(e.width));
+      Put8(b, at + 1, static_cast<uint8_t>(e.height));
+      Put8(b, at + 2, static_cast<uint8_t>(e.bitCount == 1 ? 2 : e.bitCount == 4 ? 16 : 0));
+    }
+    Put16(b, at + 4, 1);
+    Put16(b, at + 6, e.bitCount);
+    Put32(b, at + 8, e.bytes);
+    Put16(b, at + 12, e.id);
+  }
+  return b;
+}

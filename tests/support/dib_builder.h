@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Resource data of bitmaps, icons and cursors, as executables store them.
@@ -32,3 +33,18 @@ std::vector<uint8_t> MakeIconData(int32_t width, int32_t height, uint16_t bitCou
 // The two 16-bit hotspot values in front of an icon image.
 std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width, int32_t height,
                                     uint16_t bitCount = 1);
+
+// One entry of an icon or cursor group directory: the size it claims for
+// its member (bytes) is written as given, true or not.
+struct GroupEntrySpec {
+  uint16_t id;
+  int32_t width = 32;
+  int32_t height = 32;  // shown height; cursor entries store it doubled
+  uint16_t bitCount = 4;
+  uint32_t bytes = 0;
+};
+
+// A group directory: reserved, type (1 icon, 2 cursor), count, then 14-byte
+// entries. count, when given, is written instead of the number of entries.
+std::vector<uint8_t> MakeGroupData(bool cursor, const std::vector<GroupEntrySpec>& entries,
+                                   std::optional<uint16_t> count = std::nullopt);

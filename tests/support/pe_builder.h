@@ -12,6 +12,7 @@ inline constexpr uint32_t kResourceSubdirectory = 0x80000000u;
 inline constexpr uint16_t kResourceTypeCursor = 1;
 inline constexpr uint16_t kResourceTypeBitmap = 2;
 inline constexpr uint16_t kResourceTypeIcon = 3;
+inline constexpr uint16_t kResourceTypeGroupCursor = 12;
 inline constexpr uint16_t kResourceTypeGroupIcon = 14;
 
 // Raw tables of a resource section, at section offsets.

@@ -65,6 +65,33 @@ std::vector<uint8_t> UnshiftedNe() {
   return ne.Build().bytes;
 }
 
+// Icon and cursor groups: one whole, one naming a missing image, over icons
+// in two languages; NE groups of icons and cursors.
+std::vector<uint8_t> GroupsPe() {
+  return MakeMinimalPe(
+             {PeIcon(1, MakeIconData(16, 16, 4)), PeIcon(2, MakeIconData(32, 32, 8)),
+              {ResName::Id(kResourceTypeIcon), ResName::Id(2), 0x0407, MakeIconData(24, 24, 1)},
+              PeCursor(1, MakeCursorData(3, 4, 32, 32)),
+              {ResName::Id(kResourceTypeGroupIcon), ResName::Text("MAIN ICON"), 0x0407,
+               MakeGroupData(false, {{2, 24, 24, 1}, {1, 16, 16, 4}})},
+              {ResName::Id(kResourceTypeGroupIcon), ResName::Id(7), 0x0409,
+               MakeGroupData(false, {{5}, {2, 32, 32, 8}})},
+              {ResName::Id(kResourceTypeGroupCursor), ResName::Id(1), 0x0409,
+               MakeGroupData(true, {{1, 32, 32, 1}})}})
+      .bytes;
+}
+
+std::vector<uint8_t> GroupsNe() {
+  NeBuilder ne;
+  ne.shift = 4;
+  ne.Add(kNeTypeIcon, MakeIconData(32, 32, 4));
+  ne.Add(kNeTypeIcon, MakeIconData(16, 16, 1));
+  ne.Add(kNeTypeCursor, MakeCursorData(1, 2, 32, 32));
+  ne.Add(kNeTypeGroupIcon, MakeGroupData(false, {{2, 16, 16, 1}, {1, 32, 32, 4}}));
+  ne.Add(kNeTypeGroupCursor, MakeGroupData(true, {{1, 32, 32, 1}, {3}}));
+  return ne.Build().bytes;
+}
+
 }  // namespace
 
 std::vector<SampleExecutable> SampleExecutables() {
@@ -74,6 +101,8 @@ std::vector<SampleExecutable> SampleExecutables() {
   out.push_back({"pe-looping-tree.exe", LoopingPe()});
   out.push_back({"ne-mixed.exe", MixedNe()});
   out.push_back({"ne-unshifted.dll", UnshiftedNe()});
+  out.push_back({"pe-groups.exe", GroupsPe()});
+  out.push_back({"ne-groups.exe", GroupsNe()});
   std::vector<uint8_t> mz(64, 0);
   mz[0] = 'M';
   mz[1] = 'Z';

@@ -1,0 +1,506 @@
+#include "scan/resource_groups.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "scan/byte_reader.h"
+#include "scan/table_visits.h"
+
+namespace {
+
+constexpr int64_t kMaxFileLength = 0x7FFFFFFF;
+constexpr int32_t kMzHeaderSize = 64;
+constexpr int32_t kCoffHeaderSize = 20;
+constexpr int32_t kSectionHeaderSize = 40;
+constexpr int32_t kMaxSectionTableBytes = 65536;
+constexpr int32_t kDirectoryTableSize = 16;
+constexpr int32_t kDirectoryEntrySize = 8;
+constexpr uint32_t kTopBit = 0x80000000u;
+
+constexpr int32_t kPeTypeCursor = 1;
+constexpr int32_t kPeTypeBitmap = 2;
+constexpr int32_t kPeTypeIcon = 3;
+constexpr int32_t kPeTypeGroupCursor = 12;
+constexpr int32_t kPeTypeGroupIcon = 14;
+
+constexpr int32_t kNeHeaderBytes = 64;
+constexpr int32_t kNeTableOffsetField = 0x22;  // 0x24 in the NE header
+constexpr int32_t kNeTypeEntrySize = 8;
+constexpr int32_t kNeResourceEntrySize = 12;
+constexpr int32_t kNeSmallestTable = 10;
+constexpr uint16_t kNeNumberedBit = 0x8000;
+constexpr uint16_t kNeTypeCursor = 0x8001;
+constexpr uint16_t kNeTypeIcon = 0x8003;
+constexpr uint16_t kNeTypeGroupCursor = 0x800C;
+constexpr uint16_t kNeTypeGroupIcon = 0x800E;
+
+// Icon images are a BITMAPINFOHEADER (or a longer version), colour masks
+// after a plain header, the colour table, the colour rows and the AND mask
+// rows, each row padded to 4 bytes; or a whole PNG file.
+constexpr int64_t kInfoHeaderSize = 40;
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kBiAlphaBitfields = 6;
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+// Far beyond any icon; they keep the size arithmetic in range.
+constexpr int64_t kMaxImageSide = 1 << 16;
+constexpr int64_t kMaxColours = 1 << 24;
+
+bool ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
+  if (count == 0) return true;
+  return SeekFromStart(file, position) && ReadBytes(file, buffer, count) == count;
+}
+
+bool NameCharacterKept(uint32_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.';
+}
+
+void AppendNameCharacter(std::string* name, uint32_t c) {
+  name->push_back(NameCharacterKept(c) ? static_cast<char>(c) : '_');
+}
+
+// A 16-bit NE table value in units of 2^shift bytes, as the scan takes it:
+// shifts the format cannot mean and results past the signed 32-bit range
+// give -1, which no check below accepts.
+int64_t Shifted(uint16_t value, uint16_t shift) {
+  if (shift >= 32) return -1;
+  int64_t result = static_cast<int64_t>(value) << shift;
+  return result > kMaxFileLength ? -1 : result;
+}
+
+// The scan reads the tree from the first 64 KiB of the section only; a file
+// with many icons (a thousand or more) keeps its group directories beyond
+// that, so groups are looked for in a larger stretch.
+constexpr int64_t kGroupTreeWindowSize = 1 << 20;
+// Tables may overlap, so visiting each once still allows about
+// (window / 8)^2 entry reads; real trees hold a few thousand entries.
+constexpr int64_t kMaxTreeEntries = 1 << 20;
+
+// Real files read each member once; members that overlap or repeat under
+// many IDs could otherwise make the reads of one small file endless.
+constexpr int32_t kMemberReadsPerFileByte = 4;
+// Real files hold a few thousand group entries; groups that share one
+// directory of 65535 entries could otherwise ask for billions.
+constexpr int64_t kMaxGroupEntriesPerFile = 1 << 22;
+
+// What the walk collects from a type's subtree.
+enum class Collect { Nothing, Images, Groups };
+
+// The resource tree of a PE file, walked as the scan walks it (the same
+// visited tables and depth, data at RVA - VirtualAddress +
+// PointerToRawData), over a larger window.
+struct PeTree {
+  FileHandle file;
+  FileGroups* out;
+  int64_t virtualAddress;
+  int64_t rawPosition;
+  std::vector<uint8_t> window;
+  TableVisitsOver<kGroupTreeWindowSize> visits;
+  int64_t entriesLeft = kMaxTreeEntries;
+
+  // Section bytes at at: from the window when they lie there, else from the
+  // file (data entries and names may stand beyond the first 64 KiB).
+  bool Read(int64_t at, int32_t count, uint8_t* into) {
+    if (count == 0) return true;  // an empty name: nothing to copy
+    ByteReader w(window.data(), static_cast<int64_t>(window.size()));
+    if (w.Has(at, count)) {
+      memcpy(into, window.data() + at, static_cast<size_t>(count));
+      return true;
+    }
+    int64_t position = rawPosition + at;
+    if (at < 0 || position < 0 || count > out->fileLength - position) return false;
+    return ReadAt(file, position, into, count);
+  }
+
+  // Entries of the table at d that lie wholly in the window, or -1 when the
+  // table does not, or was walked before.
+  int64_t EnterTable(int64_t d) {
+    const int64_t length = static_cast<int64_t>(window.size());
+    if (d < 0 || d + kDirectoryTableSize > length) return -1;
+    if (!visits.MarkVisited(d)) return -1;
+    int64_t k = EntryCount(d);
+    if (k > entriesLeft) k = entriesLeft;
+    entriesLeft -= k;
+    return k;
+  }
+
+  int64_t EntryCount(int64_t d) const {
+    const int64_t length = static_cast<int64_t>(window.size());
+    ByteReader w(window.data(), length);
+    int64_t k = static_cast<int64_t>(w.U16(d + 12)) + w.U16(d + 14);
+    int64_t room = (length - d - kDirectoryTableSize) / kDirectoryEntrySize;
+    return k < room ? k : room;
+  }
+
+  bool NameText(uint32_t nameField, std::string* name) {
+    if ((nameField & kTopBit) == 0) {
+      *name = std::to_string(nameField);
+      return true;
+    }
+    int64_t at = nameField & ~kTopBit;
+    uint8_t lengthBytes[2];
+    if (!Read(at, 2, lengthBytes)) return false;
+    int32_t length = lengthBytes[0] | (lengthBytes[1] << 8);
+    std::vector<uint8_t> text(static_cast<size_t>(length) * 2);
+    if (!Read(at + 2, length * 2, text.data())) return false;
+    name->clear();
+    for (int32_t i = 0; i < length; ++i) {
+      AppendNameCharacter(name, text[2 * i] | (static_cast<uint32_t>(text[2 * i + 1]) << 8));
+    }
+    return true;
+  }
+
+  void AddData(uint32_t dataEntry, uint32_t nameField, int32_t language, ImageKind kind,
+               Collect collect) {
+    if (collect == Collect::Nothing) return;
+    // Group entries name their members by number only.
+    if (collect == Collect::Images && (nameField & kTopBit) != 0) return;
+    uint8_t entry[8];
+    if (!Read(static_cast<int32_t>(dataEntry), 8, entry)) return;
+    ByteReader r(entry, 8);
+    int64_t offset = static_cast<int64_t>(r.I32(0)) - virtualAddress + rawPosition;
+    int64_t size = r.I32(4);
+    if (collect == Collect::Images) {
+      out->images.push_back({kind, nameField, language, offset, size});
+      return;
+    }
+    ResourceGroup group{kind, {}, language, offset, size};
+    if (NameText(nameField, &group.name)) out->groups.push_back(std::move(group));
+  }
+
+  // Languages: the third and deepest level; subdirectories here are not
+  // followed, as in the scan.
+  void WalkLanguages(int64_t d, uint32_t nameField, ImageKind kind, Collect collect) {
+    int64_t k = EnterTable(d);
+    ByteReader w(window.data(), static_cast<int64_t>(window.size()));
+    for (int64_t j = 0; j < k; ++j) {
+      int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
+      uint32_t target = w.U32(at + 4);
+      if (target & kTopBit) continue;
+      AddData(target, nameField, static_cast<int32_t>(w.U32(at) & 0xFFFF), kind, collect);
+    }
+  }
+
+  void WalkNames(int64_t d, ImageKind kind, Collect collect) {
+    int64_t k = EnterTable(d);
+    ByteReader w(window.data(), static_cast<int64_t>(window.size()));
+    for (int64_t j = 0; j < k; ++j) {
+      int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
+      uint32_t nameField = w.U32(at);
+      uint32_t target = w.U32(at + 4);
+      if (target & kTopBit) {
+        WalkLanguages(target & ~kTopBit, nameField, kind, collect);
+      } else {
+        AddData(target, nameField, -1, kind, collect);
+      }
+    }
+  }
+};
+
+bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
+  const int64_t fileLength = out->fileLength;
+  uint8_t coffBytes[kCoffHeaderSize];
+  if (coffPosition + kCoffHeaderSize > fileLength) return false;
+  if (!ReadAt(file, coffPosition, coffBytes, kCoffHeaderSize)) return false;
+  ByteReader coff(coffBytes, kCoffHeaderSize);
+  int64_t n = coff.U16(2);
+  int64_t tableBytes = n * kSectionHeaderSize;
+  int64_t tablePosition = coffPosition + kCoffHeaderSize + coff.U16(16);
+  if (tableBytes > kMaxSectionTableBytes || tablePosition + tableBytes > fileLength) return false;
+  std::vector<uint8_t> sections(static_cast<size_t>(tableBytes));
+  if (!ReadAt(file, tablePosition, sections.data(), static_cast<int32_t>(tableBytes))) {
+    return false;
+  }
+  int64_t found = -1;
+  for (int64_t i = 0; i < n && found < 0; ++i) {
+    if (memcmp(sections.data() + i * kSectionHeaderSize, ".rsrc", 6) == 0) found = i;
+  }
+  if (found < 0) return true;
+  ByteReader table(sections.data(), tableBytes);
+
+  // 128 KiB of visited bits: kept off the stack.
+  std::unique_ptr<PeTree> tree(new (std::nothrow) PeTree{});
+  if (tree == nullptr) return false;
+  tree->file = file;
+  tree->out = out;
+  tree->virtualAddress = table.U32(found * kSectionHeaderSize + 12);
+  tree->rawPosition = table.U32(found * kSectionHeaderSize + 20);
+  int64_t room = fileLength - tree->rawPosition;
+  if (room < kDirectoryTableSize) return false;
+  tree->window.resize(
+      static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
+  if (!ReadAt(file, tree->rawPosition, tree->window.data(),
+              static_cast<int32_t>(tree->window.size()))) {
+    return false;
+  }
+  tree->visits.MarkVisited(0);
+
+  // First the types the scan walks, in the scan's order, so that a table
+  // reachable from two types is taken where the scan takes it; then groups.
+  ByteReader w(tree->window.data(), static_cast<int64_t>(tree->window.size()));
+  int64_t k = tree->EntryCount(0);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int64_t j = 0; j < k; ++j) {
+      int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
+      int32_t id = w.I32(at);
+      int64_t target = w.U32(at + 4) & ~kTopBit;
+      if (pass == 0) {
+        if (id == kPeTypeCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Images);
+        if (id == kPeTypeBitmap) tree->WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
+        if (id == kPeTypeIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Images);
+      } else {
+        if (id == kPeTypeGroupCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Groups);
+        if (id == kPeTypeGroupIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Groups);
+      }
+    }
+  }
+  return true;
+}
+
+bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
+  const int64_t fileLength = out->fileLength;
+  uint8_t headerBytes[kNeHeaderBytes];
+  if (headerPosition + 2 + kNeHeaderBytes > fileLength) return false;
+  if (!ReadAt(file, headerPosition + 2, headerBytes, kNeHeaderBytes)) return false;
+  int64_t tableStart =
+      headerPosition + ByteReader(headerBytes, kNeHeaderBytes).U16(kNeTableOffsetField);
+  int64_t room = fileLength - tableStart;
+  if (room < kNeSmallestTable) return true;
+  std::vector<uint8_t> window(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
+  if (!ReadAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) return false;
+  const int64_t length = static_cast<int64_t>(window.size());
+  ByteReader w(window.data(), length);
+
+  uint16_t shift = w.U16(0);
+  int64_t p = 2;
+  while (p + kNeTypeEntrySize <= length) {
+    uint16_t type = w.U16(p);
+    int64_t count = w.U16(p + 2);
+    if (type == 0) break;
+    int64_t q = p + kNeTypeEntrySize;
+    bool group = type == kNeTypeGroupCursor || type == kNeTypeGroupIcon;
+    bool image = type == kNeTypeCursor || type == kNeTypeIcon;
+    if (!group && !image) {
+      p = q + kNeResourceEntrySize * count;
+      continue;
+    }
+    ImageKind kind =
+        type == kNeTypeCursor || type == kNeTypeGroupCursor ? ImageKind::Cursor : ImageKind::Icon;
+    if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
+    for (int64_t i = 0; i < count; ++i) {
+      int64_t entry = q + kNeResourceEntrySize * i;
+      int64_t offset = Shifted(w.U16(entry), shift);
+      int64_t size = Shifted(w.U16(entry + 2), shift);
+      uint16_t id = w.U16(entry + 6);
+      if (image) {
+        if (id & kNeNumberedBit) out->images.push_back({kind, id & 0x7FFFu, -1, offset, size});
+        continue;
+      }
+      ResourceGroup g{kind, {}, -1, offset, size};
+      if (id & kNeNumberedBit) {
+        g.name = std::to_string(id & 0x7FFF);
+      } else {
+        // A counted string at that offset of the table.
+        int64_t textLength = w.U8(id);
+        if (!w.Has(id + 1, textLength)) continue;
+        for (int64_t c = 0; c < textLength; ++c) AppendNameCharacter(&g.name, w.U8(id + 1 + c));
+      }
+      out->groups.push_back(std::move(g));
+    }
+    p = q + kNeResourceEntrySize * count;
+  }
+  return true;
+}
+
+const GroupMemberImage* FindMember(const FileGroups& groups, ImageKind kind, uint16_t id,
+                                   int32_t language) {
+  auto exact = groups.firstByLanguage.find({kind, id, language});
+  if (exact != groups.firstByLanguage.end()) return &groups.images[exact->second];
+  auto any = groups.firstById.find({kind, id});
+  return any != groups.firstById.end() ? &groups.images[any->second] : nullptr;
+}
+
+// The image bytes of a member (ImageBytesOfMember after a cursor's
+// hotspot), measured once per image of the file; -1 for a member that is
+// empty, past the end of the file, too large for a group file or beyond the
+// file's read ceiling.
+int64_t MeasureMember(FileHandle file, const FileGroups& groups, const GroupMemberImage& image) {
+  const size_t index = static_cast<size_t>(&image - groups.images.data());
+  int64_t& known = groups.measured[index];
+  if (known != -2) return known;
+  known = -1;
+  const int64_t headerAt = image.kind == ImageKind::Cursor ? kCursorHotspotSize : 0;
+  if (image.offset < 0 || image.size <= headerAt || image.size > kMaxGroupFileBytes ||
+      image.size > groups.fileLength - image.offset || image.size > groups.bytesLeft) {
+    return known;
+  }
+  groups.bytesLeft -= image.size;
+  std::vector<uint8_t> data(static_cast<size_t>(image.size));
+  if (ReadAt(file, image.offset, data.data(), static_cast<int32_t>(image.size))) {
+    known = ImageBytesOfMember(data.data() + headerAt, image.size - headerAt);
+  }
+  return known;
+}
+
+uint32_t BigEndian32(const ByteReader& r, int64_t at) {
+  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
+         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
+}
+
+// A PNG ends with its IEND chunk; each chunk is length, type, data, CRC.
+int64_t PngBytes(const ByteReader& r) {
+  constexpr uint32_t kIend = 0x49454E44;
+  int64_t at = 8;
+  for (;;) {
+    const int64_t length = BigEndian32(r, at);
+    const uint32_t type = BigEndian32(r, at + 4);
+    if (!r.ok() || !r.Has(at + 8, length + 4)) return -1;
+    at += 8 + length + 4;
+    if (type == kIend) return at;
+  }
+}
+
+bool ReadDirectories(FileHandle file, FileGroups* out);
+
+}  // namespace
+
+int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
+  ByteReader r(image, available);
+  if (r.Has(0, 8) && memcmp(image, kPngSignature, 8) == 0) return PngBytes(r);
+  const int64_t biSize = r.U32(0);
+  const int64_t width = r.I32(4);
+  const int64_t storedHeight = r.I32(8);
+  const uint32_t bitCount = r.U16(14);
+  const uint32_t compression = r.U32(16);
+  const int64_t clrUsed = r.U32(32);
+  if (!r.ok() || biSize < kInfoHeaderSize || biSize > available || width <= 0) return -1;
+  // Only uncompressed rows have a size the header alone gives.
+  int64_t masks = 0;
+  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
+    if (biSize == kInfoHeaderSize) masks = compression == kBiBitfields ? 12 : 16;
+  } else if (compression != kBiRgb) {
+    return -1;
+  }
+  int64_t colours = 0;
+  switch (bitCount) {
+    case 1:
+    case 4:
+    case 8:
+      colours = int64_t{1} << bitCount;
+      break;
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return -1;
+  }
+  if (clrUsed != 0) colours = clrUsed;
+  // The stored height covers the colour image and the AND mask.
+  const int64_t height = (storedHeight < 0 ? -storedHeight : storedHeight) / 2;
+  if (width > kMaxImageSide || height > kMaxImageSide || colours > kMaxColours) return -1;
+  const int64_t xorBytes = height * ((width * bitCount + 31) / 32 * 4);
+  const int64_t andBytes = height * ((width + 31) / 32 * 4);
+  const int64_t total = biSize + masks + 4 * colours + xorBytes + andBytes;
+  return total <= available ? total : -1;
+}
+
+bool ReadFileGroups(FileHandle file, FileGroups* out) {
+  if (!ReadDirectories(file, out)) return false;
+  for (size_t i = 0; i < out->images.size(); ++i) {
+    const GroupMemberImage& image = out->images[i];
+    out->firstById.emplace(std::make_tuple(image.kind, image.id), i);
+    out->firstByLanguage.emplace(std::make_tuple(image.kind, image.id, image.language), i);
+  }
+  out->measured.assign(out->images.size(), -2);
+  out->bytesLeft = kMaxGroupFileBytes + int64_t{kMemberReadsPerFileByte} * out->fileLength;
+  out->entriesLeft = kMaxGroupEntriesPerFile;
+  return true;
+}
+
+namespace {
+
+bool ReadDirectories(FileHandle file, FileGroups* out) {
+  out->groups.clear();
+  out->images.clear();
+  out->firstById.clear();
+  out->firstByLanguage.clear();
+  int64_t length = GetFileLength(file);
+  if (length < kMzHeaderSize) return false;
+  out->fileLength = static_cast<int32_t>(length > kMaxFileLength ? kMaxFileLength : length);
+  uint8_t mzBytes[kMzHeaderSize];
+  if (!ReadAt(file, 0, mzBytes, kMzHeaderSize)) return false;
+  ByteReader mz(mzBytes, kMzHeaderSize);
+  int64_t headerPosition = mz.I32(60);
+  if (mz.U8(0) != 'M' || mz.U8(1) != 'Z' || headerPosition < 0 ||
+      headerPosition + 4 > out->fileLength) {
+    return false;
+  }
+  uint8_t sig[4];
+  if (!ReadAt(file, headerPosition, sig, 4)) return false;
+  if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
+    return ReadPeGroups(file, headerPosition + 4, out);
+  }
+  if (sig[0] == 'N' && sig[1] == 'E') return ReadNeGroups(file, headerPosition, out);
+  return false;
+}
+
+}  // namespace
+
+int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const ResourceGroup& group,
+                          GroupContents* out) {
+  out->members.clear();
+  out->leftOut.clear();
+  if (group.offset < 0 || group.size < kGroupHeaderSize ||
+      group.size > groups.fileLength - group.offset) {
+    return 0;
+  }
+  // Only as much as the count can name: 65535 entries.
+  const int64_t most = kGroupHeaderSize + int64_t{kGroupEntrySize} * 0xFFFF;
+  std::vector<uint8_t> bytes(static_cast<size_t>(group.size < most ? group.size : most));
+  if (!ReadAt(file, group.offset, bytes.data(), static_cast<int32_t>(bytes.size()))) return 0;
+  ByteReader r(bytes.data(), static_cast<int64_t>(bytes.size()));
+  int64_t count = r.U16(4);
+  int64_t room = (r.size() - kGroupHeaderSize) / kGroupEntrySize;
+  if (count > room) count = room;
+
+  if (count > groups.entriesLeft) count = groups.entriesLeft;
+  groups.entriesLeft -= count;
+
+  int64_t total = kGroupHeaderSize;
+  for (int64_t i = 0; i < count; ++i) {
+    const int64_t at = kGroupHeaderSize + kGroupEntrySize * i;
+    const uint16_t id = r.U16(at + kGroupEntryIdAt);
+    const GroupMemberImage* image = FindMember(groups, group.kind, id, group.language);
+    const int64_t imageBytes = image != nullptr ? MeasureMember(file, groups, *image) : -1;
+    // Each member adds its 16-byte file entry and its image.
+    if (imageBytes <= 0 || total + 16 + imageBytes > kMaxGroupFileBytes) {
+      out->leftOut.push_back(id);
+      continue;
+    }
+    total += 16 + imageBytes;
+    GroupMember m;
+    memcpy(m.entry, bytes.data() + at, kGroupEntrySize);
+    m.offset = image->offset;
+    m.size = image->size;
+    m.imageBytes = imageBytes;
+    out->members.push_back(m);
+  }
+  return static_cast<int32_t>(out->members.size());
+}
+
+int32_t FindGroupOfImage(FileHandle file, const FileGroups& groups, ImageKind kind, int64_t offset,
+                         int64_t size, GroupContents* contents) {
+  for (size_t g = 0; g < groups.groups.size(); ++g) {
+    if (groups.groups[g].kind != kind) continue;
+    ReadGroupContents(file, groups, groups.groups[g], contents);
+    for (const GroupMember& m : contents->members) {
+      if (m.offset == offset && m.size == size) return static_cast<int32_t>(g);
+    }
+  }
+  contents->members.clear();
+  contents->leftOut.clear();
+  return -1;
+}
