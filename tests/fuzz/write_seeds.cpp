@@ -91,11 +91,21 @@ bool WriteImageSeeds(const fs::path& folder) {
   Put32(masks, 8, 0x001F);
   fields.insert(fields.begin() + kInfoHeaderSize, masks.begin(), masks.end());
   seeds.push_back({"bitmap-16-bitfields", ImageKind::Bitmap, fields});
-  // An icon that holds a PNG: only the export takes it.
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0,   0,   0,   13, 'I', 'H', 'D', 'R',
-               0,    0,   0,   16,  0,    0,    0,    16,   8,   6,   0,   0,  0,   0,   0,   0,
-               0,    0,   0,   0,   0,    0,    0,    'I',  'E', 'N', 'D', 0,  0,   0,   0};
+  // Icons that hold a PNG: only the export takes them.
+  // Signature; IHDR of 16 x 16, 8 bits; its CRC (not checked); IEND.
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  const uint8_t ihdr[] = {0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 16, 0, 0, 0, 16, 8, 6, 0, 0, 0};
+  const uint8_t iend[] = {0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0};
+  png.insert(png.end(), ihdr, ihdr + sizeof ihdr);
+  png.insert(png.end(), iend, iend + sizeof iend);
   seeds.push_back({"icon-png", ImageKind::Icon, png});
+  // The other colour types: grey, RGB, palette, grey and alpha.
+  const char* const kPngNames[] = {"icon-png-0", "icon-png-2", "icon-png-3", "icon-png-4"};
+  const uint8_t kColourTypes[] = {0, 2, 3, 4};
+  for (int i = 0; i < 4; ++i) {
+    png[25] = kColourTypes[i];
+    seeds.push_back({kPngNames[i], ImageKind::Icon, png});
+  }
   for (const Seed& s : seeds) {
     if (!WriteImage(folder, s.name, s.kind, s.bytes)) return false;
   }
