@@ -9,5 +9,7 @@
 // again past it, for colour rows. This copy of header, masks and colour
 // table states the visible height (its direction kept) and the checked pixel
 // size, so it describes exactly the rows the loader verified and bounds any
-// decoder to them. image must be usable.
+// decoder to them. Bitmaps are drawn from such a copy too: their stored
+// biSizeImage may be 0, which leaves an RLE decoder unbounded. image must be
+// usable.
 std::vector<uint8_t> ColourBitmapInfo(const LoadedImage& image);

@@ -18,13 +18,16 @@ constexpr uint32_t kBiAlphaBitfields = 6;
 
 constexpr int64_t kMaxInt32 = std::numeric_limits<int32_t>::max();
 
-// Only a plain 40-byte header is followed by its colour masks; the longer
-// header versions hold them inside.
-int64_t ColourMaskBytes(uint32_t biSize, uint32_t compression) {
-  if (biSize != kInfoHeaderSize) return 0;
+int64_t ColourMasks(uint32_t compression) {
   if (compression == kBiBitfields) return 12;
   if (compression == kBiAlphaBitfields) return 16;
   return 0;
+}
+
+// Only a plain 40-byte header is followed by its colour masks; the longer
+// header versions hold them inside.
+int64_t ColourMaskBytes(uint32_t biSize, uint32_t compression) {
+  return biSize == kInfoHeaderSize ? ColourMasks(compression) : 0;
 }
 
 // Row bytes and default colour count for a bit count; false for depths
@@ -118,6 +121,13 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image)
     im.unusable = true;
     return;
   }
+  // GDI reads bitfield masks at the end of the 40-byte header whatever
+  // biSize says; a header that ends inside them would hand it bytes that
+  // belong to the colour table or pixels, or lie past them.
+  if (biSize > kInfoHeaderSize && biSize < kInfoHeaderSize + ColourMasks(biCompression)) {
+    im.unusable = true;
+    return;
+  }
   im.colorTable = im.header + biSize;
 
   int64_t rowBytes = 0;
@@ -141,8 +151,8 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image)
   }
   im.bitsSize = static_cast<uint32_t>(bitsSize);
 
-  const int64_t bitsAt =
-      headerAt + biSize + ColourMaskBytes(biSize, biCompression) + 4 * static_cast<int64_t>(colorCount);
+  const int64_t bitsAt = headerAt + biSize + ColourMaskBytes(biSize, biCompression) +
+                         4 * static_cast<int64_t>(colorCount);
   if (bitsAt > size) {
     im.unusable = true;
     return;

@@ -1,7 +1,5 @@
 #include "image/view_window_win32.h"
 
-#include "image/colour_bitmap_info.h"
-
 #include <windows.h>
 
 #include <cstdint>
@@ -123,17 +121,12 @@ void PaintUnsupported(HDC dc, const RECT& client) {
   SelectObject(dc, oldFont);
 }
 
+// Even a bitmap is drawn from a copy of its header: the copy states the
+// pixel size the loader checked, which bounds an RLE decoder whose stream
+// has no end code or whose stored biSizeImage is 0.
 void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
   const ViewRect& to = layout.destination;
-  if (GetI32(image.header + kHeightField) >= 0) {
-    StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
-                  DibSourceRow(image.height, layout.rows), layout.columns.count,
-                  layout.rows.count, image.bits,
-                  reinterpret_cast<const BITMAPINFO*>(image.header), DIB_RGB_COLORS, SRCCOPY);
-    return;
-  }
-  const DibRows source =
-      SourceRows(std::vector<uint8_t>(image.header, image.bits), image, layout.rows);
+  const DibRows source = SourceRows(ColourBitmapInfo(image), image, layout.rows);
   StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
                 source.sourceRow, layout.columns.count, layout.rows.count, source.bits,
                 reinterpret_cast<const BITMAPINFO*>(source.info.data()), DIB_RGB_COLORS, SRCCOPY);
@@ -163,8 +156,8 @@ void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout)
       BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0, SRCINVERT);
     }
   }
-  HBITMAP colourBitmap = CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour,
-                                        DIB_RGB_COLORS);
+  HBITMAP colourBitmap =
+      CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour, DIB_RGB_COLORS);
   if (colourBitmap != nullptr) {
     SelectObject(sourceDc, colourBitmap);
     BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0,
@@ -202,8 +195,7 @@ void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
   const DibRows colour = SourceRows(ColourBitmapInfo(image), image, layout.rows);
   StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first, colour.sourceRow,
                 layout.columns.count, layout.rows.count, colour.bits,
-                reinterpret_cast<const BITMAPINFO*>(colour.info.data()), DIB_RGB_COLORS,
-                colourOp);
+                reinterpret_cast<const BITMAPINFO*>(colour.info.data()), DIB_RGB_COLORS, colourOp);
 }
 
 void PaintFrame(HDC dc, const ViewRect& frame) {

@@ -44,15 +44,6 @@ void UpdateScrollRange(HWND finder) {
   --rangeNesting;
 }
 
-// Bitmaps draw from their own header; icons from a copy that describes the
-// colour bitmap alone, drawn whole, so the direction of its rows needs no
-// further care.
-const BITMAPINFO* ThumbnailInfo(const LoadedImage& image, std::vector<uint8_t>* copy) {
-  if (image.kind == ImageKind::Bitmap) return reinterpret_cast<const BITMAPINFO*>(image.header);
-  *copy = ColourBitmapInfo(image);
-  return reinterpret_cast<const BITMAPINFO*>(copy->data());
-}
-
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
 // cannot be loaded or drawn leaves its cell to the background.
 void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
@@ -61,10 +52,13 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;
-  std::vector<uint8_t> infoCopy;
-  const BITMAPINFO* info = ThumbnailInfo(image, &infoCopy);
+  // A copy of the header describes the checked rows alone: an icon's colour
+  // bitmap without its mask, any image with the pixel size the loader
+  // verified, so a decoder cannot run past the loaded bytes.
+  const std::vector<uint8_t> info = ColourBitmapInfo(image);
   StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
-                image.height, image.bits, info, DIB_RGB_COLORS, SRCCOPY);
+                image.height, image.bits, reinterpret_cast<const BITMAPINFO*>(info.data()),
+                DIB_RGB_COLORS, SRCCOPY);
 }
 
 LRESULT OnPaint(HWND finder) {

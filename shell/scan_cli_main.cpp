@@ -328,6 +328,7 @@ void PrintRecordLine(int32_t index, const ImageRecord& r, const char* path) {
   memcpy(at, path, pathLength);
   at += pathLength;
   fwrite(line, 1, static_cast<size_t>(at - line), stdout);
+}
 
 // Writes each group name of the file once (its first language) as
 // DIR/<file name>.<group name>.ico or .cur. False only when a file could not

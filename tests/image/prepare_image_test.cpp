@@ -4,7 +4,9 @@
 #include <limits>
 #include <memory>
 
+#include "image/gdi_read_extent.h"
 #include "image/image_loader.h"
+#include "tests/image/gdi_reads_check.h"
 #include "tests/image/image_fixtures.h"
 
 namespace {
@@ -12,7 +14,8 @@ namespace {
 // The bytes in a heap block of exactly their size, so that a sanitizer
 // build catches any read past them.
 struct Exact {
-  explicit Exact(const Bytes& b) : size(b.size()), data(new uint8_t[b.size() + (b.empty() ? 1 : 0)]) {
+  explicit Exact(const Bytes& b)
+      : size(b.size()), data(new uint8_t[b.size() + (b.empty() ? 1 : 0)]) {
     if (!b.empty()) memcpy(data.get(), b.data(), b.size());
   }
   size_t size;
@@ -123,6 +126,103 @@ TEST(PrepareImage, ColourMasksBehindAPlainHeaderComeBeforeThePixels) {
   p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(Offset(p.image.header, p.image.bits), 124);
+
+  // GDI takes the masks from bytes 40 to 52 whatever biSize says: a header
+  // ending among them would have it read the pixels, or past a 1 x 1 image.
+  for (uint32_t headerSize : {44u, 48u, 51u}) {
+    shape.width = 1;
+    shape.height = 1;
+    shape.headerSize = headerSize;
+    p = Prepare(MakeBitmap(shape), ImageKind::Bitmap);
+    EXPECT_TRUE(p.image.unusable) << headerSize;
+  }
+  shape.headerSize = 52;
+  EXPECT_FALSE(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.unusable);
+}
+
+// What GDI may read, from the header alone. The table holds the header
+// fields; rows, mask and bounds follow from them.
+TEST(GdiReadExtent, CountsHeaderColoursPixelsAndMask) {
+  struct Case {
+    const char* what;
+    ImageKind kind;
+    uint32_t biSize;
+    int32_t width;
+    int32_t height;
+    uint16_t bitCount;
+    uint32_t compression;
+    uint32_t sizeImage;
+    uint32_t clrUsed;
+    bool bounded;
+    int64_t infoBytes;
+    int64_t pixelBytes;
+    int64_t maskBytes;
+    int64_t rows;
+  };
+  constexpr int64_t kSaturated = std::numeric_limits<int64_t>::max();
+  const Case cases[] = {
+      {"4-bit bottom-up", ImageKind::Bitmap, 40, 32, 32, 4, 0, 0, 0, true, 104, 512, 0, 32},
+      {"4-bit top-down", ImageKind::Bitmap, 40, 32, -32, 4, 0, 0, 0, true, 104, 512, 0, 32},
+      {"1-bit rows padded", ImageKind::Bitmap, 40, 33, 2, 1, 0, 0, 0, true, 48, 16, 0, 2},
+      {"24-bit one pixel", ImageKind::Bitmap, 40, 1, 1, 24, 0, 0, 0, true, 40, 4, 0, 1},
+      {"biClrUsed 17", ImageKind::Bitmap, 40, 4, 1, 8, 0, 0, 17, true, 108, 4, 0, 1},
+      {"biClrUsed over 256 counted whole", ImageKind::Bitmap, 40, 4, 1, 8, 0, 0, 300, true, 1240, 4,
+       0, 1},
+      {"16-bit, no table", ImageKind::Bitmap, 40, 2, 2, 16, 0, 0, 0, true, 40, 8, 0, 2},
+      {"32-bit with an optimising table", ImageKind::Bitmap, 40, 1, 1, 32, 0, 0, 3, true, 52, 4, 0,
+       1},
+      {"bitfields behind 40 bytes", ImageKind::Bitmap, 40, 2, 2, 16, 3, 0, 0, true, 52, 8, 0, 2},
+      {"alpha bitfields behind 40 bytes", ImageKind::Bitmap, 40, 1, 1, 32, 6, 0, 0, true, 56, 4, 0,
+       1},
+      {"bitfields inside a V5 header", ImageKind::Bitmap, 124, 1, 1, 32, 3, 0, 0, true, 124, 4, 0,
+       1},
+      {"bitfields past a 44-byte header", ImageKind::Bitmap, 44, 1, 1, 32, 3, 0, 0, true, 52, 4, 0,
+       1},
+      {"large biSizeImage read too", ImageKind::Bitmap, 40, 1, 1, 24, 0, 4000, 0, true, 40, 4000, 0,
+       1},
+      {"small biSizeImage ignored", ImageKind::Bitmap, 40, 8, 8, 8, 0, 1, 0, true, 1064, 64, 0, 8},
+      {"RLE8 read to biSizeImage", ImageKind::Bitmap, 40, 32, 32, 8, 1, 300, 0, true, 1064, 300, 0,
+       32},
+      {"RLE4 read to biSizeImage", ImageKind::Bitmap, 40, 32, 32, 4, 2, 7, 0, true, 104, 7, 0, 32},
+      {"RLE8 without biSizeImage", ImageKind::Bitmap, 40, 32, 32, 8, 1, 0, 0, false, 1064, 0, 0,
+       32},
+      {"JPEG without biSizeImage", ImageKind::Bitmap, 40, 32, 32, 24, 4, 0, 0, false, 40, 0, 0, 32},
+      {"unknown compression", ImageKind::Bitmap, 40, 32, 32, 24, 77, 50, 0, true, 40, 50, 0, 32},
+      {"lowest biHeight", ImageKind::Bitmap, 40, 1, INT32_MIN, 8, 0, 0, 0, true, 1064,
+       int64_t{4} << 31, 0, int64_t{1} << 31},
+      {"sides near 2^31 saturate", ImageKind::Bitmap, 40, INT32_MAX, INT32_MAX, 32, 0, 0, 0, true,
+       40, kSaturated, 0, INT32_MAX},
+      {"icon: visible half and mask", ImageKind::Icon, 40, 32, 64, 4, 0, 0, 0, true, 104, 512, 128,
+       32},
+      {"icon: odd stored height", ImageKind::Icon, 40, 32, 65, 4, 0, 0, 0, true, 104, 512, 128, 32},
+      {"icon: top-down", ImageKind::Icon, 40, 32, -64, 32, 0, 0, 0, true, 40, 4096, 128, 32},
+      {"cursor: 1-bit, mask padded", ImageKind::Cursor, 40, 33, 4, 1, 0, 0, 0, true, 48, 16, 16, 2},
+      {"icon: RLE's biSizeImage replaced", ImageKind::Icon, 40, 32, 64, 8, 1, 5, 0, true, 1064,
+       1024, 128, 32},
+      {"icon: RLE of no pixels", ImageKind::Icon, 40, 0, 64, 8, 1, 5, 0, false, 1064, 0, 0, 32},
+      {"short header", ImageKind::Bitmap, 39, 1, 1, 8, 0, 0, 0, false, 0, 0, 0, 0},
+      {"negative width", ImageKind::Bitmap, 40, -1, 1, 8, 0, 0, 0, false, 0, 0, 0, 0},
+      {"2-bit", ImageKind::Bitmap, 40, 1, 1, 2, 0, 0, 0, false, 0, 0, 0, 0},
+      {"0-bit", ImageKind::Icon, 40, 1, 2, 0, 5, 10, 0, false, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    Bytes h(40, 0);
+    Put32(h, 0, c.biSize);
+    Put32(h, 4, static_cast<uint32_t>(c.width));
+    Put32(h, 8, static_cast<uint32_t>(c.height));
+    Put16(h, 12, 1);
+    Put16(h, 14, c.bitCount);
+    Put32(h, 16, c.compression);
+    Put32(h, 20, c.sizeImage);
+    Put32(h, 32, c.clrUsed);
+    const GdiReadExtent e = ComputeGdiReadExtent(h.data(), c.kind);
+    EXPECT_EQ(e.bounded, c.bounded) << c.what;
+    if (!c.bounded && c.rows == 0) continue;
+    EXPECT_EQ(e.infoBytes, c.infoBytes) << c.what;
+    EXPECT_EQ(e.pixelBytes, c.pixelBytes) << c.what;
+    EXPECT_EQ(e.maskBytes, c.maskBytes) << c.what;
+    EXPECT_EQ(e.rows, c.rows) << c.what;
+  }
 }
 
 TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
@@ -226,11 +326,11 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
     uint32_t value;
   };
   const Case cases[] = {
-      {0, 0xFFFFFFFF},  {0, 0x80000000}, {0, 0x7FFFFFFF}, {0, 39},     // biSize
-      {4, 0x7FFFFFFF},  {4, 0x80000000}, {4, 0xFFFFFFFF},              // biWidth
-      {8, 0x7FFFFFFF},  {8, 0x80000000},                               // biHeight
-      {20, 0xFFFFFFFF}, {20, 0x7FFFFFFF},                              // biSizeImage
-      {32, 0xFFFFFFFF}, {32, 0x40000000}, {32, 257},                   // biClrUsed
+      {0, 0xFFFFFFFF},  {0, 0x80000000},  {0, 0x7FFFFFFF}, {0, 39},  // biSize
+      {4, 0x7FFFFFFF},  {4, 0x80000000},  {4, 0xFFFFFFFF},           // biWidth
+      {8, 0x7FFFFFFF},  {8, 0x80000000},                             // biHeight
+      {20, 0xFFFFFFFF}, {20, 0x7FFFFFFF},                            // biSizeImage
+      {32, 0xFFFFFFFF}, {32, 0x40000000}, {32, 257},                 // biClrUsed
   };
   for (const Case& c : cases) {
     Bytes bad = good;
@@ -270,13 +370,27 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
     ImageKind kind;
     Bytes bytes;
   };
+  DibShape rle4NoSize;
+  rle4NoSize.bitCount = 4;
+  rle4NoSize.compression = 2;
+  DibShape rleIcon;
+  rleIcon.bitCount = 8;
+  rleIcon.compression = 1;
+  rleIcon.sizeImage = 3;
+  DibShape v5;
+  v5.bitCount = 32;
+  v5.compression = 3;
+  v5.headerSize = 124;
+  v5.width = 3;
+  v5.height = 2;
+  v5.topDown = true;
   const Sample samples[] = {
-      {ImageKind::Icon, MakeIcon(DibShape{})},
-      {ImageKind::Cursor, MakeCursor(3, 4, mono)},
-      {ImageKind::Bitmap, MakeBitmap(bitfields)},
-      {ImageKind::Bitmap, MakeBitmap(rle)},
+      {ImageKind::Icon, MakeIcon(DibShape{})},     {ImageKind::Cursor, MakeCursor(3, 4, mono)},
+      {ImageKind::Bitmap, MakeBitmap(bitfields)},  {ImageKind::Bitmap, MakeBitmap(rle)},
+      {ImageKind::Bitmap, MakeBitmap(rle4NoSize)}, {ImageKind::Icon, MakeIcon(rleIcon)},
+      {ImageKind::Bitmap, MakeBitmap(v5)},
   };
-  const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFF};
+  const uint8_t values[] = {0x00, 0x01, 0x02, 0x03, 0x06, 0x7F, 0x80, 0xFF};
   int usable = 0;
   int checked = 0;
   for (const Sample& s : samples) {
@@ -288,19 +402,11 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
       if (im.unusable) return;
       ++usable;
       const uint8_t* begin = exact.data.get();
-      const uint8_t* end = begin + exact.size;
-      ASSERT_GE(im.colorTable, im.header + 40);
-      ASSERT_LE(im.bits, end);
-      ASSERT_GE(im.bits, im.colorTable);
-      ASSERT_LE(static_cast<size_t>(im.bitsSize), static_cast<size_t>(end - im.bits));
-      int64_t rows = static_cast<int64_t>(im.height) * Stride(im.width, static_cast<int>(im.bitCount));
-      if (s.kind != ImageKind::Bitmap) {
-        ASSERT_LE(rows, end - im.bits);
-        if (im.maskComplete) {
-          ASSERT_LE(im.height * Stride(im.width, 1), end - (im.bits + im.bitsSize));
-        }
-      }
       ASSERT_EQ(im.data, begin);
+      ASSERT_GE(im.colorTable, im.header + 40);
+      ASSERT_GE(im.bits, im.colorTable);
+      const char* outside = GdiReadsOutside(im, begin, static_cast<int64_t>(exact.size));
+      ASSERT_EQ(outside, nullptr) << outside << ", " << bytes.size() << " bytes";
     };
     for (size_t n = 0; n <= s.bytes.size(); ++n) {
       check(Bytes(s.bytes.begin(), s.bytes.begin() + static_cast<long>(n)));

@@ -1,9 +1,8 @@
 // The view pane as a real window: images are shown, zoomed, scrolled and
 // dragged through its own functions and messages, and what it painted is
 // read back pixel by pixel from its display context.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +14,7 @@
 
 #include "image/view_geometry.h"
 #include "image/view_window_win32.h"
+#include "tests/support/guarded_bytes_win32.h"
 
 namespace {
 
@@ -71,32 +71,6 @@ Bytes MakeDib(int32_t width, int32_t height, int32_t bitCount, const std::vector
   }
   return b;
 }
-
-// Bytes placed so that the first byte past them is an inaccessible page:
-// any read beyond what the loader would have checked faults.
-class GuardedBytes {
- public:
-  explicit GuardedBytes(const Bytes& bytes) {
-    SYSTEM_INFO system{};
-    GetSystemInfo(&system);
-    const size_t page = system.dwPageSize;
-    const size_t pages = (bytes.size() + page - 1) / page;
-    base_ = static_cast<uint8_t*>(
-        VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    DWORD old = 0;
-    VirtualProtect(base_ + pages * page, page, PAGE_NOACCESS, &old);
-    data_ = base_ + pages * page - bytes.size();
-    std::memcpy(data_, bytes.data(), bytes.size());
-  }
-  ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
-  GuardedBytes(const GuardedBytes&) = delete;
-  GuardedBytes& operator=(const GuardedBytes&) = delete;
-  const uint8_t* data() const { return data_; }
-
- private:
-  uint8_t* base_ = nullptr;
-  uint8_t* data_ = nullptr;
-};
 
 // What the loader makes of the bytes MakeDib builds; size may cut the mask.
 LoadedImage Describe(const uint8_t* data, size_t size, ImageKind kind, int32_t width,
@@ -230,8 +204,7 @@ class ViewWindow : public ::testing::Test {
 
   // A view whose client, with the scroll bars asked for, is width x height;
   // the one opened before goes.
-  void Open(int32_t width, int32_t height, bool withHorizontal = false,
-            bool withVertical = false) {
+  void Open(int32_t width, int32_t height, bool withHorizontal = false, bool withVertical = false) {
     if (parent_ != nullptr) DestroyWindow(parent_);
     parent_ = CreateWindowExA(0, kParentClass, "view test",
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0, 900, 700,
@@ -278,7 +251,8 @@ class ViewWindow : public ::testing::Test {
                      int32_t height, const std::function<COLORREF(int32_t, int32_t)>& image) {
     const int32_t right = x0 + zoom * width;
     const int32_t bottom = y0 + zoom * height;
-    if (x >= x0 && x < right && y >= y0 && y < bottom) return image((x - x0) / zoom, (y - y0) / zoom);
+    if (x >= x0 && x < right && y >= y0 && y < bottom)
+      return image((x - x0) / zoom, (y - y0) / zoom);
     const bool onVertical = (x == x0 - 1 || x == right + 1) && y >= y0 - 1 && y <= bottom + 1;
     const bool onHorizontal = (y == y0 - 1 || y == bottom + 1) && x >= x0 - 1 && x <= right + 1;
     return onVertical || onHorizontal ? frame_ : background_;
@@ -388,8 +362,7 @@ TEST_F(ViewWindow, ScrolledBitmapShowsTheRowsAtItsOffset) {
 TEST_F(ViewWindow, LineScrollAndThumbRequests) {
   Open(300, 100);
   const Bytes bytes = MakeDib(400, 20, 24, {}, Unique, false);
-  const LoadedImage image =
-      Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 400, 20, 24, 0);
+  const LoadedImage image = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 400, 20, 24, 0);
   ShowImage(view_, &image);
   ASSERT_TRUE(BarShown(view_, SB_HORZ));
   const int32_t w = Client().right;
@@ -419,8 +392,7 @@ TEST_F(ViewWindow, ZoomKeepsTheCentreAndSetsTheBars) {
   // Client 400 x 300 once both bars show.
   Open(400, 300, true, true);
   const Bytes bytes = MakeDib(100, 80, 24, {}, Unique, false);
-  const LoadedImage image =
-      Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 100, 80, 24, 0);
+  const LoadedImage image = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 100, 80, 24, 0);
   ShowImage(view_, &image);
   ZoomBy(view_, 3);
   ASSERT_EQ(CurrentViewState().zoom, 4);

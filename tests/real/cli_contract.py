@@ -6,9 +6,11 @@ usage: cli_contract.py SCAN-COMMAND...   (ending in .exe: run under Wine)
 
 import os
 import pty
+import random
 import re
 import subprocess
 import shutil
+import struct
 import sys
 import tempfile
 import unittest
@@ -20,6 +22,25 @@ import scan_runner  # noqa: E402
 
 SCANNER = None
 NUMBER = re.compile(r"^-?[0-9]+$")
+HERE = os.path.dirname(os.path.abspath(__file__))
+# Real executables with images of every kind and depth to bend.
+MUTATION_SOURCES = [
+    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/user32.dll",
+    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/comctl32.dll",
+    "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/winemine.exe",
+    os.path.join(HERE, "..", "..", "..", "shared", "corpus", "pe", "corkami-resource_icon.exe"),
+]
+MUTANTS_PER_SOURCE = 24
+# BITMAPINFOHEADER fields (offset, size) and values that have broken readers.
+HOSTILE_FIELDS = [
+    (0, 4, [12, 39, 44, 124, 0xFFFFFFFF]),                      # biSize
+    (4, 4, [0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF]),         # biWidth
+    (8, 4, [0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE]),      # biHeight
+    (14, 2, [0, 1, 2, 4, 8, 16, 24, 32, 64, 0xFFFF]),           # biBitCount
+    (16, 4, [1, 2, 3, 4, 5, 6, 11]),                            # biCompression
+    (20, 4, [0, 1, 0x7FFFFFFF, 0xFFFFFFFF]),                    # biSizeImage
+    (32, 4, [1, 255, 257, 0x40000000, 0xFFFFFFFF]),             # biClrUsed
+]
 
 
 class TempTree:
@@ -252,6 +273,77 @@ class CliContract(unittest.TestCase):
             self.assertTrue(fields[6].endswith("again.exe" if n >= 3 else "mixed.exe"), line)
         # A negative width gives a negative area: printed signed, not wrapped.
         self.assertEqual(lines[1].split("\t")[5], "-45")
+
+    def test_mutated_images_load_and_export_without_harm(self):
+        # Header fields of real entries bent, their pixels turned into RLE runs
+        # without an end code, files cut inside an entry: --describe and
+        # --export must get through every one (no sanitizer report, no hang),
+        # exit 0 with a writable folder, and account for every entry.
+        sources = [p for p in MUTATION_SOURCES if os.path.isfile(p)]
+        if not sources:
+            self.skipTest("none of the source executables is installed")
+        rng = random.Random(0x52617665)
+        folder = os.path.join(self.tree.root, "mutants")
+        os.makedirs(folder)
+        for source in sources:
+            with open(source, "rb") as f:
+                clean = f.read()
+            entries = SCANNER.scan([source]).records
+            if not entries:
+                continue
+            base = os.path.basename(source)
+            for n in range(MUTANTS_PER_SOURCE):
+                data = bytearray(clean)
+                for _ in range(rng.randint(1, 4)):
+                    entry = rng.choice(entries)
+                    header = entry.offset + (4 if entry.kind == "cursor" else 0)
+                    if header + 40 > entry.offset + entry.size:
+                        continue
+                    move = rng.random()
+                    if move < 0.7:
+                        at, size, values = rng.choice(HOSTILE_FIELDS)
+                        data[header + at:header + at + size] = struct.pack(
+                            "<I" if size == 4 else "<H", rng.choice(values))
+                    elif move < 0.9:
+                        data[header + 14:header + 22] = struct.pack(
+                            "<HII", 8, 1, rng.choice([0, 3, 0x7FFFFFFF]))
+                        end = entry.offset + entry.size
+                        data[header + 40:end] = bytes([5, 7]) * ((end - header - 40) // 2) + \
+                            bytes((end - header - 40) % 2)
+                    else:
+                        del data[rng.randint(header, entry.offset + entry.size):]
+                        break
+                self.tree.write(os.path.join("mutants", "%s.%02d.exe" % (base, n)), bytes(data))
+        out_dir = os.path.join(self.tree.root, "out")
+        os.makedirs(out_dir)
+        wine = SCANNER.wine
+        rc, out, err = SCANNER.run_raw(
+            ["--describe", "--export", scan_runner.to_wine_path(out_dir) if wine else out_dir,
+             scan_runner.to_wine_path(folder) if wine else folder], timeout=600)
+        for marker in ("Sanitizer", "runtime error"):
+            self.assertNotIn(marker, err)
+        self.assertEqual(rc, 0, err[-2000:])
+        lines = out.splitlines()
+        self.assertGreater(len(lines), 100)
+        refused = set()
+        for line in err.splitlines():
+            fields = line.split("\t")
+            self.assertNotIn(fields[0], ("cannot-create", "cannot-load"), line)
+            if fields[0] == "export-refused":
+                refused.add(int(fields[1]))
+        unusable = 0
+        written = set(os.listdir(out_dir))
+        for n, line in enumerate(lines):
+            fields = line.split("\t")
+            self.assertEqual(len(fields), 13, line)
+            self.assertEqual(fields[0], str(n))
+            self.assertIn(fields[12], ("0", "1"), line)
+            unusable += fields[12] == "1"
+            name = "%d.%s" % (n, {"bitmap": "bmp", "icon": "ico", "cursor": "cur"}[fields[1]])
+            self.assertNotEqual(name in written, n in refused, line)
+        # Both outcomes were reached.
+        self.assertGreater(unusable, 0)
+        self.assertGreater(len(lines) - unusable, 0)
 
     def test_catalogue_fills_at_20000_records(self):
         # 999 icons a file: 20 files fill 19980 slots, the 21st file adds the
