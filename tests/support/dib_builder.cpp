@@ -102,3 +102,15 @@ std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width,
   PutBytes(b, 4, MakeIconData(width, height, bitCount));
   return b;
 }
+
+std::vector<uint8_t> MakePngStart(uint32_t width, uint32_t height, const char* firstChunk) {
+  std::vector<uint8_t> b(24, 0);
+  const uint8_t start[12] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+  for (size_t i = 0; i < 12; ++i) b[i] = start[i];
+  for (size_t i = 0; i < 4; ++i) b[12 + i] = static_cast<uint8_t>(firstChunk[i]);
+  for (size_t i = 0; i < 4; ++i) {
+    b[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+    b[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+  }
+  return b;
+}

@@ -32,3 +32,7 @@ std::vector<uint8_t> MakeIconData(int32_t width, int32_t height, uint16_t bitCou
 // The two 16-bit hotspot values in front of an icon image.
 std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width, int32_t height,
                                     uint16_t bitCount = 1);
+
+// The 24 bytes that make an icon or cursor image a PNG: the signature, then
+// the header of a 13-byte chunk of type firstChunk holding width and height.
+std::vector<uint8_t> MakePngStart(uint32_t width, uint32_t height, const char* firstChunk = "IHDR");
