@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "image/png_decoder.h"
 #include "shell/wait_cursor.h"
 
 ImageCache imageCache;
@@ -37,6 +38,71 @@ CacheSlot* ChooseSlot(Pool pool) {
   return oldest;
 }
 
+void DropSlotPixels(CacheSlot* slot) {
+  std::free(slot->pixels);
+  imageCache.slotPixelBytes -= slot->pixelBytes;
+  slot->pixels = nullptr;
+  slot->pixelBytes = 0;
+  slot->pixelsTried = false;
+}
+
+// Gives up the decoded pixels of the slots used longest ago, never those of
+// keep or of the image on show, until needed more bytes fit the budget or
+// nothing more can go.
+void MakeRoomForPixels(int64_t needed, const CacheSlot* keep) {
+  while (imageCache.slotPixelBytes + needed > kSlotPixelBudget) {
+    CacheSlot* oldest = nullptr;
+    const Pool pools[] = {{imageCache.smallSlots, kSmallSlotCount},
+                          {imageCache.mediumSlots, kMediumSlotCount}};
+    for (const Pool& pool : pools) {
+      for (int32_t i = 0; i < pool.count; ++i) {
+        CacheSlot& slot = pool.slots[i];
+        if (slot.pixels == nullptr || &slot == keep || IsPinned(slot)) continue;
+        if (oldest == nullptr || slot.lastUse < oldest->lastUse) oldest = &slot;
+      }
+    }
+    if (oldest == nullptr) return;
+    DropSlotPixels(oldest);
+  }
+}
+
+// Decodes a PNG record's pixels into size bytes at out.
+bool DecodeRecordPng(const uint8_t* bytes, const ImageRecord& record, uint32_t width,
+                     uint32_t height, uint8_t* out) {
+  const int64_t at = record.kind == ImageKind::Cursor ? 4 : 0;
+  return DecodePng(bytes + at, record.size - at, width, height, out);
+}
+
+// The decoded pixels of the PNG record a slot holds, made on the first load
+// that needs them; nullptr for any other record and for a PNG that does not
+// decode.
+const uint8_t* SlotPixels(CacheSlot* slot, const ImageRecord& record) {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!RecordPngSize(slot->data, record, &width, &height)) return nullptr;
+  if (slot->pixelsTried) return slot->pixels;
+  slot->pixelsTried = true;
+  const int64_t bytes = PngPixelBytes(width, height);
+  if (bytes == 0) return nullptr;
+  MakeRoomForPixels(bytes, slot);
+  auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
+  if (pixels == nullptr) return nullptr;
+  if (!DecodeRecordPng(slot->data, record, width, height, pixels)) {
+    std::free(pixels);
+    return nullptr;
+  }
+  slot->pixels = pixels;
+  slot->pixelBytes = bytes;
+  imageCache.slotPixelBytes += bytes;
+  return pixels;
+}
+
+// Large blocks keep a PNG's decoded pixels after the record's bytes, from
+// an offset rounded up for 4-byte pixel access.
+int64_t PixelsOffset(int32_t recordSize) {
+  return (static_cast<int64_t>(recordSize) + 15) / 16 * 16;
+}
+
 bool ReadExactly(FileHandle file, int32_t offset, uint8_t* buffer, int32_t size) {
   if (!SeekFromStart(file, offset)) return false;
   return ReadBytes(file, buffer, size) == size;
@@ -54,9 +120,24 @@ bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
     std::free(block);
     return false;
   }
+  const uint8_t* pixels = nullptr;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  const int64_t pixelBytes =
+      RecordPngSize(block, *record, &width, &height) ? PngPixelBytes(width, height) : 0;
+  if (pixelBytes > 0) {
+    // Still unpublished, so the block may move. Without the room the image
+    // is only unusable, like one that does not decode.
+    const int64_t at = PixelsOffset(record->size);
+    if (auto* grown =
+            static_cast<uint8_t*>(std::realloc(block, static_cast<size_t>(at + pixelBytes)))) {
+      block = grown;
+      if (DecodeRecordPng(block, *record, width, height, block + at)) pixels = block + at;
+    }
+  }
   std::free(*largeBuffer);
   *largeBuffer = block;
-  PrepareImage(block, record, image);
+  PrepareImage(block, record, image, pixels);
   return true;
 }
 
@@ -66,7 +147,7 @@ bool LoadSmall(ImageRecord* record, LoadedImage* image) {
   for (int32_t i = 0; i < pool.count; ++i) {
     CacheSlot& slot = pool.slots[i];
     if (slot.inUse && slot.key == record->sequence) {
-      PrepareImage(slot.data, record, image);
+      PrepareImage(slot.data, record, image, SlotPixels(&slot, *record));
       slot.lastUse = imageCache.useClock;
       return true;
     }
@@ -76,7 +157,7 @@ bool LoadSmall(ImageRecord* record, LoadedImage* image) {
   CacheSlot* slot = FillCacheSlot(file, *record);
   CloseFile(file);
   if (slot == nullptr) return false;
-  PrepareImage(slot->data, record, image);
+  PrepareImage(slot->data, record, image, SlotPixels(slot, *record));
   return true;
 }
 
@@ -92,13 +173,19 @@ bool InitImageLoader() {
   if (cache.mediumBlock == nullptr) {
     cache.mediumBlock = static_cast<uint8_t*>(std::malloc(kMediumSlotCount * kMediumSlotSize));
   }
+  // Pixels of an earlier run of the cache belong to records it forgets.
+  for (CacheSlot& slot : cache.smallSlots) std::free(slot.pixels);
+  for (CacheSlot& slot : cache.mediumSlots) std::free(slot.pixels);
+  cache.slotPixelBytes = 0;
   for (int32_t i = 0; i < kSmallSlotCount; ++i) {
-    cache.smallSlots[i] = {false, 0, 0,
-                           cache.smallBlock ? cache.smallBlock + i * kSmallSlotSize : nullptr};
+    cache.smallSlots[i] = {
+        false,   0, 0,    cache.smallBlock ? cache.smallBlock + i * kSmallSlotSize : nullptr,
+        nullptr, 0, false};
   }
   for (int32_t i = 0; i < kMediumSlotCount; ++i) {
-    cache.mediumSlots[i] = {false, 0, 0,
-                            cache.mediumBlock ? cache.mediumBlock + i * kMediumSlotSize : nullptr};
+    cache.mediumSlots[i] = {
+        false,   0, 0,    cache.mediumBlock ? cache.mediumBlock + i * kMediumSlotSize : nullptr,
+        nullptr, 0, false};
   }
   return cache.smallBlock != nullptr && cache.mediumBlock != nullptr;
 }
@@ -108,6 +195,7 @@ CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record) {
   CacheSlot* slot = ChooseSlot(PoolFor(record.size));
   if (slot == nullptr || slot->data == nullptr) return nullptr;
   slot->inUse = false;
+  DropSlotPixels(slot);
   if (!ReadExactly(file, record.offset, slot->data, record.size)) return nullptr;
   slot->inUse = true;
   slot->key = record.sequence;
