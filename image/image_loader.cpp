@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "image/png_decoder.h"
+#include "image/png_codec.h"
 #include "shell/wait_cursor.h"
 
 ImageCache imageCache;

@@ -4,9 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/image_export.h"
 #include "image/image_loader.h"
+#include "image/image_pixels.h"
+#include "image/png_codec.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
 #include "scan/name_pool.h"
@@ -49,14 +52,16 @@ const char* StatusName(ScanStatus status) {
 
 int Usage() {
   fprintf(stderr,
-          "usage: ravelin-scan [--describe] [--export DIR] [--sort large|small|none] [--] "
-          "PATH...\n");
+          "usage: ravelin-scan [--describe] [--export DIR] [--png DIR] [--sort large|small|none] "
+          "[--] PATH...\n");
   return 2;
 }
 
 struct Options {
   bool describe = false;
   const char* exportDirectory = nullptr;
+  // --png: every drawable entry as an RGBA PNG of what the window shows.
+  const char* pngDirectory = nullptr;
   // Set by --sort: the catalogue is put in this order, after the area pass,
   // as the window's sort commands do.
   bool sort = false;
@@ -92,6 +97,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--export") == 0 || strcmp(arg, "--save-all") == 0) {
       if (i + 1 >= argc) return false;
       options->exportDirectory = argv[++i];
+    } else if (strcmp(arg, "--png") == 0) {
+      if (i + 1 >= argc) return false;
+      options->pngDirectory = argv[++i];
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
@@ -171,6 +179,37 @@ bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record
   return false;
 }
 
+// Writes entry index as DIR/index.png, 8-bit RGBA. An entry that cannot be
+// drawn is refused as by ExportEntry. False only when a file could not be
+// created or written.
+bool WritePngEntry(const char* directory, int32_t index, const LoadedImage& image,
+                   const char* sourcePath) {
+  char name[32];
+  snprintf(name, sizeof name, "%d.png", index);
+  char path[kPathBufferSize];
+  if (!JoinPath(directory, name, path)) {
+    fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
+    return false;
+  }
+  std::vector<uint8_t> rgba;
+  std::vector<uint8_t> png;
+  if (image.width <= 0 || image.height <= 0 || !ImageToRgba(image, &rgba) ||
+      !EncodePng(rgba.data(), static_cast<uint32_t>(image.width),
+                 static_cast<uint32_t>(image.height), &png) ||
+      png.size() > 0x7FFFFFFF) {
+    fprintf(stderr, "export-refused\t%d\t%s\n", index, sourcePath);
+    return true;
+  }
+  FileHandle file = CreateFileForWriting(path);
+  bool ok = file != kInvalidFile;
+  if (ok) {
+    ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
+    CloseFile(file);
+  }
+  if (!ok) fprintf(stderr, "cannot-create\t%d\t%s\n", index, path);
+  return ok;
+}
+
 void PrintPathLine(const char* status, const char* directory, const char* fileName) {
   char path[kPathBufferSize];
   if (JoinPath(directory, fileName, path)) {
@@ -189,7 +228,8 @@ int main(int argc, char** argv) {
   setvbuf(stderr, statusBuffer, _IOFBF, sizeof statusBuffer);
   Options options;
   if (!ParseOptions(argc, argv, &options)) return Usage();
-  const bool load = options.describe || options.exportDirectory != nullptr;
+  const bool load =
+      options.describe || options.exportDirectory != nullptr || options.pngDirectory != nullptr;
   if (load && !InitImageLoader()) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
     return 1;
@@ -256,6 +296,10 @@ int main(int argc, char** argv) {
       if (options.describe) PrintDescription(loaded, image, r);
       if (loaded && options.exportDirectory != nullptr &&
           !ExportEntry(options.exportDirectory, i, catalogue[i], image, path)) {
+        status = 1;
+      }
+      if (loaded && options.pngDirectory != nullptr &&
+          !WritePngEntry(options.pngDirectory, i, image, path)) {
         status = 1;
       }
     }

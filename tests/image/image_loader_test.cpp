@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/png_decoder.h"
+#include "image/png_codec.h"
 #include "scan/path_walk.h"
 #include "tests/image/image_fixtures.h"
 #include "tests/support/temp_dir.h"

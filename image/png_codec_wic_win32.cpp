@@ -3,7 +3,9 @@
 #include <wincodec.h>
 #include <windows.h>
 
-#include "image/png_decoder.h"
+#include <vector>
+
+#include "image/png_codec.h"
 
 namespace {
 
@@ -68,6 +70,69 @@ bool DecodeCheckedPng(const uint8_t* png, int64_t size, uint32_t width, uint32_t
     if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_IWICImagingFactory, reinterpret_cast<void**>(&factory.p)))) {
       ok = DecodeWithFactory(factory.p, png, size, width, height, out);
+    }
+  }
+  if (SUCCEEDED(init)) CoUninitialize();
+  return ok;
+}
+
+namespace {
+
+bool EncodeWithFactory(IWICImagingFactory* factory, const uint8_t* bgra, uint32_t width,
+                       uint32_t height, IStream* stream) {
+  ComRef<IWICBitmapEncoder> encoder;
+  if (FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder.p)) ||
+      FAILED(encoder.p->Initialize(stream, WICBitmapEncoderNoCache))) {
+    return false;
+  }
+  ComRef<IWICBitmapFrameEncode> frame;
+  if (FAILED(encoder.p->CreateNewFrame(&frame.p, nullptr)) ||
+      FAILED(frame.p->Initialize(nullptr)) || FAILED(frame.p->SetSize(width, height))) {
+    return false;
+  }
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+  if (FAILED(frame.p->SetPixelFormat(&format)) ||
+      !IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) {
+    return false;
+  }
+  const UINT stride = width * 4;
+  return SUCCEEDED(
+             frame.p->WritePixels(height, stride, stride * height, const_cast<BYTE*>(bgra))) &&
+         SUCCEEDED(frame.p->Commit()) && SUCCEEDED(encoder.p->Commit());
+}
+
+}  // namespace
+
+bool EncodePng(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>* out) {
+  out->clear();
+  if (width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF) return false;
+  // The codec takes blue first.
+  std::vector<uint8_t> bgra(rgba, rgba + static_cast<size_t>(width) * height * 4);
+  for (size_t i = 0; i < bgra.size(); i += 4) {
+    const uint8_t red = bgra[i];
+    bgra[i] = bgra[i + 2];
+    bgra[i + 2] = red;
+  }
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  bool ok = false;
+  {
+    ComRef<IWICImagingFactory> factory;
+    ComRef<IStream> stream;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory.p))) &&
+        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream.p)) &&
+        EncodeWithFactory(factory.p, bgra.data(), width, height, stream.p)) {
+      HGLOBAL memory = nullptr;
+      STATSTG stat{};
+      if (SUCCEEDED(GetHGlobalFromStream(stream.p, &memory)) &&
+          SUCCEEDED(stream.p->Stat(&stat, STATFLAG_NONAME))) {
+        const auto* bytes = static_cast<const uint8_t*>(GlobalLock(memory));
+        if (bytes != nullptr) {
+          out->assign(bytes, bytes + stat.cbSize.QuadPart);
+          GlobalUnlock(memory);
+          ok = true;
+        }
+      }
     }
   }
   if (SUCCEEDED(init)) CoUninitialize();

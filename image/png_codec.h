@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
-// The one way the loader turns a PNG into pixels. One implementation per
-// platform (png_decoder_libpng.cpp, png_decoder_wic_win32.cpp); the build
-// picks one. Both work on a plain byte buffer and never trust it.
+// The one way the program turns a PNG into pixels and pixels into a PNG.
+// One implementation per platform (png_codec_libpng.cpp,
+// png_codec_wic_win32.cpp); the build picks one. Decoding works on a plain
+// byte buffer and never trusts it.
 
 // The largest side decoded. An icon directory cannot state more than 256;
 // four times that leaves room for odd files while one image stays at most
@@ -30,3 +32,7 @@ bool DecodePng(const uint8_t* png, int64_t size, uint32_t width, uint32_t height
 // checks.
 bool DecodeCheckedPng(const uint8_t* png, int64_t size, uint32_t width, uint32_t height,
                       uint8_t* out);
+
+// A PNG file of width x height 8-bit RGBA pixels (rows top-down, alpha not
+// premultiplied) into out; false when the codec fails.
+bool EncodePng(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>* out);

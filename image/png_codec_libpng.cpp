@@ -3,7 +3,7 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "image/png_decoder.h"
+#include "image/png_codec.h"
 
 namespace {
 
@@ -88,5 +88,43 @@ bool DecodeCheckedPng(const uint8_t* png, int64_t size, uint32_t width, uint32_t
   s.info = png_create_info_struct(s.png);
   const bool ok = s.info != nullptr && ReadRows(&s, width, height, out);
   png_destroy_read_struct(&s.png, s.info != nullptr ? &s.info : nullptr, nullptr);
+  return ok;
+}
+
+namespace {
+
+void WriteToVector(png_structp png, png_bytep data, png_size_t count) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + count);
+}
+
+void FlushNothing(png_structp) {}
+
+// As for reading: a jump leaves nothing in this frame to clean up.
+bool WriteRows(png_structp png, png_infop info, const uint8_t* rgba, uint32_t width,
+               uint32_t height, std::vector<uint8_t>* out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, out, WriteToVector, FlushNothing);
+  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  const size_t stride = static_cast<size_t>(width) * 4;
+  for (uint32_t y = 0; y < height; ++y) png_write_row(png, rgba + y * stride);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool EncodePng(const uint8_t* rgba, uint32_t width, uint32_t height, std::vector<uint8_t>* out) {
+  out->clear();
+  if (width == 0 || height == 0 || width > PNG_USER_WIDTH_MAX || height > PNG_USER_HEIGHT_MAX) {
+    return false;
+  }
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  const bool ok = info != nullptr && WriteRows(png, info, rgba, width, height, out);
+  png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
   return ok;
 }

@@ -1,4 +1,4 @@
-#include "image/png_decoder.h"
+#include "image/png_codec.h"
 
 #include "scan/byte_reader.h"
 #include "scan/png_header.h"

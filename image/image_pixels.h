@@ -1,0 +1,14 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "image/image_loader.h"
+
+// A usable image as 8-bit RGBA, rows top-down, the way the program shows it:
+// bitmaps opaque; icons and cursors transparent where their AND mask is set,
+// or with their own alpha when the loader found any (image.alpha); PNG
+// images with their decoded pixels. Palette indices past the colour table
+// and pixels an RLE bitmap leaves out take black. False, with rgba cleared,
+// for an unusable image or one whose pixels this cannot read (an RLE stream
+// that runs past its bytes, JPEG or PNG in a bitmap).
+bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba);
