@@ -1,6 +1,7 @@
 #include "image/image_loader.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "image/png_codec.h"
 #include "shell/wait_cursor.h"
@@ -46,11 +47,31 @@ void DropSlotPixels(CacheSlot* slot) {
   slot->pixelsTried = false;
 }
 
-// Gives up the decoded pixels of the slots used longest ago, never those of
-// keep or of the image on show, until needed more bytes fit the budget or
-// nothing more can go.
+bool DecodeRecordPng(const uint8_t* bytes, const ImageRecord& record, uint32_t width,
+                     uint32_t height, uint8_t* out);
+
+void DropMemo(PixelMemo* memo) {
+  std::free(memo->pixels);
+  imageCache.slotPixelBytes -= memo->pixelBytes;
+  *memo = PixelMemo{false, 0, 0, nullptr, 0};
+}
+
+// Gives up decoded pixels until needed more bytes fit the budget or nothing
+// more can go: first the memo's (copies only), the entry used longest ago
+// first, then those of the slots used longest ago, never those of keep or
+// of the image on show.
 void MakeRoomForPixels(int64_t needed, const CacheSlot* keep) {
   while (imageCache.slotPixelBytes + needed > kSlotPixelBudget) {
+    PixelMemo* oldestMemo = nullptr;
+    for (PixelMemo& memo : imageCache.pixelMemo) {
+      if (memo.inUse && (oldestMemo == nullptr || memo.lastUse < oldestMemo->lastUse)) {
+        oldestMemo = &memo;
+      }
+    }
+    if (oldestMemo != nullptr) {
+      DropMemo(oldestMemo);
+      continue;
+    }
     CacheSlot* oldest = nullptr;
     const Pool pools[] = {{imageCache.smallSlots, kSmallSlotCount},
                           {imageCache.mediumSlots, kMediumSlotCount}};
@@ -64,6 +85,48 @@ void MakeRoomForPixels(int64_t needed, const CacheSlot* keep) {
     if (oldest == nullptr) return;
     DropSlotPixels(oldest);
   }
+}
+
+PixelMemo* FindMemo(int32_t key) {
+  for (PixelMemo& memo : imageCache.pixelMemo) {
+    if (memo.inUse && memo.key == key) return &memo;
+  }
+  return nullptr;
+}
+
+// Keeps a copy of a large record's decoded pixels; nothing when memory is
+// short, which only costs a decode next time.
+void RememberPixels(int32_t key, const uint8_t* pixels, int64_t bytes) {
+  if (bytes > kSlotPixelBudget) return;
+  MakeRoomForPixels(bytes, nullptr);
+  PixelMemo* chosen = nullptr;
+  for (PixelMemo& memo : imageCache.pixelMemo) {
+    if (!memo.inUse) {
+      chosen = &memo;
+      break;
+    }
+    if (chosen == nullptr || memo.lastUse < chosen->lastUse) chosen = &memo;
+  }
+  DropMemo(chosen);
+  auto* copy = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
+  if (copy == nullptr) return;
+  memcpy(copy, pixels, static_cast<size_t>(bytes));
+  *chosen = PixelMemo{true, key, ++imageCache.memoClock, copy, bytes};
+  imageCache.slotPixelBytes += bytes;
+}
+
+// A large PNG record's pixels into out: copied from the memo when it has
+// them, else decoded and remembered.
+bool LargePngPixels(const uint8_t* bytes, const ImageRecord& record, uint32_t width,
+                    uint32_t height, uint8_t* out, int64_t pixelBytes) {
+  if (PixelMemo* memo = FindMemo(record.sequence)) {
+    memcpy(out, memo->pixels, static_cast<size_t>(pixelBytes));
+    memo->lastUse = ++imageCache.memoClock;
+    return true;
+  }
+  if (!DecodeRecordPng(bytes, record, width, height, out)) return false;
+  RememberPixels(record.sequence, out, pixelBytes);
+  return true;
 }
 
 // Decodes a PNG record's pixels into size bytes at out.
@@ -132,7 +195,8 @@ bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
     if (auto* grown =
             static_cast<uint8_t*>(std::realloc(block, static_cast<size_t>(at + pixelBytes)))) {
       block = grown;
-      if (DecodeRecordPng(block, *record, width, height, block + at)) pixels = block + at;
+      if (LargePngPixels(block, *record, width, height, block + at, pixelBytes))
+        pixels = block + at;
     }
   }
   std::free(*largeBuffer);
@@ -176,6 +240,11 @@ bool InitImageLoader() {
   // Pixels of an earlier run of the cache belong to records it forgets.
   for (CacheSlot& slot : cache.smallSlots) std::free(slot.pixels);
   for (CacheSlot& slot : cache.mediumSlots) std::free(slot.pixels);
+  for (PixelMemo& memo : cache.pixelMemo) {
+    std::free(memo.pixels);
+    memo = PixelMemo{false, 0, 0, nullptr, 0};
+  }
+  cache.memoClock = 0;
   cache.slotPixelBytes = 0;
   for (int32_t i = 0; i < kSmallSlotCount; ++i) {
     cache.smallSlots[i] = {

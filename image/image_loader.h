@@ -69,6 +69,19 @@ inline constexpr int32_t kSmallSlotCount = 100;
 inline constexpr int32_t kMediumSlotSize = 4096;
 inline constexpr int32_t kMediumSlotCount = 50;
 
+// Decoded pixels of a PNG record over 4096 bytes. Such records are read
+// again at every load, but decoding is what costs, so the pixels are kept
+// and copied into the caller's block instead.
+struct PixelMemo {
+  bool inUse;
+  int32_t key;  // the record's sequence
+  uint32_t lastUse;
+  uint8_t* pixels;
+  int64_t pixelBytes;
+};
+
+inline constexpr int32_t kPixelMemoCount = 64;
+
 // Small resources stay in memory, so repeated loads such as the Finder's
 // thumbnails on every paint cost no file access.
 struct ImageCache {
@@ -80,13 +93,16 @@ struct ImageCache {
   // The key of the image on show, whose slot no other record may take.
   bool hasPin = false;
   int32_t pinnedKey = 0;
-  // Bytes of decoded PNG pixels the slots hold together.
+  PixelMemo pixelMemo[kPixelMemoCount];
+  uint32_t memoClock = 0;
+  // Bytes of decoded PNG pixels the slots and the memo hold together.
   int64_t slotPixelBytes = 0;
 };
 
-// What the slots may hold in decoded PNG pixels together before the pixels
-// of the slots used longest ago are given up (they are decoded again when
-// their record is next loaded): four of the largest images decoded.
+// What the slots and the memo may hold in decoded PNG pixels together before
+// the pixels used longest ago are given up (they are decoded again when
+// their record is next loaded): 64 icons of 256 x 256, or four of the
+// largest images decoded.
 inline constexpr int64_t kSlotPixelBudget = 16 << 20;
 extern ImageCache imageCache;
 

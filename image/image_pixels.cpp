@@ -239,3 +239,25 @@ bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba) {
   }
   return true;
 }
+
+bool CompositeOver(const LoadedImage& image, uint8_t backRed, uint8_t backGreen, uint8_t backBlue,
+                   std::vector<uint8_t>* bgra) {
+  bgra->clear();
+  if (!image.alpha || !ImageToRgba(image, bgra)) return false;
+  std::vector<uint8_t>& px = *bgra;
+  const uint8_t back[3] = {backRed, backGreen, backBlue};
+  auto over = [](uint32_t c, uint32_t a, uint32_t b) {
+    return static_cast<uint8_t>((c * a + b * (255 - a) + 127) / 255);
+  };
+  for (size_t i = 0; i < px.size(); i += 4) {
+    const uint32_t a = px[i + 3];
+    const uint8_t red = over(px[i], a, back[0]);
+    const uint8_t green = over(px[i + 1], a, back[1]);
+    const uint8_t blue = over(px[i + 2], a, back[2]);
+    px[i] = blue;
+    px[i + 1] = green;
+    px[i + 2] = red;
+    px[i + 3] = 0;
+  }
+  return true;
+}

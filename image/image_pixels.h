@@ -12,3 +12,10 @@
 // for an unusable image or one whose pixels this cannot read (an RLE stream
 // that runs past its bytes, JPEG or PNG in a bitmap).
 bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba);
+
+// An image with its own alpha (image.alpha) laid over an opaque colour, as
+// the rows of a top-down 32-bit DIB: blue, green, red, 0. Each channel is
+// (c x a + back x (255 - a)) / 255, rounded to nearest. False, with bgra
+// cleared, for an image without alpha or whose pixels cannot be read.
+bool CompositeOver(const LoadedImage& image, uint8_t backRed, uint8_t backGreen, uint8_t backBlue,
+                   std::vector<uint8_t>* bgra);

@@ -315,6 +315,13 @@ TEST_F(ImageLoader, PngImagesDecodeOncePerSlotAndBadOnesAreUnusable) {
     ASSERT_TRUE(Load(&record, &again)) << c.name;
     if (record.size <= kMediumSlotSize) {
       EXPECT_EQ(again.bits, image.bits) << c.name;
+    } else {
+      // Read again into a new block, but the pixels come from the memo.
+      int remembered = 0;
+      for (const PixelMemo& memo : imageCache.pixelMemo) {
+        remembered += memo.inUse && memo.key == record.sequence ? 1 : 0;
+      }
+      EXPECT_EQ(remembered, 1) << c.name;
     }
     EXPECT_TRUE(HasPngPattern(again)) << c.name;
   }
