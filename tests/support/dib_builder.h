@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Resource data of bitmaps, icons and cursors, as executables store them.
@@ -36,3 +37,9 @@ std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width,
 // The 24 bytes that make an icon or cursor image a PNG: the signature, then
 // the header of a 13-byte chunk of type firstChunk holding width and height.
 std::vector<uint8_t> MakePngStart(uint32_t width, uint32_t height, const char* firstChunk = "IHDR");
+
+// A whole PNG of 8-bit RGBA pixels, argb(x, y) giving 0xAARRGGBB with y from
+// the top, its image data in stored (uncompressed) zlib blocks, so that any
+// decoder can read it.
+std::vector<uint8_t> MakeRgbaPng(uint32_t width, uint32_t height,
+                                 const std::function<uint32_t(uint32_t x, uint32_t y)>& argb);
