@@ -118,6 +118,10 @@ bool DecodeUncompressed(Decoder& d, uint32_t compression, int64_t maskTableAt) {
 // RLE8 and RLE4: runs and literal groups, with end-of-line, end-of-bitmap
 // and position jumps; rows count from the bottom unless stored top-down.
 bool DecodeRle(Decoder& d, bool four) {
+  // Pixels the stream leaves out take index 0, as most readers show them.
+  for (int64_t y = 0; y < d.height; ++y) {
+    for (int64_t x = 0; x < d.width; ++x) d.PutIndex(x, y, 0);
+  }
   int64_t x = 0;
   int64_t y = 0;
   int64_t at = 0;

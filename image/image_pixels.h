@@ -8,7 +8,7 @@
 // bitmaps opaque; icons and cursors transparent where their AND mask is set,
 // or with their own alpha when the loader found any (image.alpha); PNG
 // images with their decoded pixels. Palette indices past the colour table
-// and pixels an RLE bitmap leaves out take black. False, with rgba cleared,
+// take black, pixels an RLE bitmap leaves out palette index 0. False, with rgba cleared,
 // for an unusable image or one whose pixels this cannot read (an RLE stream
 // that runs past its bytes, JPEG or PNG in a bitmap).
 bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba);
