@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/png_header.h"
 
 SaveState saveState;
 
@@ -18,8 +19,6 @@ constexpr uint16_t kCursorType = 2;
 // A PNG is its signature and then chunks (length, type, data, CRC), the
 // first IHDR (13 bytes: width and height big-endian, bit depth, colour
 // type, ...), the last IEND.
-constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr uint32_t kIhdr = 0x49484452;
 constexpr uint32_t kIend = 0x49454E44;
 
 void Put16(uint8_t* at, uint32_t value) {
@@ -60,18 +59,18 @@ void PutIconHeader(ImageKind kind, const IconEntry& e, uint8_t* out) {
 }
 
 // Icons (and cursors) of Vista and later may store a whole PNG instead of a
-// DIB. Nothing here can draw them, but an .ico or .cur entry may hold one,
-// sized from the PNG's own header (256 is written as 0, like every width of
-// 256 in an icon directory).
+// DIB. An .ico or .cur entry may hold one as it is, sized from the PNG's own
+// header (256 is written as 0, like every width of 256 in an icon
+// directory).
 bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPlan* plan) {
   const int64_t headerAt = record.kind == ImageKind::Cursor ? kHotspotSize : 0;
   ByteReader all(image.data, image.dataSize);
   if (!all.Has(headerAt, 8)) return false;
   ByteReader png(image.data + headerAt, image.dataSize - headerAt);
-  for (int i = 0; i < 8; ++i) {
-    if (png.U8(i) != kPngSignature[i]) return false;
-  }
-  if (BigEndian32(png, 8) != 13 || BigEndian32(png, 12) != kIhdr) return false;
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!PngImageSize(png.data(), png.size(), &width, &height)) return false;
+  if (BigEndian32(png, 8) != 13) return false;
   // The chunks must reach IEND inside the bytes: a PNG cut short would make
   // a file that no reader can open.
   int64_t at = 8;
@@ -82,8 +81,6 @@ bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPla
     at += 8 + length + 4;
     if (type == kIend) break;
   }
-  const uint32_t width = BigEndian32(png, 16);
-  const uint32_t height = BigEndian32(png, 20);
   if (width == 0 || height == 0) return false;
   const uint32_t depth = png.U8(24);
   uint32_t channels = 0;
@@ -158,7 +155,8 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
       record.kind != ImageKind::Cursor) {
     return false;
   }
-  if (image.unusable) {
+  // A PNG goes into its file as it is, decoded or not.
+  if (image.unusable || image.png) {
     return record.kind != ImageKind::Bitmap && PlanPngEntry(record, image, plan);
   }
   if (image.kind != record.kind) return false;

@@ -39,6 +39,15 @@ struct LoadedImage {
   // When it does not, the image is still usable but must be drawn opaque,
   // without reading the mask at all.
   bool maskComplete = false;
+  // An icon or cursor holding a PNG: header points at the PNG's first byte,
+  // bits at its decoded pixels (rows top-down, blue, green, red, alpha; not
+  // premultiplied), which the loader keeps beside the bytes; bitsSize is
+  // width x 4 x height. Without decoded pixels the image is unusable.
+  bool png = false;
+  // The pixels carry their own alpha and are drawn blended: every decoded
+  // PNG, and a 32-bit uncompressed icon or cursor with any non-zero alpha
+  // byte (one whose alpha bytes are all 0 is drawn through its AND mask).
+  bool alpha = false;
 };
 
 // Which record's bytes a slot holds, and when they were last used.
@@ -47,12 +56,31 @@ struct CacheSlot {
   int32_t key;  // the record's sequence, unique for the run
   uint32_t lastUse;
   uint8_t* data;
+  // A PNG record's decoded pixels, made at most once while the slot holds
+  // the record (pixelsTried), so repeated loads do not decode again; freed
+  // when the slot takes another record or the pixel budget needs the room.
+  uint8_t* pixels;
+  int64_t pixelBytes;
+  bool pixelsTried;
 };
 
 inline constexpr int32_t kSmallSlotSize = 1024;
 inline constexpr int32_t kSmallSlotCount = 100;
 inline constexpr int32_t kMediumSlotSize = 4096;
 inline constexpr int32_t kMediumSlotCount = 50;
+
+// Decoded pixels of a PNG record over 4096 bytes. Such records are read
+// again at every load, but decoding is what costs, so the pixels are kept
+// and copied into the caller's block instead.
+struct PixelMemo {
+  bool inUse;
+  int32_t key;  // the record's sequence
+  uint32_t lastUse;
+  uint8_t* pixels;
+  int64_t pixelBytes;
+};
+
+inline constexpr int32_t kPixelMemoCount = 64;
 
 // Small resources stay in memory, so repeated loads such as the Finder's
 // thumbnails on every paint cost no file access.
@@ -65,7 +93,17 @@ struct ImageCache {
   // The key of the image on show, whose slot no other record may take.
   bool hasPin = false;
   int32_t pinnedKey = 0;
+  PixelMemo pixelMemo[kPixelMemoCount];
+  uint32_t memoClock = 0;
+  // Bytes of decoded PNG pixels the slots and the memo hold together.
+  int64_t slotPixelBytes = 0;
 };
+
+// What the slots and the memo may hold in decoded PNG pixels together before
+// the pixels used longest ago are given up (they are decoded again when
+// their record is next loaded): 64 icons of 256 x 256, or four of the
+// largest images decoded.
+inline constexpr int64_t kSlotPixelBudget = 16 << 20;
 extern ImageCache imageCache;
 
 // Resets the cache (no slot in use, clock 0, nothing pinned) and allocates
@@ -74,8 +112,9 @@ bool InitImageLoader();
 
 // Reads record's bytes and prepares image from them. Records over 4096
 // bytes go through *largeBuffer, which then holds a block of exactly the
-// record's size; its previous block is released only once the new bytes
-// are in, so a failed load leaves both the buffer and image as they were.
+// record's size, followed, for a PNG icon or cursor, by its decoded pixels;
+// its previous block is released only once the new bytes are in, so a
+// failed load leaves both the buffer and image as they were.
 // False when the file cannot be opened or read or memory is short; true
 // when the bytes were prepared (the caller still checks image->unusable).
 // The record's area is rewritten from the image's header.
@@ -95,8 +134,15 @@ CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record);
 
 // Parses the record's bytes (record->size of them) into image and writes
 // the record's area. Never reads outside the bytes; everything that cannot
-// be drawn safely sets unusable.
-void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image);
+// be drawn safely sets unusable. For an icon or cursor holding a PNG,
+// pngPixels are its decoded pixels, or nullptr when it did not decode.
+void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
+                  const uint8_t* pngPixels = nullptr);
+
+// True when the record's bytes (record.size of them) hold a PNG image, with
+// IHDR's width and height.
+bool RecordPngSize(const uint8_t* bytes, const ImageRecord& record, uint32_t* width,
+                   uint32_t* height);
 
 // Gives back a caller's large block at the end of its use.
 void ReleaseLargeBuffer(uint8_t** largeBuffer);

@@ -3,6 +3,7 @@
 
 #include "image/image_loader.h"
 #include "scan/byte_reader.h"
+#include "scan/png_header.h"
 
 namespace {
 
@@ -57,23 +58,79 @@ bool RowLayout(uint32_t bitCount, int64_t width, int64_t* rowBytes, uint32_t* co
   }
 }
 
+// The IHDR size stands in for the header: no pixel count may pass what a
+// classic image could state, and the decoded pixels must be addressable by
+// 32-bit sizes.
+void PreparePng(uint32_t pngWidth, uint32_t pngHeight, const uint8_t* pngPixels,
+                ImageRecord* record, LoadedImage* image) {
+  LoadedImage& im = *image;
+  if (pngWidth > kMaxInt32 || pngHeight > kMaxInt32) {
+    im.unusable = true;
+    return;
+  }
+  const int64_t width = pngWidth;
+  const int64_t height = pngHeight;
+  im.width = static_cast<int32_t>(width);
+  im.height = static_cast<int32_t>(height);
+  im.bitCount = 32;
+  im.colorCount = 0;
+  im.colorTable = im.header;
+  if (width * height > kMaxInt32 || width * height * 4 > std::numeric_limits<uint32_t>::max()) {
+    im.unusable = true;
+    return;
+  }
+  record->area = static_cast<int32_t>(width * height);
+  im.bitsSize = static_cast<uint32_t>(width * 4 * height);
+  im.png = true;
+  im.alpha = true;
+  im.bits = pngPixels;
+  if (pngPixels == nullptr) im.unusable = true;
+}
+
+// Windows draws a 32-bit icon with its alpha as soon as one alpha byte is
+// not 0; one whose alpha bytes are all 0 was made for the AND mask.
+bool AnyAlpha(const uint8_t* bits, int64_t width, int64_t height) {
+  const int64_t stride = width * 4;
+  for (int64_t y = 0; y < height; ++y) {
+    const uint8_t* row = bits + y * stride;
+    for (int64_t x = 0; x < width; ++x) {
+      if (row[4 * x + 3] != 0) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool RecordPngSize(const uint8_t* bytes, const ImageRecord& record, uint32_t* width,
+                   uint32_t* height) {
+  if (record.kind != ImageKind::Icon && record.kind != ImageKind::Cursor) return false;
+  const int64_t at = record.kind == ImageKind::Cursor ? kHotspotSize : 0;
+  if (bytes == nullptr || record.size < at) return false;
+  return PngImageSize(bytes + at, record.size - at, width, height);
+}
 
 // Every value taken from the bytes is widened to 64 bits before it is added
 // or multiplied, and every offset is checked against the loaded size before
 // a pointer is formed from it.
-void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image) {
+void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
+                  const uint8_t* pngPixels) {
   LoadedImage& im = *image;
   im.unusable = false;
   im.data = bytes;
   im.dataSize = record->size < 0 ? 0 : record->size;
   im.maskComplete = false;
+  im.png = false;
+  im.alpha = false;
 
   const int64_t size = im.dataSize;
   const ImageKind kind = record->kind;
   const bool iconLike = kind != ImageKind::Bitmap;
   const int64_t headerAt = kind == ImageKind::Cursor ? kHotspotSize : 0;
-  if (size < headerAt + kInfoHeaderSize) {
+  uint32_t pngWidth = 0;
+  uint32_t pngHeight = 0;
+  const bool png = RecordPngSize(bytes, *record, &pngWidth, &pngHeight);
+  if (!png && size < headerAt + kInfoHeaderSize) {
     im.unusable = true;
     return;
   }
@@ -84,6 +141,10 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image)
     im.hotspotY = r.U16(2);
   }
   im.header = bytes + headerAt;
+  if (png) {
+    PreparePng(pngWidth, pngHeight, pngPixels, record, image);
+    return;
+  }
   // The header is read at the fixed BITMAPINFOHEADER places whatever biSize
   // says; biSize only locates the colour table.
   if (r.U16(headerAt + 12) != 1) {
@@ -170,5 +231,7 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image)
   if (iconLike) {
     const int64_t maskBytes = height * ((width + 31) / 32 * 4);
     im.maskComplete = maskBytes <= size - bitsAt - bitsSize;
+    // Checked above: height rows of stride bytes lie in the loaded bytes.
+    if (im.bitCount == 32 && biCompression == kBiRgb) im.alpha = AnyAlpha(im.bits, width, height);
   }
 }

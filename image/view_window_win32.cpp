@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/colour_bitmap_info.h"
+#include "image/image_pixels.h"
 #include "image/view_geometry.h"
 
 namespace {
@@ -196,6 +197,27 @@ void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
   StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first, colour.sourceRow,
                 layout.columns.count, layout.rows.count, colour.bits,
                 reinterpret_cast<const BITMAPINFO*>(colour.info.data()), DIB_RGB_COLORS, colourOp);
+}
+
+// An image with its own alpha is laid over the pane's colour first; the
+// visible rows of the result then go out as a DIB of their own, magnified
+// like any other image.
+void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
+  std::vector<uint8_t> pixels;
+  const COLORREF back = viewState.backgroundColor;
+  if (!CompositeOver(image, GetRValue(back), GetGValue(back), GetBValue(back), &pixels)) return;
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = image.width;
+  header.biHeight = -layout.rows.count;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  const uint8_t* rows = pixels.data() + static_cast<size_t>(layout.rows.first) * image.width * 4;
+  const ViewRect& to = layout.destination;
+  StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
+                0, layout.columns.count, layout.rows.count, rows,
+                reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
 }
 
 void PaintFrame(HDC dc, const ViewRect& frame) {
@@ -435,7 +457,9 @@ void PaintView(HWND view, HDC dc, const RECT& update) {
   }
   const bool iconLike = IsIconLike(image);
   if (layout.columns.count > 0 && layout.rows.count > 0) {
-    if (!iconLike) {
+    if (image.alpha) {
+      PaintAlphaImage(dc, image, layout);
+    } else if (!iconLike) {
       PaintBitmap(dc, image, layout);
     } else if (image.width <= kSmallCanvasSide && image.height <= kSmallCanvasSide &&
                viewState.smallCanvas != nullptr) {

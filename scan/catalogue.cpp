@@ -7,6 +7,7 @@
 #include "scan/byte_reader.h"
 #include "scan/ne_walker.h"
 #include "scan/pe_walker.h"
+#include "scan/png_header.h"
 
 CatalogueFill catalogueFill;
 ScanWindow scanWindow;
@@ -209,7 +210,17 @@ FileHandle OpenInDirectory(const char* directory, const char* fileName) {
 
 int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind kind) {
   ByteReader r(bytes, size);
+  if (!r.Has(at, kClassicAreaBytes)) return 0;
   int64_t h = at + (kind == ImageKind::Cursor ? 4 : 0);
+  if (kind != ImageKind::Bitmap) {
+    uint32_t pngWidth = 0;
+    uint32_t pngHeight = 0;
+    if (PngImageSize(bytes + h, size - h, &pngWidth, &pngHeight)) {
+      return static_cast<int32_t>(pngWidth * pngHeight);
+    }
+    // Its IHDR is out of sight: the area pass or the loader will see it.
+    if (!r.Has(h, kPngSizeBytes) && MayBePng(bytes + h, size - h)) return 0;
+  }
   int64_t height = std::llabs(static_cast<int64_t>(r.I32(h + 8)));
   if (kind != ImageKind::Bitmap) height /= 2;
   int64_t width = r.I32(h + 4);

@@ -139,7 +139,15 @@ AddStatus AddFileToCatalogue(int32_t capacity, const char* directory, ImageRecor
 void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
                  ImageRecord* records, int32_t fileLength, int32_t capacity);
 
-// width x |height| (halved for icons and cursors) from a BITMAPINFOHEADER,
-// wrapped to 32 bits like the 32-bit product it stands for. header points at
-// the resource data; a cursor's 4-byte hotspot is skipped here.
+// Bytes from a record's offset that a classic header's area needs: a
+// cursor's hotspot, then biSize, biWidth and biHeight.
+inline constexpr int64_t kClassicAreaBytes = 16;
+// And a PNG image's: the hotspot, then signature and IHDR up to the height.
+inline constexpr int64_t kPngAreaBytes = 28;
+
+// The area of the record whose data starts at bytes + at, from the size
+// bytes there; 0 when the bytes it needs are not all there. A PNG icon or
+// cursor gives IHDR's width x height; any other image width x |height|
+// (halved for icons and cursors) from its BITMAPINFOHEADER. Both are wrapped
+// to 32 bits like the 32-bit product they stand for.
 int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind kind);

@@ -6,8 +6,9 @@
 
 namespace {
 
-// Enough for a cursor's hotspot and the width and height that follow it.
-constexpr int32_t kAreaHeaderBytes = 16;
+// Enough for a cursor's hotspot and the PNG size that may follow it; a
+// classic header needs only the first 16.
+constexpr int32_t kAreaHeaderBytes = static_cast<int32_t>(kPngAreaBytes);
 
 // The file open during an area pass and the references it was opened for.
 struct OpenRecordFile {
@@ -67,12 +68,15 @@ bool FillMissingAreas(ImageRecord* records, int32_t count) {
       open.fileName = record.fileName;
     }
     uint8_t header[kAreaHeaderBytes];
-    if (!SeekFromStart(open.file, record.offset) ||
-        ReadBytes(open.file, header, kAreaHeaderBytes) != kAreaHeaderBytes) {
+    // A classic header may end the file; only its 16 bytes must be there.
+    const int32_t got = SeekFromStart(open.file, record.offset)
+                            ? ReadBytes(open.file, header, kAreaHeaderBytes)
+                            : 0;
+    if (got < kClassicAreaBytes) {
       open.Close();
       return false;
     }
-    record.area = AreaFromHeader(header, kAreaHeaderBytes, 0, record.kind);
+    record.area = AreaFromHeader(header, got, 0, record.kind);
   }
   open.Close();
   return true;

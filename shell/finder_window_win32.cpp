@@ -4,6 +4,7 @@
 
 #include "image/colour_bitmap_info.h"
 #include "image/image_loader.h"
+#include "image/image_pixels.h"
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
@@ -44,6 +45,25 @@ void UpdateScrollRange(HWND finder) {
   --rangeNesting;
 }
 
+// An image with its own alpha as colour x alpha, as if over black: its
+// transparent parts then look like those of the classic icons beside it,
+// which are black in their colour bitmaps.
+void PaintAlphaThumbnail(HDC dc, const LoadedImage& image, const ThumbnailFit& fit, int cellX,
+                         int cellY) {
+  std::vector<uint8_t> pixels;
+  if (!CompositeOver(image, 0, 0, 0, &pixels)) return;
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = image.width;
+  header.biHeight = -image.height;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
+                image.height, pixels.data(), reinterpret_cast<const BITMAPINFO*>(&header),
+                DIB_RGB_COLORS, SRCCOPY);
+}
+
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
 // cannot be loaded or drawn leaves its cell to the background.
 void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
@@ -52,6 +72,10 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;
+  if (image.alpha) {
+    PaintAlphaThumbnail(dc, image, fit, cellX, cellY);
+    return;
+  }
   // A copy of the header describes the checked rows alone: an icon's colour
   // bitmap without its mask, any image with the pixel size the loader
   // verified, so a decoder cannot run past the loaded bytes.

@@ -11,6 +11,8 @@
 #include "image/group_file.h"
 #include "image/image_export.h"
 #include "image/image_loader.h"
+#include "image/image_pixels.h"
+#include "image/png_codec.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
 #include "scan/name_pool.h"
@@ -75,6 +77,7 @@ void PrintHelp() {
       "  --describe            add width, height, bitCount, colorCount, bitsSize, unusable\n"
       "  --export DIR          write entry i as DIR/i.bmp, i.ico or i.cur (also --save-all)\n"
       "  --export-groups DIR   write every icon and cursor group as one .ico or .cur\n"
+      "  --png DIR             write every drawable entry as DIR/i.png (RGBA)\n"
       "  --sort large|small|none  order the entries by area before printing\n"
       "  --help                print this help and exit\n"
       "  --version             print the name and version and exit\n"
@@ -89,6 +92,8 @@ struct Options {
   const char* exportDirectory = nullptr;
   // Set by --export-groups: every icon and cursor group of every file.
   const char* groupDirectory = nullptr;
+  // --png: every drawable entry as an RGBA PNG of what the window shows.
+  const char* pngDirectory = nullptr;
   // Set by --sort: the catalogue is put in this order, after the area pass,
   // as the window's sort commands do.
   bool sort = false;
@@ -129,6 +134,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--export-groups") == 0) {
       if (i + 1 >= argc) return false;
       options->groupDirectory = argv[++i];
+    } else if (strcmp(arg, "--png") == 0) {
+      if (i + 1 >= argc) return false;
+      options->pngDirectory = argv[++i];
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
@@ -282,6 +290,37 @@ bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record
   return false;
 }
 
+// Writes entry index as DIR/index.png, 8-bit RGBA. An entry that cannot be
+// drawn is refused as by ExportEntry. False only when a file could not be
+// created or written.
+bool WritePngEntry(const char* directory, int32_t index, const LoadedImage& image,
+                   const char* sourcePath) {
+  char name[32];
+  snprintf(name, sizeof name, "%d.png", index);
+  char path[kPathBufferSize];
+  if (!JoinPath(directory, name, path)) {
+    fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
+    return false;
+  }
+  std::vector<uint8_t> rgba;
+  std::vector<uint8_t> png;
+  if (image.width <= 0 || image.height <= 0 || !ImageToRgba(image, &rgba) ||
+      !EncodePng(rgba.data(), static_cast<uint32_t>(image.width),
+                 static_cast<uint32_t>(image.height), &png) ||
+      png.size() > 0x7FFFFFFF) {
+    fprintf(stderr, "export-refused\t%d\t%s\n", index, sourcePath);
+    return true;
+  }
+  FileHandle file = CreateFileForWriting(path);
+  bool ok = file != kInvalidFile;
+  if (ok) {
+    ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
+    CloseFile(file);
+  }
+  if (!ok) fprintf(stderr, "cannot-create\t%d\t%s\n", index, path);
+  return ok;
+}
+
 void PrintPathLine(const char* status, const char* directory, const char* fileName) {
   progress.Clear();
   char path[kPathBufferSize];
@@ -392,10 +431,12 @@ int main(int argc, char** argv) {
     fputs(kVersionText, stdout);
     return 0;
   }
-  if (!OutputFolderUsable(options.exportDirectory) || !OutputFolderUsable(options.groupDirectory)) {
+  if (!OutputFolderUsable(options.exportDirectory) || !OutputFolderUsable(options.groupDirectory) ||
+      !OutputFolderUsable(options.pngDirectory)) {
     return 2;
   }
-  const bool load = options.describe || options.exportDirectory != nullptr;
+  const bool load =
+      options.describe || options.exportDirectory != nullptr || options.pngDirectory != nullptr;
   if (load && !InitImageLoader()) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
     return 1;
@@ -477,6 +518,10 @@ int main(int argc, char** argv) {
       if (options.describe) PrintDescription(loaded, image, r);
       if (loaded && options.exportDirectory != nullptr &&
           !ExportEntry(options.exportDirectory, i, catalogue[i], image, path)) {
+        status = 1;
+      }
+      if (loaded && options.pngDirectory != nullptr &&
+          !WritePngEntry(options.pngDirectory, i, image, path)) {
         status = 1;
       }
     }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Exports every bitmap, icon and cursor of the given folders with
-# `ravelin-scan --describe --export` and reads each file back with real
+# `ravelin-scan --describe --export --png` and reads each file back with real
 # decoders: ImageMagick (identify, and a conversion of every file to PNG) and
 # icotool for .ico and .cur. Each decoder must accept every file and see the
-# width, height and bit depth the loader reported.
+# width, height and bit depth the loader reported, and ImageMagick's pixels
+# of each exported file must be those of the program's own PNG of it.
 #
 #   export_roundtrip.sh RAVELIN_SCAN WORK_DIR FOLDER...
 #
@@ -14,25 +15,26 @@ shift 2
 
 folders=()
 for d in "$@"; do [ -d "$d" ] && folders+=("$d"); done
-for tool in identify mogrify icotool wrestool; do
+for tool in identify mogrify icotool wrestool python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ ${#folders[@]} -gt 0 ] || { echo "skipped: none of the folders exists: $*"; exit 77; }
 
 rm -rf "$work"
-mkdir -p "$work/out" "$work/png"
+mkdir -p "$work/out" "$work/png" "$work/ours" "$work/pam/theirs" "$work/pam/ours"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # Options come before the paths; anything else is a usage error.
-for args in "--export" "--bogus ${folders[0]}" "--describe" "--export $work/out"; do
+for args in "--export" "--bogus ${folders[0]}" "--describe" "--export $work/out" "--png"; do
   # shellcheck disable=SC2086
   "$scan" $args >/dev/null 2>&1
   rc=$?
   [ "$rc" -eq 2 ] || fail "ravelin-scan $args exited with $rc, not 2"
 done
 
-"$scan" --describe --export "$work/out" "${folders[@]}" >"$work/describe.tsv" 2>"$work/scan.err" \
+"$scan" --describe --export "$work/out" --png "$work/ours" "${folders[@]}" >"$work/describe.tsv" \
+  2>"$work/scan.err" \
   || fail "ravelin-scan exited with $?"
 # Files without images are expected in a DLL folder; anything about an
 # entry (cannot-load, export-refused, cannot-create) is not.
@@ -134,16 +136,17 @@ awk '
       header = kind[f] == "bitmap" ? 14 : kind[f] == "icon" ? 22 : 18
       if (fsize[f] != size[f] + header) bad(f ": " fsize[f] " bytes, expected " size[f] + header)
       if (!(f in im)) { bad(f ": identify gave nothing"); continue }
-      if (unusable[f] == 1) {
-        # Only PNG icons may be unusable to the loader; their file must
-        # still decode, and both decoders must agree on its size.
-        if (kind[f] != "icon" || im[f] != "PNG") bad(f ": unusable " kind[f] " decoded as " im[f])
-        # The loader stops at the PNG signature, before any size.
-        if (described[f] != 0) bad(f ": PNG icon described with " described[f] " columns")
-        else if (tw[f] != iw[f] || th[f] != ih[f]) bad(f ": icotool " tw[f] "x" th[f] ", identify " iw[f] "x" ih[f])
+      if (im[f] == "PNG") {
+        # A PNG icon or cursor: the loader decodes it and takes the IHDR size,
+        # which both decoders must see too.
+        if (kind[f] == "bitmap") bad(f ": a bitmap exported as PNG")
+        if (unusable[f] == 1 || described[f] != 5) bad(f ": PNG unusable or described with " described[f] " columns")
+        if (w[f] != iw[f] || h[f] != ih[f] || bc[f] != 32) bad(f ": loader " w[f] "x" h[f] "x" bc[f] ", identify " iw[f] "x" ih[f])
+        if (tw[f] != iw[f] || th[f] != ih[f]) bad(f ": icotool " tw[f] "x" th[f] ", identify " iw[f] "x" ih[f])
         pngs++
         continue
       }
+      if (unusable[f] == 1) bad(f ": unusable " kind[f])
       if (described[f] != 5) bad(f ": usable image described with " described[f] " columns")
       ew = kind[f] == "bitmap" ? w[f] : dirsize(w[f])
       eh = kind[f] == "bitmap" ? h[f] : dirsize(h[f])
@@ -168,4 +171,60 @@ awk '
   }
 ' "$work/describe.tsv" "$work/identify.txt" "$work/icotool.named.txt" "$work/sizes.txt" \
   || failures=$((failures + 1))
+# --png: ImageMagick's pixels of each exported file against the program's
+# PNG of the same entry, both turned into 8-bit PAM by one process each.
+ls "$work/ours" | sort -n >"$work/ours.txt"
+[ "$(wc -l <"$work/ours.txt")" -eq "$entries" ] || fail "$(wc -l <"$work/ours.txt") PNG files for $entries entries"
+(cd "$work/out" && xargs mogrify -path ../pam/theirs -depth 8 -format pam <../files.txt) 2>"$work/pam.err"
+(cd "$work/ours" && xargs mogrify -path ../pam/ours -depth 8 -format pam <../ours.txt) 2>>"$work/pam.err"
+[ -s "$work/pam.err" ] && { fail "the conversion to PAM reported errors:"; head -n 20 "$work/pam.err"; }
+awk -F'\t' '{ print $1, $2 "," $10 }' "$work/describe.tsv" >"$work/kinds.txt"
+python3 - "$work/pam/theirs" "$work/pam/ours" "$work/kinds.txt" <<'EOF' || failures=$((failures + 1))
+import os, sys
+
+def read_pam(path):
+    data = open(path, 'rb').read()
+    end = data.index(b'ENDHDR\n') + 7
+    head = dict(l.split(' ', 1) for l in data[:end].decode().splitlines()[1:-1])
+    w, h, d = int(head['WIDTH']), int(head['HEIGHT']), int(head['DEPTH'])
+    raw = data[end:end + w * h * d]
+    # Grey, grey and alpha, RGB or RGBA, all as RGBA.
+    px = bytearray(b'\xff' * (w * h * 4))
+    for c in range(3):
+        px[c::4] = raw[(c if d >= 3 else 0)::d]
+    if d in (2, 4):
+        px[3::4] = raw[d - 1::d]
+    return w, h, px
+
+theirs, ours, kinds = sys.argv[1:4]
+kind = dict(line.split() for line in open(kinds))
+bad = compared = 0
+for name in sorted(os.listdir(ours), key=lambda s: int(s.split('.')[0])):
+    k, bits = kind[name.split('.')[0]].split(',')
+    wa, ha, a = read_pam(os.path.join(theirs, name))
+    wb, hb, b = read_pam(os.path.join(ours, name))
+    if (wa, ha) != (wb, hb):
+        # ImageMagick sizes an icon by its directory entry, one byte a side.
+        if k != 'bitmap' and (wa, ha) == (wb % 256 or 256, hb % 256 or 256):
+            continue
+        bad += 1
+        print('FAIL: %s: ImageMagick %dx%d, --png %dx%d' % (name, wa, ha, wb, hb))
+        continue
+    # ImageMagick takes the fourth byte of a 32-bit bitmap for alpha; the
+    # program draws every bitmap opaque, as GDI does.
+    if k == 'bitmap' and bits == '32':
+        a[3::4] = b'\xff' * (len(a) // 4)
+    compared += 1
+    if a == b:
+        continue
+    # Colour matters only where a pixel is not wholly transparent.
+    diff = sum(1 for p in range(0, len(a), 4)
+               if a[p + 3] != b[p + 3] or (a[p + 3] != 0 and a[p:p + 3] != b[p:p + 3]))
+    if diff:
+        bad += 1
+        if bad <= 20:
+            print('FAIL: %s: %d of %d pixels differ' % (name, diff, len(a) // 4))
+print('%d --png files agree with ImageMagick pixel for pixel; %d differ' % (compared - bad, bad))
+sys.exit(1 if bad or compared == 0 else 0)
+EOF
 [ "$failures" -eq 0 ]

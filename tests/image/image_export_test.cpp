@@ -144,8 +144,10 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
   EXPECT_EQ(hs[7], 20);
 
   // A cursor holding a PNG keeps its hotspot in the entry.
-  Bytes cursorBytes = {7, 0, 9, 0};
-  cursorBytes.insert(cursorBytes.end(), png.begin(), png.end());
+  Bytes cursorBytes(4 + png.size(), 0);
+  cursorBytes[0] = 7;
+  cursorBytes[2] = 9;
+  std::copy(png.begin(), png.end(), cursorBytes.begin() + 4);
   Entry cursor(ImageKind::Cursor, cursorBytes);
   Bytes hc = Header(cursor);
   EXPECT_EQ(Get16(hc, 2), 2u);
@@ -159,6 +161,22 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
   Bytes file = ReadFile(path);
   ASSERT_EQ(file.size(), 22 + png.size());
   EXPECT_TRUE(std::equal(png.begin(), png.end(), file.begin() + 22));
+
+  // Decoded, and so usable, a PNG icon or cursor still goes out as the PNG
+  // it is, never as a DIB made of its decoded pixels.
+  for (Entry* e : {&icon, &cursor}) {
+    const Bytes pixels(static_cast<size_t>(e->image.bitsSize), 0x7F);
+    PrepareImage(e->bytes.data(), &e->record, &e->image, pixels.data());
+    ASSERT_FALSE(e->image.unusable);
+    const std::string decodedPath = dir.Join("decoded");
+    ASSERT_EQ(WriteImageFile(decodedPath.c_str(), e->record, e->image), ExportStatus::Written);
+    const Bytes written = ReadFile(decodedPath);
+    const Bytes header = Header(*e);
+    ASSERT_EQ(written.size(), 22 + png.size());
+    EXPECT_TRUE(std::equal(header.begin(), header.end(), written.begin()));
+    EXPECT_TRUE(std::equal(png.begin(), png.end(), written.begin() + 22));
+    EXPECT_EQ(Get16(written, 2), e->record.kind == ImageKind::Cursor ? 2u : 1u);
+  }
 }
 
 TEST(ImageExport, UnusableEntriesAreRefusedAndNothingIsCreated) {

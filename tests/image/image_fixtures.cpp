@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/dib_builder.h"
+
 void Put16(Bytes& b, size_t at, uint32_t v) {
   b[at] = static_cast<uint8_t>(v);
   b[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -54,27 +56,6 @@ Bytes Dib(const DibShape& shape, int32_t storedHeight, bool withMask) {
   return out;
 }
 
-uint32_t Crc32(const uint8_t* p, size_t n) {
-  uint32_t crc = 0xFFFFFFFF;
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-  }
-  return ~crc;
-}
-
-void PutBig32(Bytes& b, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void PngChunk(Bytes& png, const char* type, const Bytes& data) {
-  PutBig32(png, static_cast<uint32_t>(data.size()));
-  size_t start = png.size();
-  png.insert(png.end(), type, type + 4);
-  png.insert(png.end(), data.begin(), data.end());
-  PutBig32(png, Crc32(png.data() + start, png.size() - start));
-}
-
 }  // namespace
 
 Bytes InfoHeader(const DibShape& shape, int32_t storedHeight) {
@@ -106,41 +87,9 @@ Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibShape& shape) {
 }
 
 Bytes MakePng(uint32_t width, uint32_t height) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes ihdr;
-  PutBig32(ihdr, width);
-  PutBig32(ihdr, height);
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlace
-  PngChunk(png, "IHDR", ihdr);
-
-  Bytes raw;
-  for (uint32_t y = 0; y < height; ++y) {
-    raw.push_back(0);  // filter: none
-    for (uint32_t x = 0; x < width; ++x) {
-      raw.insert(raw.end(), {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 0x80, 0xFF});
-    }
-  }
-  // zlib stream of stored blocks, then Adler-32.
-  Bytes z = {0x78, 0x01};
-  for (size_t at = 0; at < raw.size() || at == 0;) {
-    size_t n = raw.size() - at < 65535 ? raw.size() - at : 65535;
-    bool last = at + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    z.insert(z.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                       static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
-    z.insert(z.end(), raw.begin() + static_cast<long>(at), raw.begin() + static_cast<long>(at + n));
-    at += n;
-    if (last) break;
-  }
-  uint32_t a = 1, b = 0;
-  for (uint8_t c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  PutBig32(z, (b << 16) | a);
-  PngChunk(png, "IDAT", z);
-  PngChunk(png, "IEND", {});
-  return png;
+  return MakeRgbaPng(width, height, [](uint32_t x, uint32_t y) {
+    return 0xFF000000u | ((x & 255) << 16) | ((y & 255) << 8) | 0x80;
+  });
 }
 
 ImageRecord RecordFor(ImageKind kind, const Bytes& bytes, int32_t sequence) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/png_codec.h"
 #include "scan/path_walk.h"
 #include "tests/image/image_fixtures.h"
 #include "tests/support/temp_dir.h"
@@ -251,6 +252,102 @@ TEST_F(ImageLoader, LoadWritesTheAreaOfTheVisibleImage) {
   EXPECT_TRUE(image.maskComplete);
 }
 
+// Pixel (x, y) of MakePng's pattern as decoded: blue, green, red, alpha.
+bool HasPngPattern(const LoadedImage& image) {
+  for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t x = 0; x < image.width; ++x) {
+      const uint8_t* p = image.bits + (static_cast<int64_t>(y) * image.width + x) * 4;
+      if (p[0] != 0x80 || p[1] != static_cast<uint8_t>(y) || p[2] != static_cast<uint8_t>(x) ||
+          p[3] != 0xFF) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+TEST_F(ImageLoader, PngImagesDecodeOncePerSlotAndBadOnesAreUnusable) {
+  Bytes cursorBytes = {3, 0, 5, 0};
+  Bytes cursorPng = MakePng(20, 12);
+  cursorBytes.insert(cursorBytes.end(), cursorPng.begin(), cursorPng.end());
+  Bytes badCrc = MakePng(8, 8);
+  badCrc[40] ^= 1;  // inside IDAT: its CRC no longer matches
+  Bytes cut = MakePng(8, 8);
+  cut.resize(cut.size() - 30);
+  // Refused from IHDR alone, before anything is allocated for it.
+  Bytes tooWide = MakePng(8, 8);
+  tooWide[17] = (kMaxPngSide + 1) >> 16;
+  tooWide[18] = static_cast<uint8_t>((kMaxPngSide + 1) >> 8);
+  tooWide[19] = static_cast<uint8_t>(kMaxPngSide + 1);
+  struct Case {
+    const char* name;
+    ImageKind kind;
+    Bytes bytes;
+    int32_t width, height;
+    bool usable;
+  };
+  const Case cases[] = {
+      {"small", ImageKind::Icon, MakePng(16, 8), 16, 8, true},  // a 1 KiB slot
+      {"medium", ImageKind::Icon, MakePng(30, 20), 30, 20, true},
+      {"large", ImageKind::Icon, MakePng(64, 48), 64, 48, true},  // the large buffer
+      {"cursor", ImageKind::Cursor, cursorBytes, 20, 12, true},
+      {"bad-crc", ImageKind::Icon, badCrc, 8, 8, false},
+      {"cut", ImageKind::Icon, cut, 8, 8, false},
+      {"too-wide", ImageKind::Icon, tooWide, static_cast<int32_t>(kMaxPngSide + 1), 8, false},
+  };
+  for (const Case& c : cases) {
+    ImageRecord record = Put(c.name, c.bytes, c.kind);
+    LoadedImage image;
+    ASSERT_TRUE(Load(&record, &image)) << c.name;
+    EXPECT_EQ(image.unusable, !c.usable) << c.name;
+    EXPECT_TRUE(image.png) << c.name;
+    EXPECT_EQ(image.width, c.width) << c.name;
+    EXPECT_EQ(image.height, c.height) << c.name;
+    EXPECT_EQ(record.area, c.width * c.height) << c.name;
+    EXPECT_EQ(image.bitCount, 32u) << c.name;
+    EXPECT_EQ(image.colorCount, 0u) << c.name;
+    EXPECT_EQ(image.bitsSize, static_cast<uint32_t>(c.width * 4 * c.height)) << c.name;
+    if (!c.usable) continue;
+    EXPECT_TRUE(image.alpha) << c.name;
+    EXPECT_TRUE(HasPngPattern(image)) << c.name;
+    // Loaded again from its slot, the same decoded pixels serve.
+    LoadedImage again;
+    ASSERT_TRUE(Load(&record, &again)) << c.name;
+    if (record.size <= kMediumSlotSize) {
+      EXPECT_EQ(again.bits, image.bits) << c.name;
+    } else {
+      // Read again into a new block, but the pixels come from the memo.
+      int remembered = 0;
+      for (const PixelMemo& memo : imageCache.pixelMemo) {
+        remembered += memo.inUse && memo.key == record.sequence ? 1 : 0;
+      }
+      EXPECT_EQ(remembered, 1) << c.name;
+    }
+    EXPECT_TRUE(HasPngPattern(again)) << c.name;
+  }
+}
+
+// Every byte flipped and every length cut: the decoder answers, writes only
+// its own buffer (the sanitizer build watches) and never accepts a PNG whose
+// IHDR no longer states the size it was asked for.
+TEST(PngDecoder, MutatedAndCutPngsNeverDecodeOutsideTheirBuffer) {
+  const Bytes png = MakePng(6, 5);
+  std::vector<uint8_t> out(static_cast<size_t>(PngPixelBytes(6, 5)));
+  ASSERT_TRUE(DecodePng(png.data(), static_cast<int64_t>(png.size()), 6, 5, out.data()));
+  EXPECT_FALSE(DecodePng(png.data(), static_cast<int64_t>(png.size()), 5, 6, out.data()));
+  int decoded = 0;
+  for (size_t at = 0; at < png.size(); ++at) {
+    Bytes flipped = png;
+    flipped[at] ^= 0x41;
+    decoded += DecodePng(flipped.data(), static_cast<int64_t>(flipped.size()), 6, 5, out.data());
+    Bytes cut(png.begin(), png.begin() + static_cast<long>(at));
+    EXPECT_FALSE(DecodePng(cut.data(), static_cast<int64_t>(cut.size()), 6, 5, out.data())) << at;
+  }
+  // Only flips inside the CRCs of chunks a reader may skip can pass; none of
+  // these chunks is one.
+  EXPECT_EQ(decoded, 0);
+}
+
 #ifdef RAVELIN_CORPUS_DIR
 // Real executables, damaged ones among them: every entry the scan records
 // loads without a read outside its bytes, and usable images lie inside.
@@ -272,6 +369,7 @@ TEST_F(ImageLoader, EveryEntryOfTheCorpusLoads) {
     ASSERT_TRUE(Load(&catalogue[i], &image)) << catalogue[i].fileName;
     if (image.unusable) continue;
     ++usable;
+    if (image.png) continue;  // its pixels lie beside the bytes
     const uint8_t* end = image.data + image.dataSize;
     EXPECT_LE(image.bitsSize, static_cast<uint32_t>(end - image.bits)) << catalogue[i].fileName;
   }

@@ -220,6 +220,15 @@ TEST_F(AreaPass, ReadsTheHeadersTheScanCouldNotSee) {
   PutBytes(withHotspot, 4, MakeInfoHeader(32, 64));  // a cursor after its hotspot
   dir_.Write("cursor.exe", withHotspot);
   const std::string cursorName = "cursor.exe";
+  // A PNG icon, a PNG cursor, and a PNG icon whose file ends inside IHDR:
+  // its 16 bytes are there, so the pass goes on, but its size is not.
+  std::vector<uint8_t> pngs = MakePngStart(256, 256);
+  PutBytes(pngs, pngs.size(), {1, 0, 2, 0});
+  PutBytes(pngs, pngs.size(), MakePngStart(48, 32));
+  PutBytes(pngs, pngs.size(), MakePngStart(64, 64));
+  pngs.resize(pngs.size() - 1);
+  dir_.Write("pngs.exe", pngs);
+  const std::string pngName = "pngs.exe";
 
   std::vector<ImageRecord> records = {
       Unknown(ImageKind::Bitmap, 64, 1, name.c_str()),
@@ -227,6 +236,9 @@ TEST_F(AreaPass, ReadsTheHeadersTheScanCouldNotSee) {
       Unknown(ImageKind::Bitmap, 144, 3, name.c_str()),
       Unknown(ImageKind::Bitmap, 184, 4, name.c_str()),
       Unknown(ImageKind::Cursor, 0, 5, cursorName.c_str()),
+      Unknown(ImageKind::Icon, 0, 6, pngName.c_str()),
+      Unknown(ImageKind::Cursor, 24, 7, pngName.c_str()),
+      Unknown(ImageKind::Icon, 52, 8, pngName.c_str()),
   };
   records[2].area = 7;  // known areas are not read again
   ASSERT_TRUE(FillMissingAreas(records.data(), static_cast<int32_t>(records.size())));
@@ -235,6 +247,9 @@ TEST_F(AreaPass, ReadsTheHeadersTheScanCouldNotSee) {
   EXPECT_EQ(records[2].area, 7);
   EXPECT_EQ(records[3].area, 0);
   EXPECT_EQ(records[4].area, 1024);
+  EXPECT_EQ(records[5].area, 65536);
+  EXPECT_EQ(records[6].area, 1536);
+  EXPECT_EQ(records[7].area, 0);
 
   // The icon sorts next to a 32 x 32 bitmap, by area alone.
   ImageRecord* table = NewTable(records);

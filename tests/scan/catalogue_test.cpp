@@ -189,21 +189,32 @@ TEST_F(CatalogueTest, SequenceNumbersAndNamesAcrossFills) {
 TEST_F(CatalogueTest, AreaFromTheHeaderInTheWindow) {
   std::vector<uint8_t> cursor = {0xFF, 0xFF, 0xFF, 0xFF};  // a hotspot that would read as -1
   PutBytes(cursor, 4, MakeInfoHeader(32, 64));
+  std::vector<uint8_t> pngCursor = {0xFF, 0xFF, 0xFF, 0xFF};
+  PutBytes(pngCursor, 4, MakePngStart(48, 40));
   MinimalPe pe = MakeMinimalPe({
       PeCursor(1, cursor),
+      PeCursor(2, pngCursor),
       PeBitmap(1, MakeInfoHeader(50, -100)),
       PeBitmap(2, MakeInfoHeader(-3, 4)),
       PeBitmap(3, MakeInfoHeader(0x7FFFFFFF, INT_MIN)),
+      // Only icons and cursors hold PNG images.
+      PeBitmap(4, MakePngStart(256, 256)),
       PeIcon(1, MakeInfoHeader(32, 64)),
       PeIcon(2, MakeInfoHeader(32, 65)),
       PeIcon(3, MakeInfoHeader(32, -64)),
+      PeIcon(4, MakePngStart(256, 256)),
+      PeIcon(5, MakePngStart(0x10000, 0x10001)),
+      PeIcon(6, MakePngStart(256, 256, "IDAT")),
   });
   ScanOutcome out = ScanBytes(dir_, pe.bytes);
   ASSERT_EQ(out.status, ScanStatus::Ok);
   std::vector<int32_t> areas;
   for (const ImageRecord& r : out.records) areas.push_back(r.area);
   // 0x7FFFFFFF x 2^31 keeps only its low 32 bits, as a 32-bit product would.
-  std::vector<int32_t> expected = {1024, 5000, -12, INT_MIN, 1024, 1024, 1024};
+  // A PNG's size is not halved; a signature without IHDR behind it is read
+  // as a header, like any other bytes.
+  std::vector<int32_t> expected = {1024, 1920, 5000, -12,   INT_MIN, -1459617792,
+                                   1024, 1024, 1024, 65536, 65536,   1417674752};
   EXPECT_EQ(areas, expected);
 }
 
@@ -224,6 +235,27 @@ TEST_F(CatalogueTest, AreaOnlyWhenAllSixteenBytesAreInTheWindow) {
     EXPECT_EQ(out.records[0].offset, header);
     EXPECT_EQ(out.records[0].area, past == 0 ? 1024 : 0) << "past " << past;
     EXPECT_EQ(out.records[1].area, 0);
+  }
+}
+
+TEST_F(CatalogueTest, PngAreaOnlyWhenItsSizeIsInTheWindow) {
+  // An icon's 24 PNG bytes, a cursor's 28 with its hotspot, end exactly at
+  // the window's end, then one byte later; a classic header there would
+  // still be read.
+  for (ImageKind kind : {ImageKind::Icon, ImageKind::Cursor}) {
+    const int64_t need = kind == ImageKind::Cursor ? 28 : 24;
+    for (int64_t past : {0, 1}) {
+      std::vector<uint8_t> data(kind == ImageKind::Cursor ? 4 : 0, 0);
+      PutBytes(data, data.size(), MakePngStart(256, 256));
+      MinimalPe pe = MakeMinimalPe({kind == ImageKind::Cursor ? PeCursor(1, {}) : PeIcon(1, {})});
+      int64_t header = pe.DataEntryPosition(0) + kScanWindowSize - need + past;
+      pe.PointDataEntry(0, header, static_cast<uint32_t>(data.size()));
+      PutBytes(pe.bytes, static_cast<size_t>(header), data);
+      ScanOutcome out = ScanBytes(dir_, pe.bytes);
+      ASSERT_EQ(out.status, ScanStatus::Ok);
+      ASSERT_EQ(out.records.size(), 1u);
+      EXPECT_EQ(out.records[0].area, past == 0 ? 65536 : 0) << "need " << need << " past " << past;
+    }
   }
 }
 

@@ -27,6 +27,7 @@
 #include "shell/navigation_win32.h"
 #include "shell/wait_cursor.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -151,6 +152,43 @@ std::vector<uint8_t> TransparentIcon(int32_t side, COLORREF top, COLORREF bottom
   return b;
 }
 
+// Colour and alpha varying across a 48 x 48 picture (0xAARRGGBB, y from the
+// top); alpha takes 0 and 255 too.
+uint32_t AlphaPixel(uint32_t x, uint32_t y) {
+  const uint32_t a = (x + y) % 5 == 0 ? 0 : (x * y) % 7 == 0 ? 255 : (x * 29 + y * 13) % 256;
+  return (a << 24) | ((x * 23 % 256) << 16) | ((y * 31 % 256) << 8) | 0xA5;
+}
+
+// Colour x alpha, each channel rounded to nearest: the picture over black.
+COLORREF OverBlack(uint32_t argb) {
+  const uint32_t a = argb >> 24;
+  auto mix = [a](uint32_t c) { return static_cast<BYTE>((c * a + 127) / 255); };
+  return RGB(mix((argb >> 16) & 255), mix((argb >> 8) & 255), mix(argb & 255));
+}
+
+// A 48 x 48 32-bit icon with AlphaPixel's colours and alpha, bottom-up, its
+// mask set where alpha is 0.
+std::vector<uint8_t> AlphaIcon() {
+  std::vector<uint8_t> b;
+  Put32(b, 0, 40);
+  Put32(b, 4, 48);
+  Put32(b, 8, 96);
+  Put16(b, 12, 1);
+  Put16(b, 14, 32);
+  b.resize(40, 0);
+  for (uint32_t row = 0; row < 48; ++row) {
+    for (uint32_t x = 0; x < 48; ++x) Put32(b, b.size(), AlphaPixel(x, 47 - row));
+  }
+  for (uint32_t row = 0; row < 48; ++row) {
+    uint8_t mask[8] = {};
+    for (uint32_t x = 0; x < 48; ++x) {
+      if (AlphaPixel(x, 47 - row) >> 24 == 0) mask[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
+    PutBytes(b, b.size(), mask, sizeof mask);
+  }
+  return b;
+}
+
 // Reads the colour at (x, y) of a picture of the Finder's client area drawn
 // by its own painting code into memory, over the class background.
 class FinderPicture {
@@ -238,6 +276,11 @@ class FinderWindow : public ::testing::Test {
     fixtures_->Write("pictures.exe", MakeMinimalPe(resources).bytes);
     std::vector<PeResource> icons = {PeIcon(1, TransparentIcon(32, kYellow, kMagenta))};
     fixtures_->Write("icon.exe", MakeMinimalPe(icons).bytes);
+    // A PNG icon (over 4096 bytes: the large path) and a 32-bit icon with
+    // alpha, the same picture.
+    std::vector<PeResource> alpha = {PeIcon(1, MakeRgbaPng(48, 48, AlphaPixel)),
+                                     PeIcon(2, AlphaIcon())};
+    fixtures_->Write("alpha.exe", MakeMinimalPe(alpha).bytes);
   }
   static void TearDownTestSuite() {
     mainState.count = 0;
@@ -323,6 +366,28 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   EXPECT_EQ(GetPixel(dc, 1, 23), kRed);
   EXPECT_EQ(GetPixel(dc, 1, 22), background);
   ReleaseDC(Finder(), dc);
+}
+
+TEST_F(FinderWindow, AlphaThumbnailsAreColourTimesAlpha) {
+  FillCatalogue({{fixtures_->path(), "alpha.exe"}});
+  ASSERT_EQ(mainState.count, 2);
+  ASSERT_GT(mainState.catalogue[0].size, kMediumSlotSize);
+  SetFinderClient(150, 100);
+  FinderPicture picture;
+  int wrong = 0;
+  for (int cell = 0; cell < 2; ++cell) {
+    for (uint32_t y = 0; y < 48 && wrong < 5; ++y) {
+      for (uint32_t x = 0; x < 48 && wrong < 5; ++x) {
+        const COLORREF got =
+            picture.At(50 * cell + 1 + static_cast<int>(x), 1 + static_cast<int>(y));
+        if (got != OverBlack(AlphaPixel(x, y))) {
+          ADD_FAILURE() << "cell " << cell << " (" << x << ", " << y << "): " << std::hex << got
+                        << ", expected " << OverBlack(AlphaPixel(x, y));
+          ++wrong;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {

@@ -126,3 +126,79 @@ std::vector<uint8_t> MakeGroupData(bool cursor, const std::vector<GroupEntrySpec
   }
   return b;
 }
+
+std::vector<uint8_t> MakePngStart(uint32_t width, uint32_t height, const char* firstChunk) {
+  std::vector<uint8_t> b(24, 0);
+  const uint8_t start[12] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+  for (size_t i = 0; i < 12; ++i) b[i] = start[i];
+  for (size_t i = 0; i < 4; ++i) b[12 + i] = static_cast<uint8_t>(firstChunk[i]);
+  for (size_t i = 0; i < 4; ++i) {
+    b[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+    b[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+  }
+  return b;
+}
+
+namespace {
+
+uint32_t PngCrc32(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void PutBig32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PngChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+  PutBig32(png, static_cast<uint32_t>(data.size()));
+  size_t start = png.size();
+  for (int i = 0; i < 4; ++i) png.push_back(static_cast<uint8_t>(type[i]));
+  png.insert(png.end(), data.begin(), data.end());
+  PutBig32(png, PngCrc32(png.data() + start, png.size() - start));
+}
+
+}  // namespace
+
+std::vector<uint8_t> MakeRgbaPng(uint32_t width, uint32_t height,
+                                 const std::function<uint32_t(uint32_t x, uint32_t y)>& argb) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<uint8_t> ihdr;
+  PutBig32(ihdr, width);
+  PutBig32(ihdr, height);
+  for (uint8_t v : {8, 6, 0, 0, 0}) ihdr.push_back(v);  // 8-bit RGBA, no interlace
+  PngChunk(png, "IHDR", ihdr);
+
+  std::vector<uint8_t> raw;
+  for (uint32_t y = 0; y < height; ++y) {
+    raw.push_back(0);  // filter: none
+    for (uint32_t x = 0; x < width; ++x) {
+      const uint32_t v = argb(x, y);
+      for (int shift : {16, 8, 0, 24}) raw.push_back(static_cast<uint8_t>(v >> shift));
+    }
+  }
+  // zlib stream of stored blocks, then Adler-32.
+  std::vector<uint8_t> z = {0x78, 0x01};
+  for (size_t at = 0; at < raw.size() || at == 0;) {
+    size_t n = raw.size() - at < 65535 ? raw.size() - at : 65535;
+    bool last = at + n == raw.size();
+    z.push_back(last ? 1 : 0);
+    for (size_t v : {n, n >> 8, ~n, ~n >> 8}) z.push_back(static_cast<uint8_t>(v));
+    z.insert(z.end(), raw.begin() + static_cast<long>(at), raw.begin() + static_cast<long>(at + n));
+    at += n;
+    if (last) break;
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBig32(z, (b << 16) | a);
+  PngChunk(png, "IDAT", z);
+  PngChunk(png, "IEND", {});
+  return png;
+}

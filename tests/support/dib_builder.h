@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <vector>
 
 // Resource data of bitmaps, icons and cursors, as executables store them.
@@ -48,3 +49,13 @@ struct GroupEntrySpec {
 // entries. count, when given, is written instead of the number of entries.
 std::vector<uint8_t> MakeGroupData(bool cursor, const std::vector<GroupEntrySpec>& entries,
                                    std::optional<uint16_t> count = std::nullopt);
+
+// The 24 bytes that make an icon or cursor image a PNG: the signature, then
+// the header of a 13-byte chunk of type firstChunk holding width and height.
+std::vector<uint8_t> MakePngStart(uint32_t width, uint32_t height, const char* firstChunk = "IHDR");
+
+// A whole PNG of 8-bit RGBA pixels, argb(x, y) giving 0xAARRGGBB with y from
+// the top, its image data in stored (uncompressed) zlib blocks, so that any
+// decoder can read it.
+std::vector<uint8_t> MakeRgbaPng(uint32_t width, uint32_t height,
+                                 const std::function<uint32_t(uint32_t x, uint32_t y)>& argb);
