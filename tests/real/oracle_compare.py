@@ -180,14 +180,31 @@ def expected_records(path, layout):
     return expected, None
 
 
+PNG_START = b"\x89PNG\r\n\x1a\n"
+
+
+def png_size(f, kind, offset):
+    """IHDR's width and height when an icon's or cursor's data is a PNG image."""
+    if kind == "bitmap":
+        return None
+    b = read_at(f, offset + (4 if kind == "cursor" else 0), 24)
+    if len(b) < 24 or b[:8] != PNG_START or b[12:16] != b"IHDR":
+        return None
+    return struct.unpack(">II", b[16:24])
+
+
 def header_area(f, kind, offset):
     h = offset + (4 if kind == "cursor" else 0)
     b = read_at(f, h, 12)
     if len(b) < 12:
         return 0
-    width, height = i32(b, 4), abs(i32(b, 8))
-    if kind != "bitmap":
-        height //= 2
+    size = png_size(f, kind, offset)
+    if size is not None:
+        width, height = size
+    else:
+        width, height = i32(b, 4), abs(i32(b, 8))
+        if kind != "bitmap":
+            height //= 2
     product = (width * height) & 0xFFFFFFFF
     return product - (1 << 32) if product & 0x80000000 else product
 
@@ -196,8 +213,11 @@ def check_areas(layout, records):
     problems = []
     with open(layout.path, "rb") as f:
         for r in records:
+            needed = 16
+            if png_size(f, r.kind, r.offset) is not None:
+                needed = (4 if r.kind == "cursor" else 0) + 24
             in_window = (layout.window_start is not None and r.offset >= layout.window_start
-                         and r.offset + 16 <= layout.window_start + layout.window_length)
+                         and r.offset + needed <= layout.window_start + layout.window_length)
             want = header_area(f, r.kind, r.offset) if in_window else 0
             if r.area != 0 and r.area != header_area(f, r.kind, r.offset):
                 problems.append("record %d (%s at %d): area %d, but its header says %d"
