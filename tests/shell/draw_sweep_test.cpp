@@ -214,7 +214,8 @@ class DrawSweep : public ::testing::Test {
   bool PaintInFinder(const uint8_t* data, ImageKind kind, int32_t size, int32_t sequence) {
     if (size > kMediumSlotSize) return false;
     CacheSlot& slot = size <= kSmallSlotSize ? imageCache.smallSlots[0] : imageCache.mediumSlots[0];
-    slot = CacheSlot{true, sequence, imageCache.useClock, const_cast<uint8_t*>(data)};
+    slot = CacheSlot{true, sequence, imageCache.useClock, const_cast<uint8_t*>(data), nullptr,
+                     0,    false};
     ImageRecord record{kind, 0, size, sequence, 0, "C:\\nowhere", "none.dll"};
     RefreshFinder(mainState.finder, &record, 1, mainState.window);
     HDC screen = GetDC(mainState.finder);
