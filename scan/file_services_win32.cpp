@@ -32,10 +32,10 @@ class RealFileSystem {
       redirection.looked = true;
       HMODULE kernel = GetModuleHandleA("kernel32.dll");
       if (kernel != nullptr) {
-        redirection.off = reinterpret_cast<RedirectionOff>(reinterpret_cast<void*>(
-            GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
-        redirection.back = reinterpret_cast<RedirectionBack>(reinterpret_cast<void*>(
-            GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+        redirection.off = reinterpret_cast<RedirectionOff>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+        redirection.back = reinterpret_cast<RedirectionBack>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
       }
     }
     if (redirection.off != nullptr && redirection.back != nullptr) {

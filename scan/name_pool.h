@@ -26,6 +26,12 @@ struct NamePool {
   // out of room as memory running out would.
   int64_t ceiling = kNamePoolCeiling;
 
+  NamePool() = default;
+  // The run's pools give their arenas back when the program ends.
+  ~NamePool() { Release(); }
+  NamePool(const NamePool&) = delete;
+  NamePool& operator=(const NamePool&) = delete;
+
   // Gives the pool a new empty arena; false (and no storage) when it cannot.
   bool Reset(int32_t newCapacity);
   // The stored copy, or nullptr when there is no storage or no room for it.

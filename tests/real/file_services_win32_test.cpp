@@ -1,7 +1,9 @@
 // The file services see the real system folder: a 32-bit build on 64-bit
 // Windows (or Wine's WOW64) is otherwise shown syswow64 in its place. The
 // x86_64 build sees system32 anyway; the checks hold for both.
+// clang-format off
 #include <windows.h>
+// clang-format on
 
 #include <gtest/gtest.h>
 
@@ -25,8 +27,8 @@ uint16_t Machine(FileHandle file) {
       header[1] == 'Z') {
     uint32_t at = header[0x3C] | header[0x3D] << 8 | header[0x3E] << 16 |
                   static_cast<uint32_t>(header[0x3F]) << 24;
-    if (SeekFromStart(file, at) && ReadBytes(file, pe, sizeof pe) == sizeof pe &&
-        pe[0] == 'P' && pe[1] == 'E' && pe[2] == 0 && pe[3] == 0) {
+    if (SeekFromStart(file, at) && ReadBytes(file, pe, sizeof pe) == sizeof pe && pe[0] == 'P' &&
+        pe[1] == 'E' && pe[2] == 0 && pe[3] == 0) {
       machine = static_cast<uint16_t>(pe[4] | pe[5] << 8);
     }
   }
