@@ -85,6 +85,10 @@ constexpr int32_t kMemberReadsPerFileByte = 4;
 // directory of 65535 entries could otherwise ask for billions.
 constexpr int64_t kMaxGroupEntriesPerFile = 1 << 22;
 
+// Names go into file names, which hold 259 characters with the folder and
+// the executable's name; a file of many long names would also fill memory.
+constexpr int32_t kMaxGroupNameLength = 128;
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
@@ -143,6 +147,7 @@ struct PeTree {
     uint8_t lengthBytes[2];
     if (!Read(at, 2, lengthBytes)) return false;
     int32_t length = lengthBytes[0] | (lengthBytes[1] << 8);
+    if (length > kMaxGroupNameLength) length = kMaxGroupNameLength;
     std::vector<uint8_t> text(static_cast<size_t>(length) * 2);
     if (!Read(at + 2, length * 2, text.data())) return false;
     name->clear();
@@ -305,6 +310,7 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
         // A counted string at that offset of the table.
         int64_t textLength = w.U8(id);
         if (!w.Has(id + 1, textLength)) continue;
+        if (textLength > kMaxGroupNameLength) textLength = kMaxGroupNameLength;
         for (int64_t c = 0; c < textLength; ++c) AppendNameCharacter(&g.name, w.U8(id + 1 + c));
       }
       out->groups.push_back(std::move(g));

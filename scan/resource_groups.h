@@ -34,9 +34,9 @@ struct GroupMemberImage {
 // One language of one icon group (kind Icon) or cursor group (kind Cursor).
 struct ResourceGroup {
   ImageKind kind;
-  // The decimal ID or the string name, each character outside letters,
-  // digits, '_', '-' and '.' replaced by '_', so that it can stand in a file
-  // name on any system.
+  // The decimal ID or the string name (its first 128 characters), each
+  // character outside letters, digits, '_', '-' and '.' replaced by '_', so
+  // that it can stand in a file name on any system.
   std::string name;
   int32_t language;
   int64_t offset;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -380,16 +381,13 @@ bool ExportGroups(const char* outDirectory, const char* directory, const char* f
   bool ok = true;
   FileGroups groups;
   if (ReadFileGroups(file, &groups)) {
-    std::vector<std::string> written;
+    std::set<std::string> written;
     GroupContents contents;
     std::vector<uint8_t> bytes;
     for (const ResourceGroup& group : groups.groups) {
       const bool cursor = group.kind == ImageKind::Cursor;
       const std::string key = group.name + (cursor ? ".cur" : ".ico");
-      bool seen = false;
-      for (const std::string& w : written) seen = seen || w == key;
-      if (seen) continue;
-      written.push_back(key);
+      if (!written.insert(key).second) continue;
       ReadGroupContents(file, groups, group, &contents);
       for (uint16_t id : contents.leftOut) {
         fprintf(stderr, "member-missing\t%u\t%s\t%s\n", id, group.name.c_str(), source);

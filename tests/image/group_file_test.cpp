@@ -304,14 +304,17 @@ TEST(GroupFile, CursorShorterThanItsHotspotIsNoMember) {
 
 TEST(GroupFile, NamesKeepOnlyPortableCharacters) {
   Bytes g = MakeGroupData(false, {{1}});
-  GroupRun run = RunGroup(MakeMinimalPe({PeIcon(1, Icon16()),
-                                         {ResName::Id(kResourceTypeGroupIcon),
-                                          ResName::Text("My icon/..\\x:1-A_b.c"), 0x0409, g},
-                                         PeGroup(32512, g)})
-                              .bytes);
-  ASSERT_EQ(run.groups.size(), 2u);
+  GroupRun run = RunGroup(
+      MakeMinimalPe(
+          {PeIcon(1, Icon16()),
+           {ResName::Id(kResourceTypeGroupIcon), ResName::Text("My icon/..\\x:1-A_b.c"), 0x0409, g},
+           PeGroup(32512, g),
+           {ResName::Id(kResourceTypeGroupIcon), ResName::Text(std::string(300, 'L')), 0x0409, g}})
+          .bytes);
+  ASSERT_EQ(run.groups.size(), 3u);
   EXPECT_EQ(run.groups[0].name, "My_icon_.._x_1-A_b.c");
   EXPECT_EQ(run.groups[1].name, "32512");
+  EXPECT_EQ(run.groups[2].name, std::string(128, 'L'));
 }
 
 // The group type's name directory lists itself and the root; its language
