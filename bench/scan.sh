@@ -22,6 +22,7 @@
 #              RAVELIN_BENCH_WIN_BUILD  mingw x86_64 release build (default build-bench-win)
 #              ROUNDS                   native rounds (default 11)
 #              WINE_ROUNDS              Wine rounds, one process per contender each (default 7)
+#              WINE_WALKS               timed walks in each of those processes (default 5)
 #              WRESTOOL, WINE           0 to skip that part
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +30,7 @@ BUILD=${RAVELIN_BENCH_BUILD:-$ROOT/build-bench}
 WIN_BUILD=${RAVELIN_BENCH_WIN_BUILD:-$ROOT/build-bench-win}
 ROUNDS=${ROUNDS:-11}
 WINE_ROUNDS=${WINE_ROUNDS:-7}
+WINE_WALKS=${WINE_WALKS:-5}
 WRESTOOL=${WRESTOOL:-1}
 WINE=${WINE:-1}
 TREE="/usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/x86_64-linux-gnu/wine/x86_64-windows
@@ -136,33 +138,45 @@ export RAVELIN_ROOT
 ravelin_wine_prefix
 windows=$(winepath -w "$WINEPREFIX/drive_c/windows" 2>/dev/null || echo 'C:\windows')
 echo "Tree: $windows of $WINEPREFIX; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "$WINE_ROUNDS rounds, each program walking once to warm up and then 3 timed times ..."
+echo "$WINE_ROUNDS rounds, each program walking once to warm up and then $WINE_WALKS timed times ..."
 python3 - "$RAVELIN_WINE" "$WIN_BUILD/bench/search_bench.exe" "$WIN_BUILD/bench/win32_floor.exe" \
-  "$windows" "$WINE_ROUNDS" <<'EOF'
+  "$windows" "$WINE_ROUNDS" "$WINE_WALKS" <<'EOF'
 import re, statistics, subprocess, sys
-wine, search, floor, tree, rounds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+wine, search, floor, tree = sys.argv[1:5]
+rounds, walks = int(sys.argv[5]), sys.argv[6]
 contenders = [("search (window's code)", search), ("Win32 floor", floor)]
 
 
 def run(program):
-    out = subprocess.run([wine, program, "--rounds", "3", tree], capture_output=True, text=True).stdout
-    m = re.search(r"median ([0-9.]+) ms", out)
+    """The median and the fastest of the process's timed walks, in ms."""
+    out = subprocess.run([wine, program, "--rounds", walks, tree], capture_output=True,
+                         text=True).stdout
+    m = re.search(r"median ([0-9.]+) ms, fastest ([0-9.]+) ms", out)
     if not m:
         sys.exit("no time from %s: %r" % (program, out))
-    return float(m.group(1)), out.strip()
+    return float(m.group(1)), float(m.group(2)), out.strip()
 
 
 times = {name: [] for name, _ in contenders}
 said = {}
 for r in range(rounds):
     for name, program in (contenders if r % 2 == 0 else contenders[::-1]):
-        ms, said[name] = run(program)
-        times[name].append(ms)
+        median, fastest, said[name] = run(program)
+        times[name].append((median, fastest))
 print()
+print("Median of %d rounds, in ms (each round: one process per program, %s timed walks):"
+      % (rounds, walks))
+print("  %-24s %9s %9s" % ("", "median", "fastest"))
 for name, _ in contenders:
-    print("  %-24s %8.1f ms median (min %.1f, max %.1f)   %s" % (
-        name, statistics.median(times[name]), min(times[name]), max(times[name]), said[name]))
-ratio = statistics.median(s / f for s, f in zip(times[contenders[0][0]], times[contenders[1][0]]))
-print("search / Win32 floor under Wine = %.2fx (median of the rounds' ratios; goal at most 1.2x: %s)"
-      % (ratio, "met" if ratio <= 1.2 else "MISSED"))
+    print("  %-24s %9.1f %9.1f   %s" % (name, statistics.median(t[0] for t in times[name]),
+                                        statistics.median(t[1] for t in times[name]),
+                                        said[name].split(", median")[0]))
+s, f = times[contenders[0][0]], times[contenders[1][0]]
+by_fastest = statistics.median(a[1] / b[1] for a, b in zip(s, f))
+by_median = statistics.median(a[0] / b[0] for a, b in zip(s, f))
+# A busy machine only ever adds time: the fastest walk of each process is the
+# steadier measure, and the ratio within a round pairs the two programs.
+print("search / Win32 floor under Wine = %.2fx by the fastest walks, %.2fx by the medians"
+      " (median of the rounds' ratios; goal at most 1.2x: %s)"
+      % (by_fastest, by_median, "met" if by_fastest <= 1.2 else "MISSED"))
 EOF

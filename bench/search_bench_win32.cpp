@@ -6,7 +6,8 @@
 //
 // usage: search_bench [--rounds N] DIRECTORY
 // One untimed search warms the caches; then N timed searches. Prints the
-// files offered, the records found and the median milliseconds of a search.
+// files offered, the records found and the median and the fastest
+// milliseconds of a search.
 #include <windows.h>
 
 #include <algorithm>
@@ -80,8 +81,8 @@ int main(int argc, char** argv) {
     times.push_back(Milliseconds(from, to));
   }
   std::sort(times.begin(), times.end());
-  printf("%d files offered, %d records, median %.1f ms of %d searches\n",
+  printf("%d files offered, %d records, median %.1f ms, fastest %.1f ms of %d searches\n",
          static_cast<int>(FilesOffered()), static_cast<int>(catalogueFill.fillCount),
-         times[times.size() / 2], rounds);
+         times[times.size() / 2], times[0], rounds);
   return 0;
 }

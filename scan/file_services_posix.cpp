@@ -82,10 +82,13 @@ struct ListedDirectory {
   bool listing = false;
   char path[kPathBufferSize];
   size_t pathLength = 0;
-  // Whether the listing has shown an entry, "." and ".." aside, that it did
-  // not say is a regular file (a directory, a link, a device, a type the file
-  // system does not tell). Until it has, every name opened below it is known
-  // to be a regular file.
+  // The names the listing has shown, "." and ".." aside, without saying
+  // that they are regular files (directories, links, devices, types the file
+  // system does not tell), one after another with their terminators; when
+  // they do not all fit, irregular is set and no name is vouched for. Every
+  // other name opened below the directory is known to be a regular file.
+  char others[512];
+  size_t othersUsed = 0;
   bool irregular = false;
 };
 ListedDirectory listed;
@@ -115,6 +118,25 @@ const char* BelowListedDirectory(const char* path) {
   return *rest != '\0' ? rest : nullptr;
 }
 
+void NoteOtherName(const char* name, size_t length) {
+  if (length + 1 > sizeof listed.others - listed.othersUsed) {
+    listed.irregular = true;
+    return;
+  }
+  memcpy(listed.others + listed.othersUsed, name, length + 1);
+  listed.othersUsed += length + 1;
+}
+
+// Whether name, a path below the listed directory, is one of its entries
+// that the listing showed as a regular file.
+bool IsListedAsRegular(const char* name) {
+  if (listed.irregular || strchr(name, '/') != nullptr) return false;
+  for (size_t at = 0; at < listed.othersUsed; at += strlen(listed.others + at) + 1) {
+    if (strcmp(listed.others + at, name) == 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 FileHandle OpenFileForReading(const char* path) {
@@ -129,7 +151,7 @@ FileHandle OpenFileForReading(const char* path) {
   // A name that its listing showed as a regular file needs no look of its
   // own; its length is taken when asked for.
   openedLength = -1;
-  if (below != nullptr && !listed.irregular && strchr(below, '/') == nullptr) return fd;
+  if (below != nullptr && IsListedAsRegular(below)) return fd;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     openedFile = kInvalidFile;
@@ -249,7 +271,7 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
     entry->isLink = false;
     entry->isDirectory = d->d_type == DT_DIR;
     bool dots = d->d_name[0] == '.' && (n == 1 || (n == 2 && d->d_name[1] == '.'));
-    if (d->d_type != DT_REG && !dots && dir == listed.dir) listed.irregular = true;
+    if (d->d_type != DT_REG && !dots && dir == listed.dir) NoteOtherName(d->d_name, n);
     // Most file systems say in the listing what an entry is; only links and
     // the rest need a stat of their own.
     if (d->d_type == DT_REG || d->d_type == DT_DIR) return true;
@@ -276,6 +298,7 @@ DirListing* ListFirst(const char* /*pattern*/, DirEntry* entry) {
   listed.dir = dir;
   listed.listing = true;
   listed.irregular = false;
+  listed.othersUsed = 0;
   listed.pathLength = currentPathLength;
   if (currentPathLength > 0) memcpy(listed.path, currentPath, currentPathLength + 1);
   if (!FillEntry(dir, entry)) {

@@ -55,10 +55,26 @@ class RealFileSystem {
 
 }  // namespace
 
+// Where the file pointer of one handle stands, as far as ReadBytesAt knows:
+// a handle just opened stands at 0, and a read leaves it behind the bytes it
+// got. A positional read that starts there needs no seek, which under Wine
+// is a call through ntdll of its own, made for nearly every file scanned.
+// Anything else done with the handle forgets it.
+static HANDLE knownFile = INVALID_HANDLE_VALUE;
+static int64_t knownPosition = 0;
+
+static void Forget(HANDLE h) {
+  if (h == knownFile) knownFile = INVALID_HANDLE_VALUE;
+}
+
 FileHandle OpenFileForReading(const char* path) {
   RealFileSystem real;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    knownFile = h;
+    knownPosition = 0;
+  }
   return reinterpret_cast<FileHandle>(h);
 }
 
@@ -76,6 +92,7 @@ int64_t GetFileLength(FileHandle file) {
 }
 
 bool SeekFromStart(FileHandle file, int64_t position) {
+  Forget(H(file));
   if (position < 0) return false;
   LONG high = static_cast<LONG>(position >> 32);
   DWORD low = SetFilePointer(H(file), static_cast<LONG>(position & 0xFFFFFFFF), &high, FILE_BEGIN);
@@ -83,6 +100,7 @@ bool SeekFromStart(FileHandle file, int64_t position) {
 }
 
 int32_t ReadBytes(FileHandle file, void* buffer, int32_t count) {
+  Forget(H(file));
   if (count <= 0) return 0;
   DWORD got = 0;
   if (!ReadFile(H(file), buffer, static_cast<DWORD>(count), &got, nullptr)) return 0;
@@ -93,11 +111,18 @@ int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t cou
   // A seek and a read rather than one ReadFile with an OVERLAPPED offset:
   // under Wine the OVERLAPPED form costs a trip to the server per read, to
   // post a completion that no port waits for; a seek is answered locally.
-  if (count <= 0 || !SeekFromStart(file, position)) return 0;
-  return ReadBytes(file, buffer, count);
+  if (count <= 0 || position < 0) return 0;
+  bool there = H(file) == knownFile && position == knownPosition;
+  if (!there && !SeekFromStart(file, position)) return 0;
+  int32_t got = ReadBytes(file, buffer, count);
+  // A read that fails moves nothing, like one at the end of the file.
+  knownFile = H(file);
+  knownPosition = position + got;
+  return got;
 }
 
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
+  Forget(H(file));
   if (count < 0) return false;
   DWORD put = 0;
   return WriteFile(H(file), bytes, static_cast<DWORD>(count), &put, nullptr) &&
@@ -105,6 +130,7 @@ bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
 }
 
 void CloseFile(FileHandle file) {
+  Forget(H(file));
   if (file != kInvalidFile) CloseHandle(H(file));
 }
 

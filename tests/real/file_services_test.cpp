@@ -93,6 +93,16 @@ TEST(FileServices, ConsecutiveReadsGoOnWhereTheLastStopped) {
   EXPECT_EQ(ReadBytes(file, c, 16), 10);
   EXPECT_EQ(0, memcmp(c, &content[8990], 10));
   EXPECT_EQ(ReadBytes(file, c, 16), 0);
+  // Positional reads that follow on from each other, with a seek and a read
+  // elsewhere between them: each still reads where it says.
+  ASSERT_EQ(ReadBytesAt(file, 0, a, 4), 4);
+  EXPECT_EQ(0, memcmp(a, &content[0], 4));
+  ASSERT_TRUE(SeekFromStart(file, 100));
+  ASSERT_EQ(ReadBytes(file, b, 8), 8);
+  ASSERT_EQ(ReadBytesAt(file, 4, b, 8), 8);
+  EXPECT_EQ(0, memcmp(b, &content[4], 8));
+  ASSERT_EQ(ReadBytesAt(file, 12, c, 16), 16);
+  EXPECT_EQ(0, memcmp(c, &content[12], 16));
   CloseFile(file);
 }
 
