@@ -21,7 +21,7 @@ struct Channel {
   explicit Channel(uint32_t m) : mask(m) {
     if (m == 0) return;
     while (((m >> shift) & 1) == 0) ++shift;
-    while (bits < 32 && ((m >> (shift + bits)) & 1) != 0) ++bits;
+    while (shift + bits < 32 && ((m >> (shift + bits)) & 1) != 0) ++bits;
   }
   uint8_t From(uint32_t pixel) const {
     if (mask == 0) return 0;
