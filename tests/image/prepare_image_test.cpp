@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "image/image_loader.h"
+#include "image/image_pixels.h"
 #include "tests/image/image_fixtures.h"
 
 namespace {
@@ -266,15 +267,16 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
   rle.bitCount = 8;
   rle.compression = 1;
   rle.sizeImage = 300;
+  DibShape alpha;
+  alpha.bitCount = 32;
   struct Sample {
     ImageKind kind;
     Bytes bytes;
   };
   const Sample samples[] = {
-      {ImageKind::Icon, MakeIcon(DibShape{})},
-      {ImageKind::Cursor, MakeCursor(3, 4, mono)},
-      {ImageKind::Bitmap, MakeBitmap(bitfields)},
-      {ImageKind::Bitmap, MakeBitmap(rle)},
+      {ImageKind::Icon, MakeIcon(DibShape{})},    {ImageKind::Cursor, MakeCursor(3, 4, mono)},
+      {ImageKind::Bitmap, MakeBitmap(bitfields)}, {ImageKind::Bitmap, MakeBitmap(rle)},
+      {ImageKind::Icon, MakeIcon(alpha)},
   };
   const uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFF};
   int usable = 0;
@@ -301,6 +303,12 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
         }
       }
       ASSERT_EQ(im.data, begin);
+      // The pixels --png and alpha drawing read stay inside the bytes too
+      // (the sanitizer build watches), or are refused.
+      std::vector<uint8_t> rgba;
+      if (ImageToRgba(im, &rgba)) {
+        ASSERT_EQ(rgba.size(), static_cast<size_t>(im.width) * im.height * 4);
+      }
     };
     for (size_t n = 0; n <= s.bytes.size(); ++n) {
       check(Bytes(s.bytes.begin(), s.bytes.begin() + static_cast<long>(n)));
