@@ -10,6 +10,10 @@ constexpr uint32_t kBiRle4 = 2;
 constexpr uint32_t kBiBitfields = 3;
 constexpr uint32_t kBiAlphaBitfields = 6;
 
+// An RLE bitmap may state any size in a few bytes; its pixels are made only
+// up to this many (128 MiB of RGBA).
+constexpr int64_t kMaxRgbaPixels = int64_t{1} << 25;
+
 // One colour channel of a packed pixel: where its mask starts and how many
 // bits it has. Fewer than 8 bits are widened by repeating them, so that the
 // largest value becomes 255.
@@ -21,7 +25,7 @@ struct Channel {
   explicit Channel(uint32_t m) : mask(m) {
     if (m == 0) return;
     while (((m >> shift) & 1) == 0) ++shift;
-    while (bits < 32 && ((m >> (shift + bits)) & 1) != 0) ++bits;
+    while (shift + bits < 32 && ((m >> (shift + bits)) & 1) != 0) ++bits;
   }
   uint8_t From(uint32_t pixel) const {
     if (mask == 0) return 0;
@@ -196,6 +200,7 @@ bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba) {
   if (image.unusable || image.bits == nullptr || image.width < 0 || image.height < 0) return false;
   const int64_t width = image.width;
   const int64_t height = image.height;
+  if (width * height > kMaxRgbaPixels) return false;
   rgba->assign(static_cast<size_t>(width * height * 4), 0);
   std::vector<uint8_t>& out = *rgba;
   if (image.png) {

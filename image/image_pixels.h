@@ -10,7 +10,7 @@
 // images with their decoded pixels. Palette indices past the colour table
 // take black, pixels an RLE bitmap leaves out palette index 0. False, with rgba cleared,
 // for an unusable image or one whose pixels this cannot read (an RLE stream
-// that runs past its bytes, JPEG or PNG in a bitmap).
+// that runs past its bytes, JPEG or PNG in a bitmap, more than 2^25 pixels).
 bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba);
 
 // An image with its own alpha (image.alpha) laid over an opaque colour, as

@@ -1,5 +1,6 @@
 #include "shell/finder_window_win32.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "image/colour_bitmap_info.h"
@@ -45,35 +46,94 @@ void UpdateScrollRange(HWND finder) {
   --rangeNesting;
 }
 
-// An image with its own alpha as colour x alpha, as if over black: its
-// transparent parts then look like those of the classic icons beside it,
-// which are black in their colour bitmaps.
-void PaintAlphaThumbnail(HDC dc, const LoadedImage& image, const ThumbnailFit& fit, int cellX,
-                         int cellY) {
+// A thumbnail of an image with its own alpha, as drawn: fit.width x
+// fit.height pixels, rows top-down.
+struct AlphaThumbnail {
+  ThumbnailFit fit;
   std::vector<uint8_t> pixels;
-  if (!CompositeOver(image, 0, 0, 0, &pixels)) return;
+};
+
+// Decoding and blending a PNG icon costs far more than drawing a classic
+// one, and a full Finder holds more of them than the loader keeps decoded,
+// so their finished thumbnails are kept by record, for the run. At 9 KiB
+// each at most, this many stay well within any memory the program uses; a
+// full store starts again empty.
+constexpr size_t kMaxAlphaThumbnails = 4096;
+std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
+
+void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int cellY) {
   BITMAPINFOHEADER header{};
   header.biSize = sizeof header;
-  header.biWidth = image.width;
-  header.biHeight = -image.height;
+  header.biWidth = thumbnail.fit.width;
+  header.biHeight = -thumbnail.fit.height;
   header.biPlanes = 1;
   header.biBitCount = 32;
   header.biCompression = BI_RGB;
-  StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
-                image.height, pixels.data(), reinterpret_cast<const BITMAPINFO*>(&header),
-                DIB_RGB_COLORS, SRCCOPY);
+  SetDIBitsToDevice(
+      dc, cellX + thumbnail.fit.x, cellY + thumbnail.fit.y, static_cast<DWORD>(thumbnail.fit.width),
+      static_cast<DWORD>(thumbnail.fit.height), 0, 0, 0, static_cast<UINT>(thumbnail.fit.height),
+      thumbnail.pixels.data(), reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS);
+}
+
+// An image with its own alpha as colour x alpha, as if over black: its
+// transparent parts then look like those of the classic icons beside it,
+// which are black in their colour bitmaps. Reduced the way every thumbnail
+// is, once, into the store.
+const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const ThumbnailFit& fit,
+                                         int32_t key) {
+  std::vector<uint8_t> pixels;
+  if (!CompositeOver(image, 0, 0, 0, &pixels)) return nullptr;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = fit.width;
+  info.bmiHeader.biHeight = -fit.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC memory = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP target = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (memory == nullptr || target == nullptr) {
+    if (target != nullptr) DeleteObject(target);
+    if (memory != nullptr) DeleteDC(memory);
+    return nullptr;
+  }
+  const HGDIOBJ old = SelectObject(memory, target);
+  SetStretchBltMode(memory, COLORONCOLOR);
+  BITMAPINFOHEADER source = info.bmiHeader;
+  source.biWidth = image.width;
+  source.biHeight = -image.height;
+  StretchDIBits(memory, 0, 0, fit.width, fit.height, 0, 0, image.width, image.height, pixels.data(),
+                reinterpret_cast<const BITMAPINFO*>(&source), DIB_RGB_COLORS, SRCCOPY);
+  GdiFlush();
+  if (alphaThumbnails.size() >= kMaxAlphaThumbnails) alphaThumbnails.clear();
+  AlphaThumbnail& made = alphaThumbnails[key];
+  made.fit = fit;
+  const auto* first = static_cast<const uint8_t*>(bits);
+  made.pixels.assign(first, first + static_cast<size_t>(fit.width) * fit.height * 4);
+  SelectObject(memory, old);
+  DeleteObject(target);
+  DeleteDC(memory);
+  return &made;
 }
 
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
 // cannot be loaded or drawn leaves its cell to the background.
 void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
+  const auto kept = alphaThumbnails.find(record->sequence);
+  if (kept != alphaThumbnails.end()) {
+    DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
+    return;
+  }
   LoadedImage image;
   if (!LoadImageRecord(record, &image, &finderState.largeBuffer)) return;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;
   if (image.alpha) {
-    PaintAlphaThumbnail(dc, image, fit, cellX, cellY);
+    if (const AlphaThumbnail* made = MakeAlphaThumbnail(image, fit, record->sequence)) {
+      DrawAlphaThumbnail(dc, *made, cellX, cellY);
+    }
     return;
   }
   // A copy of the header describes the checked rows alone: an icon's colour

@@ -6,6 +6,7 @@
 
 #include "image/gdi_read_extent.h"
 #include "image/image_loader.h"
+#include "image/image_pixels.h"
 #include "tests/image/gdi_reads_check.h"
 #include "tests/image/image_fixtures.h"
 
@@ -366,6 +367,8 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
   rle.bitCount = 8;
   rle.compression = 1;
   rle.sizeImage = 300;
+  DibShape alpha;
+  alpha.bitCount = 32;
   struct Sample {
     ImageKind kind;
     Bytes bytes;
@@ -388,7 +391,7 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
       {ImageKind::Icon, MakeIcon(DibShape{})},     {ImageKind::Cursor, MakeCursor(3, 4, mono)},
       {ImageKind::Bitmap, MakeBitmap(bitfields)},  {ImageKind::Bitmap, MakeBitmap(rle)},
       {ImageKind::Bitmap, MakeBitmap(rle4NoSize)}, {ImageKind::Icon, MakeIcon(rleIcon)},
-      {ImageKind::Bitmap, MakeBitmap(v5)},
+      {ImageKind::Bitmap, MakeBitmap(v5)},         {ImageKind::Icon, MakeIcon(alpha)},
   };
   const uint8_t values[] = {0x00, 0x01, 0x02, 0x03, 0x06, 0x7F, 0x80, 0xFF};
   int usable = 0;
@@ -407,6 +410,12 @@ TEST(PrepareImage, MutatedResourcesNeverPointOutsideTheirBytes) {
       ASSERT_GE(im.bits, im.colorTable);
       const char* outside = GdiReadsOutside(im, begin, static_cast<int64_t>(exact.size));
       ASSERT_EQ(outside, nullptr) << outside << ", " << bytes.size() << " bytes";
+      // The pixels --png and alpha drawing read stay inside the bytes too
+      // (the sanitizer build watches), or are refused.
+      std::vector<uint8_t> rgba;
+      if (ImageToRgba(im, &rgba)) {
+        ASSERT_EQ(rgba.size(), static_cast<size_t>(im.width) * im.height * 4);
+      }
     };
     for (size_t n = 0; n <= s.bytes.size(); ++n) {
       check(Bytes(s.bytes.begin(), s.bytes.begin() + static_cast<long>(n)));
