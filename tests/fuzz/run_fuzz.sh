@@ -19,7 +19,7 @@ seconds=${1:?usage: run_fuzz.sh SECONDS [BUILD] [TARGET...]}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=${2:-${RAVELIN_FUZZ_BUILD:-$root/build-fuzz}}
-[ $# -ge 2 ] && shift 2 || shift $#
+if [ $# -ge 2 ]; then shift 2; else shift $#; fi
 corpus=${RAVELIN_CORPUS:-$root/../shared/corpus}
 list=$build/tests/fuzz/fuzz_targets.txt
 seeder=$build/tests/fuzz/ravelin_fuzz_seeds
@@ -52,7 +52,7 @@ while read -r name seeds executables maxlen; do
   [ -n "$name" ] || continue
   if wanted "$name" "$@"; then selected="$selected $name:$seeds:$executables:$maxlen"; fi
 done <"$list"
-count=$(echo $selected | wc -w)
+count=$(echo "$selected" | wc -w)
 [ "$count" -gt 0 ] || { echo "run_fuzz.sh: no such target: $*" >&2; exit 2; }
 share=$((seconds / count))
 [ "$share" -gt 0 ] || share=1

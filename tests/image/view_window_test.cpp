@@ -319,6 +319,40 @@ TEST_F(ViewWindow, BitmapAtZoomThreeReplicatesEachPixel) {
   }
 }
 
+// A bitmap's stored biSizeImage of 0 leaves an RLE decoder nothing to stop
+// at but the stream's end code, which this one lacks. The view hands GDI the
+// size the loader checked instead, so the picture is drawn, from its bytes
+// alone.
+TEST_F(ViewWindow, RleBitmapWithoutSizeOrEndCodeIsDrawnFromItsCheckedBytes) {
+  Open(200, 150);
+  const std::vector<uint32_t> palette = {0x30A050, 0xC02070};
+  Bytes bytes(48, 0);
+  Put32(bytes, 0, 40);
+  Put32(bytes, 4, 4);
+  Put32(bytes, 8, 2);
+  bytes[12] = 1;
+  bytes[14] = 8;
+  Put32(bytes, 16, 1);  // BI_RLE8; biSizeImage stays 0
+  Put32(bytes, 32, 2);
+  Put32(bytes, 40, palette[0]);
+  Put32(bytes, 44, palette[1]);
+  // Bottom row: 4 x colour 0, end of line; top row: 4 x colour 1, end of
+  // line; no end of bitmap. (Wine leaves out a row that no escape ends.)
+  bytes.insert(bytes.end(), {4, 0, 0, 0, 4, 1, 0, 0});
+  GuardedBytes guarded(bytes);
+  ImageRecord record{ImageKind::Bitmap, 0, static_cast<int32_t>(bytes.size()), 0, -1, "", ""};
+  LoadedImage image;
+  PrepareImage(guarded.data(), &record, &image);
+  ASSERT_FALSE(image.unusable);
+  ShowImage(view_, &image);
+  // 4 x 2 centred in 200 x 150 starts at (98, 74).
+  const Shot shot = Paint();
+  ExpectShot(shot, [&](int32_t x, int32_t y) {
+    if (x < 98 || x >= 102 || y < 74 || y >= 76) return background_;
+    return FromRgb(palette[y == 75 ? 0 : 1]);
+  });
+}
+
 TEST_F(ViewWindow, ScrolledBitmapShowsTheRowsAtItsOffset) {
   for (const bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
