@@ -1,9 +1,11 @@
 // Writes starting inputs for the fuzz targets, one subfolder per input
 // layout: scan/ the built sample executables, image/ resources (a kind byte,
-// then the bytes, as the image targets read them), pcx/ logo pictures.
+// then the bytes, as the image targets read them), pcx/ logo pictures, png/
+// whole PNG files (built ones, and those icons and cursors hold).
 // Folders named after the first are scanned, and every image resource found
 // in them becomes an image seed too.
 //   ravelin_fuzz_seeds FOLDER [EXECUTABLES_FOLDER...]
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +114,19 @@ bool WriteImageSeeds(const fs::path& folder) {
   return true;
 }
 
+// A PNG image inside an icon or cursor resource, as the PNG target reads it.
+void WritePngOf(const fs::path& folder, const std::string& name, ImageKind kind,
+                const Bytes& bytes) {
+  const size_t skip = kind == ImageKind::Cursor ? 4 : 0;
+  const uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (kind == ImageKind::Bitmap || bytes.size() < skip + sizeof signature) return;
+  if (!std::equal(signature, signature + sizeof signature,
+                  bytes.begin() + static_cast<long>(skip))) {
+    return;
+  }
+  Write(folder / name, Bytes(bytes.begin() + static_cast<long>(skip), bytes.end()));
+}
+
 // Every image resource of an executable, as the scan finds it.
 void WriteResourcesOf(const fs::path& folder, const fs::path& executable) {
   static std::vector<ImageRecord> records(kCatalogueCapacity);
@@ -131,8 +146,24 @@ void WriteResourcesOf(const fs::path& folder, const fs::path& executable) {
     if (static_cast<size_t>(r.offset) + static_cast<size_t>(r.size) > file.size()) continue;
     Bytes bytes(file.begin() + r.offset, file.begin() + r.offset + r.size);
     WriteImage(folder, name + "-" + std::to_string(i), r.kind, bytes);
+    WritePngOf(folder.parent_path() / "png", name + "-" + std::to_string(i), r.kind, bytes);
     ++taken;
   }
+}
+
+// Built PNG files of the shapes a decoder treats apart: one pixel, odd
+// widths, rows of one colour, every alpha.
+bool WritePngSeeds(const fs::path& folder) {
+  const uint32_t sizes[][2] = {{1, 1}, {3, 2}, {16, 16}, {33, 7}};
+  for (const auto& size : sizes) {
+    const Bytes png = MakeRgbaPng(size[0], size[1], [](uint32_t x, uint32_t y) {
+      return ((x * 37 + y * 11) & 0xFF) << 24 | (x * 0x010203u + y * 0x030201u);
+    });
+    if (!Write(folder / ("rgba-" + std::to_string(size[0]) + "x" + std::to_string(size[1])), png)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // A logo-sized picture: runs of 63 pixels (the longest a run byte holds)
@@ -162,12 +193,12 @@ int main(int argc, char** argv) {
   }
   const fs::path folder(argv[1]);
   std::error_code ec;
-  for (const char* sub : {"scan", "image", "pcx"}) fs::create_directories(folder / sub, ec);
+  for (const char* sub : {"scan", "image", "pcx", "png"}) fs::create_directories(folder / sub, ec);
   for (const SampleExecutable& s : SampleExecutables()) {
     if (!Write(folder / "scan" / s.name, s.bytes)) return 1;
     WriteResourcesOf(folder / "image", folder / "scan" / s.name);
   }
-  if (!WriteImageSeeds(folder / "image")) return 1;
+  if (!WriteImageSeeds(folder / "image") || !WritePngSeeds(folder / "png")) return 1;
   if (!Write(folder / "pcx" / "logo", PcxLogo(false)) ||
       !Write(folder / "pcx" / "logo-cut", PcxLogo(true))) {
     return 1;
