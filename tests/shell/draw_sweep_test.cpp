@@ -9,8 +9,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "image/image_loader.h"
 #include "image/view_window_win32.h"
 #include "scan/catalogue.h"
+#include "scan/file_services.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "tests/image/gdi_reads_check.h"
@@ -69,8 +68,17 @@ std::vector<Base> RealImages() {
     if (ScanFile(kSystem32, dll, records.data(), kCatalogueCapacity, &count) != ScanStatus::Ok) {
       continue;
     }
-    std::ifstream in(std::string(kSystem32) + "\\" + dll, std::ios::binary);
-    const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read through the scan's own file services: a 32-bit process would
+    // otherwise be shown syswow64's file where the scan saw system32's.
+    Bytes file;
+    FileHandle handle = OpenInDirectory(kSystem32, dll);
+    if (handle == kInvalidFile) continue;
+    const int64_t length = GetFileLength(handle);
+    if (length > 0 && length < (int64_t{1} << 30)) {
+      file.resize(static_cast<size_t>(length));
+      if (ReadBytesAt(handle, 0, file.data(), static_cast<int32_t>(length)) != length) file.clear();
+    }
+    CloseFile(handle);
     for (int32_t i = 0; i < count; ++i) {
       const ImageRecord& r = records[static_cast<size_t>(i)];
       const size_t h = r.kind == ImageKind::Cursor ? 4 : 0;
