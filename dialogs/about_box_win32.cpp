@@ -1,7 +1,7 @@
 #include "dialogs/about_box_win32.h"
 
 #include "dialogs/about_logo.h"
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 #include "res/resource.h"
 
 namespace {

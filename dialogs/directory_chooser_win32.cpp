@@ -6,8 +6,8 @@
 
 #include "dialogs/directory_chooser.h"
 #include "res/resource.h"
-#include "shell/program_title.h"
-#include "shell/wait_cursor.h"
+#include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 

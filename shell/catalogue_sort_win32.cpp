@@ -3,7 +3,7 @@
 #include "scan/catalogue_sort.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
-#include "shell/wait_cursor.h"
+#include "ui/wait_cursor.h"
 
 void SortCatalogue(HWND owner) {
   if (mainState.count == 0) return;

@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
+#include "ui/wait_cursor.h"
 
 static_assert(kScrollLineUp == SB_LINEUP && kScrollLineDown == SB_LINEDOWN &&
               kScrollPageUp == SB_PAGEUP && kScrollPageDown == SB_PAGEDOWN &&
@@ -126,7 +127,7 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
     return;
   }
   LoadedImage image;
-  if (!LoadImageRecord(record, &image, &finderState.largeBuffer)) return;
+  if (!LoadImageRecordWaiting(record, &image, &finderState.largeBuffer)) return;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;

@@ -8,9 +8,8 @@
 
 #include "dialogs/about_box_win32.h"
 #include "dialogs/open_files_win32.h"
+#include "dialogs/save_dialog_win32.h"
 #include "dialogs/search_dialog_win32.h"
-#include "image/save_dialog_win32.h"
-#include "image/view_window_win32.h"
 #include "res/resource.h"
 #include "scan/directory_search.h"
 #include "shell/catalogue_sort_win32.h"
@@ -18,7 +17,8 @@
 #include "shell/help_win32.h"
 #include "shell/main_layout.h"
 #include "shell/navigation_win32.h"
-#include "shell/program_title.h"
+#include "shell/view_window_win32.h"
+#include "ui/program_title.h"
 
 MainState mainState;
 

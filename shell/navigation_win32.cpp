@@ -2,10 +2,11 @@
 
 #include <string>
 
-#include "image/view_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation.h"
-#include "shell/program_title.h"
+#include "shell/view_window_win32.h"
+#include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
   if (index == mainState.currentIndex && !forced && !mainState.catalogueChanged) return;
 
   ImageRecord& record = mainState.catalogue[index];
-  while (!LoadImageRecord(&record, &mainState.image, &mainState.largeBuffer)) {
+  while (!LoadImageRecordWaiting(&record, &mainState.image, &mainState.largeBuffer)) {
     int answer = MessageBoxA(window, "Can't view item.\nPossibly, drive not ready", kProgramTitle,
                              MB_ICONWARNING | MB_RETRYCANCEL);
     if (answer != IDRETRY) {

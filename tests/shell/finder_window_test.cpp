@@ -25,12 +25,12 @@
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
-#include "shell/wait_cursor.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 

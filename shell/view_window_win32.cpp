@@ -1,4 +1,4 @@
-#include "image/view_window_win32.h"
+#include "shell/view_window_win32.h"
 
 #include <windows.h>
 

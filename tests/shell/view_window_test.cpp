@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "image/view_geometry.h"
-#include "image/view_window_win32.h"
+#include "shell/view_window_win32.h"
 #include "tests/support/guarded_bytes_win32.h"
 
 namespace {
