@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
+#include "ui/gdi_scope_win32.h"
 #include "ui/wait_cursor.h"
 
 static_assert(kScrollLineUp == SB_LINEUP && kScrollLineDown == SB_LINEDOWN &&
@@ -91,15 +92,13 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC memory = CreateCompatibleDC(nullptr);
+  const MemoryDc memoryDc(nullptr);
+  const HDC memory = memoryDc.get();
   void* bits = nullptr;
-  HBITMAP target = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (memory == nullptr || target == nullptr) {
-    if (target != nullptr) DeleteObject(target);
-    if (memory != nullptr) DeleteDC(memory);
-    return nullptr;
-  }
-  const HGDIOBJ old = SelectObject(memory, target);
+  const GdiObject<HBITMAP> target(
+      CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (memory == nullptr || target.get() == nullptr) return nullptr;
+  const SelectedObject selected(memory, target.get());
   SetStretchBltMode(memory, COLORONCOLOR);
   BITMAPINFOHEADER source = info.bmiHeader;
   source.biWidth = image.width;
@@ -112,9 +111,6 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   made.fit = fit;
   const auto* first = static_cast<const uint8_t*>(bits);
   made.pixels.assign(first, first + static_cast<size_t>(fit.width) * fit.height * 4);
-  SelectObject(memory, old);
-  DeleteObject(target);
-  DeleteDC(memory);
   return &made;
 }
 

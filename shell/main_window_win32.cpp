@@ -18,6 +18,7 @@
 #include "shell/main_layout.h"
 #include "shell/navigation_win32.h"
 #include "shell/view_window_win32.h"
+#include "ui/gdi_scope_win32.h"
 #include "ui/program_title.h"
 
 MainState mainState;
@@ -85,6 +86,14 @@ void CreateBanner(HWND window) {
                reinterpret_cast<LPARAM>(mainState.bannerBitmap));
 }
 
+// The banner does not own its bitmap: it is taken back before it is deleted.
+void ReleaseBanner() {
+  if (mainState.bannerBitmap == nullptr) return;
+  if (mainState.banner != nullptr) SendMessageA(mainState.banner, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  DeleteObject(mainState.bannerBitmap);
+  mainState.bannerBitmap = nullptr;
+}
+
 bool CreateMainWindowParts(HWND window) {
   mainState.window = window;
   mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueSlots];
@@ -121,12 +130,12 @@ bool CreateMainWindowParts(HWND window) {
                                    0, 0, 0, window, nullptr, mainState.instance, nullptr);
   if (mainState.view == nullptr) return false;
 
-  HDC dc = GetDC(window);
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
   TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, oldFont);
-  ReleaseDC(window, dc);
+  {
+    const WindowDc dc(window);
+    const SelectedObject font(dc.get(), GetStockObject(SYSTEM_FONT));
+    GetTextMetricsA(dc.get(), &metrics);
+  }
   mainState.textHeight = metrics.tmHeight;
   mainState.statusLineHeight = metrics.tmHeight + 4;
 
@@ -404,6 +413,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_CLOSE:
       PostQuitMessage(0);
+      return 0;
+    case WM_DESTROY:
+      ReleaseBanner();
       return 0;
     case WM_NOTIFY:
       OnNotify(lParam);

@@ -9,6 +9,7 @@
 #include "image/colour_bitmap_info.h"
 #include "image/image_pixels.h"
 #include "image/view_geometry.h"
+#include "ui/gdi_scope_win32.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
 
 void PaintUnsupported(HDC dc, const RECT& client) {
   FillRect(dc, &client, viewState.backgroundBrush);
-  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  const SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
   const COLORREF oldBack = SetBkColor(dc, kLabelBackground);
   const COLORREF oldText = SetTextColor(dc, kLabelText);
   const int oldMode = SetBkMode(dc, OPAQUE);
@@ -119,7 +120,6 @@ void PaintUnsupported(HDC dc, const RECT& client) {
   SetBkMode(dc, oldMode);
   SetTextColor(dc, oldText);
   SetBkColor(dc, oldBack);
-  SelectObject(dc, oldFont);
 }
 
 // Even a bitmap is drawn from a copy of its header: the copy states the
@@ -138,43 +138,36 @@ void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
 void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
   const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
   const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
-  HDC canvasDc = CreateCompatibleDC(dc);
-  HDC sourceDc = CreateCompatibleDC(dc);
-  const HGDIOBJ oldCanvas = SelectObject(canvasDc, viewState.smallCanvas);
+  const MemoryDc canvasDc(dc);
+  const MemoryDc sourceDc(dc);
+  const SelectedObject canvas(canvasDc.get(), viewState.smallCanvas);
   const RECT whole{0, 0, kSmallCanvasSide, kSmallCanvasSide};
-  FillRect(canvasDc, &whole, viewState.backgroundBrush);
+  FillRect(canvasDc.get(), &whole, viewState.backgroundBrush);
 
-  HBITMAP maskBitmap = nullptr;
-  const HGDIOBJ oldSource = GetCurrentObject(sourceDc, OBJ_BITMAP);
+  GdiObject<HBITMAP> maskBitmap;
   // Without its whole mask the image is shown opaque rather than reading
   // past the loaded bytes.
   if (image.maskComplete) {
     const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
-    maskBitmap = CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
-                                reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS);
-    if (maskBitmap != nullptr) {
-      SelectObject(sourceDc, maskBitmap);
-      BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0, SRCINVERT);
+    maskBitmap.reset(CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
+                                    reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS));
+    if (maskBitmap.get() != nullptr) {
+      const SelectedObject source(sourceDc.get(), maskBitmap.get());
+      BitBlt(canvasDc.get(), 0, 0, image.width, image.height, sourceDc.get(), 0, 0, SRCINVERT);
     }
   }
-  HBITMAP colourBitmap =
-      CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour, DIB_RGB_COLORS);
-  if (colourBitmap != nullptr) {
-    SelectObject(sourceDc, colourBitmap);
-    BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0,
-           maskBitmap != nullptr ? SRCPAINT : SRCCOPY);
+  const GdiObject<HBITMAP> colourBitmap(
+      CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour, DIB_RGB_COLORS));
+  if (colourBitmap.get() != nullptr) {
+    const SelectedObject source(sourceDc.get(), colourBitmap.get());
+    BitBlt(canvasDc.get(), 0, 0, image.width, image.height, sourceDc.get(), 0, 0,
+           maskBitmap.get() != nullptr ? SRCPAINT : SRCCOPY);
   }
-  SelectObject(sourceDc, oldSource);
 
   const ViewRect& to = layout.destination;
-  StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, canvasDc,
+  StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, canvasDc.get(),
              layout.columns.first, layout.rows.first, layout.columns.count, layout.rows.count,
              SRCCOPY);
-  SelectObject(canvasDc, oldCanvas);
-  if (colourBitmap != nullptr) DeleteObject(colourBitmap);
-  if (maskBitmap != nullptr) DeleteObject(maskBitmap);
-  DeleteDC(sourceDc);
-  DeleteDC(canvasDc);
 }
 
 // Larger images go straight to the pane in two raster passes.
@@ -221,13 +214,12 @@ void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout
 }
 
 void PaintFrame(HDC dc, const ViewRect& frame) {
-  const HGDIOBJ oldPen = SelectObject(dc, viewState.framePen);
+  const SelectedObject pen(dc, viewState.framePen);
   MoveToEx(dc, frame.left, frame.top, nullptr);
   LineTo(dc, frame.right, frame.top);
   LineTo(dc, frame.right, frame.bottom);
   LineTo(dc, frame.left, frame.bottom);
   LineTo(dc, frame.left, frame.top);
-  SelectObject(dc, oldPen);
 }
 
 void SetBar(HWND view, int bar, const AxisScroll& axis) {
@@ -268,6 +260,9 @@ void ReleaseGdiObjects() {
   if (viewState.backgroundBrush != nullptr) DeleteObject(viewState.backgroundBrush);
   if (viewState.framePen != nullptr) DeleteObject(viewState.framePen);
   if (viewState.smallCanvas != nullptr) DeleteObject(viewState.smallCanvas);
+  viewState.backgroundBrush = nullptr;
+  viewState.framePen = nullptr;
+  viewState.smallCanvas = nullptr;
 }
 
 LRESULT OnCreate(HWND view) {
@@ -277,9 +272,14 @@ LRESULT OnCreate(HWND view) {
   viewState.backgroundColor = GetSysColor(COLOR_APPWORKSPACE);
   viewState.backgroundBrush = CreateSolidBrush(viewState.backgroundColor);
   viewState.framePen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNFACE));
-  HDC dc = GetDC(view);
-  viewState.smallCanvas = CreateCompatibleBitmap(dc, kSmallCanvasSide, kSmallCanvasSide);
-  ReleaseDC(view, dc);
+  const WindowDc dc(view);
+  viewState.smallCanvas = CreateCompatibleBitmap(dc.get(), kSmallCanvasSide, kSmallCanvasSide);
+  return 0;
+}
+
+// The pane's brush, pen and canvas go with it.
+LRESULT OnDestroy() {
+  ReleaseGdiObjects();
   return 0;
 }
 
@@ -344,6 +344,8 @@ LRESULT CALLBACK ViewWindowProc(HWND view, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_CREATE:
       return OnCreate(view);
+    case WM_DESTROY:
+      return OnDestroy();
     case WM_SIZE:
       return OnSize(view);
     case WM_PAINT:
