@@ -8,8 +8,7 @@
 void SortCatalogue(HWND owner) {
   if (mainState.count == 0) return;
   SetWaitCursor(true);
-  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.count,
-                                          static_cast<SortOrder>(mainState.sortOrder));
+  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.count, mainState.sortOrder);
   SetWaitCursor(false);
   if (outcome != SortOutcome::Sorted) return;
   // The entry on show now sits at another index, or none of the new table

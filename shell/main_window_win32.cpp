@@ -265,7 +265,7 @@ void OnOpenCommand(HWND window, int command) {
   }
   mainState.count = result;
   mainState.catalogueChanged = true;
-  if (mainState.sortOrder != 0) SortCatalogue(window);
+  if (mainState.sortOrder != SortOrder::Unsorted) SortCatalogue(window);
   SelectItem(window, 0, true);
   UpdateCommandStates();
   SetOpenNote(command);
@@ -293,7 +293,7 @@ void OnSaveGroupCommand(HWND window) {
   SaveIconGroup(window, mainState.catalogue[mainState.currentIndex]);
 }
 
-void OnSortCommand(HWND window, int32_t wanted) {
+void OnSortCommand(HWND window, SortOrder wanted) {
   if (wanted == mainState.sortOrder) return;
   mainState.sortOrder = wanted;
   SortCatalogue(window);
@@ -340,13 +340,13 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       ZoomBy(mainState.view, -1);
       break;
     case CMD_SORT_LARGE_TO_SMALL:
-      OnSortCommand(window, 1);
+      OnSortCommand(window, SortOrder::LargeToSmall);
       break;
     case CMD_SORT_SMALL_TO_LARGE:
-      OnSortCommand(window, 2);
+      OnSortCommand(window, SortOrder::SmallToLarge);
       break;
     case CMD_NO_SORT:
-      OnSortCommand(window, 0);
+      OnSortCommand(window, SortOrder::Unsorted);
       break;
     case CMD_ABOUT:
       ShowAboutBox(window);
@@ -384,9 +384,9 @@ void UpdateCommandStates() {
                        CMD_NO_SORT}) {
     SetMenuCommand(view, command, haveEntries);
   }
-  UINT checked = mainState.sortOrder == 1   ? CMD_SORT_LARGE_TO_SMALL
-                 : mainState.sortOrder == 2 ? CMD_SORT_SMALL_TO_LARGE
-                                            : CMD_NO_SORT;
+  UINT checked = mainState.sortOrder == SortOrder::LargeToSmall   ? CMD_SORT_LARGE_TO_SMALL
+                 : mainState.sortOrder == SortOrder::SmallToLarge ? CMD_SORT_SMALL_TO_LARGE
+                                                                  : CMD_NO_SORT;
   CheckMenuRadioItem(view, CMD_SORT_LARGE_TO_SMALL, CMD_NO_SORT, checked, MF_BYCOMMAND);
   for (UINT command : {CMD_SAVE_IMAGE, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
                        CMD_NO_SORT}) {

@@ -289,7 +289,7 @@ class FinderWindow : public ::testing::Test {
   void SetUp() override {
     ShowWindow(Finder(), SW_RESTORE);
     ShowWindow(Finder(), SW_SHOWNOACTIVATE);
-    if (mainState.sortOrder != 0) {
+    if (mainState.sortOrder != SortOrder::Unsorted) {
       SendMessageA(mainState.window, WM_COMMAND, CMD_NO_SORT, 0);
     }
   }
@@ -588,7 +588,7 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
   SelectItem(mainState.window, 5, false);
 
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_LARGE_TO_SMALL, 0);
-  EXPECT_EQ(mainState.sortOrder, 1);
+  EXPECT_EQ(mainState.sortOrder, SortOrder::LargeToSmall);
   EXPECT_TRUE(MenuChecked(CMD_SORT_LARGE_TO_SMALL));
   EXPECT_TRUE(SendMessageA(mainState.toolbar, TB_ISBUTTONCHECKED, CMD_SORT_LARGE_TO_SMALL, 0));
   EXPECT_EQ(mainState.currentIndex, 0);
@@ -635,7 +635,7 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
 TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   FillCatalogue(Pictures());
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
-  ASSERT_EQ(mainState.sortOrder, 2);
+  ASSERT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   const std::string path = std::string(kSystemDlls) + "\\user32.dll";
   DialogDriver driver(
       {{"Open the executable file(s)", [&](HWND d) { SetFileNameAndAccept(d, path); }}});
@@ -694,7 +694,7 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
   PumpMessages();
   EXPECT_FALSE(noBox.finished());
-  EXPECT_EQ(mainState.sortOrder, 2);
+  EXPECT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   EXPECT_TRUE(MenuChecked(CMD_SORT_SMALL_TO_LARGE));
   for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(mainState.catalogue[i].sequence, scanned[i]) << i;
   EXPECT_EQ(mainState.catalogue[2].area, 0);
