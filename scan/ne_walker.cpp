@@ -6,7 +6,6 @@
 
 namespace {
 
-
 bool KindOfType(uint16_t type, ImageKind* kind) {
   switch (type) {
     case kNeTypeCursor:
