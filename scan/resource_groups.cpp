@@ -329,18 +329,13 @@ int64_t MeasureMember(FileHandle file, const FileGroups& groups, const GroupMemb
   return known;
 }
 
-uint32_t BigEndian32(const ByteReader& r, int64_t at) {
-  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
-         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
-}
-
 // A PNG ends with its IEND chunk; each chunk is length, type, data, CRC.
 int64_t PngBytes(const ByteReader& r) {
   constexpr uint32_t kIend = 0x49454E44;
   int64_t at = 8;
   for (;;) {
-    const int64_t length = BigEndian32(r, at);
-    const uint32_t type = BigEndian32(r, at + 4);
+    const int64_t length = r.BigU32(at);
+    const uint32_t type = r.BigU32(at + 4);
     if (!r.ok() || !r.Has(at + 8, length + 4)) return -1;
     at += 8 + length + 4;
     if (type == kIend) return at;

@@ -6,6 +6,7 @@
 #include "image/colour_bitmap_info.h"
 #include "image/image_loader.h"
 #include "image/image_pixels.h"
+#include "image/view_geometry.h"
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
@@ -172,8 +173,9 @@ LRESULT OnVScroll(HWND finder, int request) {
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
-  const int32_t x = LOWORD(lParam);
-  const int32_t y = HIWORD(lParam);
+  int32_t x = 0;
+  int32_t y = 0;
+  MousePosition(static_cast<uint64_t>(lParam), &x, &y);
   const int32_t index =
       FinderHitTest(x, y, CurrentGrid(finder), finderState.topRow, finderState.count);
   if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);

@@ -96,7 +96,7 @@ void ReleaseBanner() {
 
 bool CreateMainWindowParts(HWND window) {
   mainState.window = window;
-  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueSlots];
+  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueCapacity];
   if (mainState.catalogue == nullptr) return false;
   mainState.count = 0;
   if (!InitImageLoader()) return false;
@@ -253,9 +253,9 @@ void OnOpenCommand(HWND window, int command) {
   RefreshFinder(mainState.finder, mainState.catalogue, 0, window);
   int result = -1;
   if (command == CMD_OPEN_FILES) {
-    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueSlots);
+    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueCapacity);
   } else if (command == CMD_OPEN_DIRECTORY) {
-    result = SearchDirectory(window, mainState.catalogue, kCatalogueSlots);
+    result = SearchDirectory(window, mainState.catalogue, kCatalogueCapacity);
   }
   if (result == -1) {
     if (FinderVisible()) {

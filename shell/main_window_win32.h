@@ -48,7 +48,6 @@ struct MainState {
 extern MainState mainState;
 
 inline constexpr char kMainClassName[] = "KestrelWnd";
-inline constexpr int32_t kCatalogueSlots = 20000;
 inline constexpr char kNoImagesFound[] = "No images found.";
 
 // Start-up up to a shown main window: common controls, the window classes,

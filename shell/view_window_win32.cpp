@@ -9,6 +9,8 @@
 #include "image/colour_bitmap_info.h"
 #include "image/image_pixels.h"
 #include "image/view_geometry.h"
+#include "res/resource.h"
+#include "scan/little_endian.h"
 #include "ui/gdi_scope_win32.h"
 
 namespace {
@@ -46,20 +48,6 @@ bool IsIconLike(const LoadedImage& image) { return image.kind != ImageKind::Bitm
 
 RECT ToRect(const ViewRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-void PutI32(uint8_t* at, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  at[0] = static_cast<uint8_t>(v);
-  at[1] = static_cast<uint8_t>(v >> 8);
-  at[2] = static_cast<uint8_t>(v >> 16);
-  at[3] = static_cast<uint8_t>(v >> 24);
-}
-
-int32_t GetI32(const uint8_t* at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-                              (static_cast<uint32_t>(at[2]) << 16) |
-                              (static_cast<uint32_t>(at[3]) << 24));
-}
-
 // GDI reads the source rectangle of a top-down DIB from its top or from its
 // bottom depending on the raster operation and on whether the rectangle
 // starts at the origin unstretched. Handed exactly the rows to draw, as a
@@ -79,14 +67,14 @@ bool Uncompressed(uint32_t compression) {
 DibRows SourceRows(std::vector<uint8_t> info, const LoadedImage& image, const AxisLayout& rows) {
   DibRows source{std::move(info), image.bits, DibSourceRow(image.height, rows)};
   uint8_t* header = source.info.data();
-  const uint32_t compression = static_cast<uint32_t>(GetI32(header + kCompressionField));
-  if (GetI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
+  const uint32_t compression = static_cast<uint32_t>(GetLeI32(header + kCompressionField));
+  if (GetLeI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
   // The loader found the whole pixel array inside the loaded bytes, so the
   // slice and its size stay within them and within 32 bits.
   const int64_t stride = (static_cast<int64_t>(image.width) * image.bitCount + 31) / 32 * 4;
   source.bits = image.bits + stride * rows.first;
-  PutI32(header + kHeightField, -rows.count);
-  PutI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
+  PutLeI32(header + kHeightField, -rows.count);
+  PutLeI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
   source.sourceRow = 0;
   return source;
 }
@@ -373,7 +361,7 @@ bool RegisterViewClass() {
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   windowClass.lpfnWndProc = ViewWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(kViewCursorId));
+  windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(IDCUR_OPEN_HAND));
   // A build without the program's resources still gets a pointer.
   if (windowClass.hCursor == nullptr) windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kViewClassName;

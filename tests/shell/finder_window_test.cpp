@@ -56,10 +56,10 @@ HWND Finder() { return mainState.finder; }
 // Makes the catalogue hold what the given files hold, as an open command
 // leaves it, and shows it in the Finder.
 void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files,
-                   int32_t limit = kCatalogueSlots) {
+                   int32_t limit = kCatalogueCapacity) {
   catalogueFill.fillCount = 0;
   for (const auto& [directory, fileName] : files) {
-    if (AddFileToCatalogue(kCatalogueSlots, Keep(directory), mainState.catalogue, Keep(fileName)) ==
+    if (AddFileToCatalogue(kCatalogueCapacity, Keep(directory), mainState.catalogue, Keep(fileName)) ==
         AddStatus::CatalogueFull) {
       break;
     }
@@ -709,7 +709,7 @@ TEST_F(FinderWindow, TwentyThousandEntriesStayFluid) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
   };
   FillCatalogue(SystemFiles(6));
-  ASSERT_EQ(mainState.count, kCatalogueSlots);
+  ASSERT_EQ(mainState.count, kCatalogueCapacity);
   int32_t unknown = 0;
   for (int32_t i = 0; i < mainState.count; ++i) unknown += mainState.catalogue[i].area == 0;
   SetFinderClient(300, 700);
