@@ -144,12 +144,8 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
 }
 
 LRESULT OnPaint(HWND finder) {
-  PAINTSTRUCT paint{};
-  HDC dc = BeginPaint(finder, &paint);
-  if (dc != nullptr) {
-    PaintFinder(finder, dc, paint.rcPaint);
-    EndPaint(finder, &paint);
-  }
+  const PaintDc paint(finder);
+  if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
   return 0;
 }
 

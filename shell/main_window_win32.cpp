@@ -219,10 +219,8 @@ void OnGetMinMaxInfo(HWND window, LPARAM lParam) {
 }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
-  PaintStatusLine(dc, ps.rcPaint);
-  EndPaint(window, &ps);
+  const PaintDc paint(window);
+  if (paint.get() != nullptr) PaintStatusLine(paint.get(), paint.update());
 }
 
 void OnNotify(LPARAM lParam) {

@@ -277,12 +277,8 @@ LRESULT OnSize(HWND view) {
 }
 
 LRESULT OnPaint(HWND view) {
-  PAINTSTRUCT paint{};
-  HDC dc = BeginPaint(view, &paint);
-  if (dc != nullptr) {
-    PaintView(view, dc, paint.rcPaint);
-    EndPaint(view, &paint);
-  }
+  const PaintDc paint(view);
+  if (paint.get() != nullptr) PaintView(view, paint.get(), paint.update());
   return 0;
 }
 

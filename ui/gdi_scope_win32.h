@@ -38,6 +38,24 @@ class WindowDc {
   HDC dc_;
 };
 
+// The DC of one WM_PAINT and the part to paint, ended with it.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~PaintDc() {
+    if (dc_ != nullptr) EndPaint(window_, &paint_);
+  }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  HDC get() const { return dc_; }
+  const RECT& update() const { return paint_.rcPaint; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
 // A memory DC compatible with like (the screen when null), deleted with it.
 class MemoryDc {
  public:
