@@ -282,9 +282,7 @@ TEST_F(ViewWindow, ClassHasNoBackgroundAndTheHandCursor) {
                                    : LoadCursorA(nullptr, IDC_ARROW);
   ASSERT_NE(expected, nullptr);
   EXPECT_EQ(info.hCursor, expected);
-#ifdef RAVELIN_VIEW_TEST_HAS_RESOURCES
-  EXPECT_TRUE(hasHand) << "the program's cursor 110 is linked into this test";
-#endif
+  EXPECT_TRUE(hasHand) << "the program's open hand is linked into this test";
 }
 
 TEST_F(ViewWindow, NothingShownFillsWithTheWorkspaceColour) {
