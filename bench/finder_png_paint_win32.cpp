@@ -67,7 +67,7 @@ void Measure(const char* folder, bool png) {
   const char* directory = names.back().c_str();
   do {
     names.emplace_back(found.cFileName);
-    AddFileToCatalogue(kCatalogueSlots, directory, mainState.catalogue, names.back().c_str());
+    AddFileToCatalogue(kCatalogueCapacity, directory, mainState.catalogue, names.back().c_str());
   } while (FindNextFileA(find, &found));
   FindClose(find);
   InitImageLoader();  // nothing decoded yet

@@ -1,8 +1,9 @@
 #include "dialogs/about_box_win32.h"
 
 #include "dialogs/about_logo.h"
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 #include "res/resource.h"
+#include "ui/gdi_scope_win32.h"
 
 namespace {
 
@@ -18,10 +19,8 @@ HBITMAP CreateLogoBitmap(HWND owner, void** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC dc = GetDC(owner);
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-  ReleaseDC(owner, dc);
-  return bitmap;
+  const WindowDc dc(owner);
+  return CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 // The logo goes across the middle of the dialog and, upright, halfway
@@ -73,23 +72,16 @@ std::unique_ptr<uint8_t[]> DecodePcxResource(int id) {
 
 void ShowAboutBox(HWND owner) {
   void* bits = nullptr;
-  HBITMAP bitmap = CreateLogoBitmap(owner, &bits);
-  if (bitmap == nullptr || bits == nullptr) {
-    if (bitmap != nullptr) DeleteObject(bitmap);
-    return;
-  }
+  const GdiObject<HBITMAP> bitmap(CreateLogoBitmap(owner, &bits));
+  if (bitmap.get() == nullptr || bits == nullptr) return;
   std::unique_ptr<uint8_t[]> colour = DecodePcxResource(IDR_LOGO_COLOUR);
   std::unique_ptr<uint8_t[]> alpha = colour ? DecodePcxResource(IDR_LOGO_ALPHA) : nullptr;
-  if (!colour || !alpha) {
-    DeleteObject(bitmap);
-    return;
-  }
+  if (!colour || !alpha) return;
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   BlendLogo(colour.get(), alpha.get(), {GetRValue(face), GetGValue(face), GetBValue(face)},
             static_cast<uint8_t*>(bits));
-  aboutLogo = bitmap;
+  aboutLogo = bitmap.get();
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc,
                   0);
   aboutLogo = nullptr;
-  DeleteObject(bitmap);
 }

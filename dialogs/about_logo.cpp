@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "dialogs/directory_chooser.h"
 #include "res/resource.h"
-#include "shell/program_title.h"
-#include "shell/wait_cursor.h"
+#include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -165,6 +165,14 @@ void OnCommand(HWND dialog, WPARAM wParam) {
   }
 }
 
+// The folder icons are loaded at the first item drawn and go with the dialog.
+void ReleaseFolderIcons() {
+  if (chooser.openIcon != nullptr) DestroyIcon(chooser.openIcon);
+  if (chooser.closedIcon != nullptr) DestroyIcon(chooser.closedIcon);
+  chooser.openIcon = nullptr;
+  chooser.closedIcon = nullptr;
+}
+
 INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
@@ -176,6 +184,9 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
       OnCommand(dialog, wParam);
       return TRUE;
+    case WM_DESTROY:
+      ReleaseFolderIcons();
+      return FALSE;
     default:
       return FALSE;
   }

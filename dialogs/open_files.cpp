@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scan/little_endian.h"
+
 char OpenDialogDirectory[kPathBufferSize] = "";
 
 void RememberOpenDialogDirectory(const char* result, int32_t resultSize) {
@@ -154,6 +156,5 @@ int32_t PlanOverflowRetry(int32_t currentSize, int32_t neededSize, char* message
 }
 
 int32_t NeededSizeFromFailedResult(const char* result) {
-  const unsigned char* b = reinterpret_cast<const unsigned char*>(result);
-  return static_cast<int32_t>(b[0] | (b[1] << 8));
+  return GetLe16(reinterpret_cast<const uint8_t*>(result));
 }

@@ -9,9 +9,9 @@
 
 #include "dialogs/open_files.h"
 #include "dialogs/progress_window_win32.h"
-#include "shell/error_box_win32.h"
-#include "shell/program_title.h"
-#include "shell/wait_cursor.h"
+#include "ui/error_box_win32.h"
+#include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 

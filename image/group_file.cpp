@@ -4,22 +4,13 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/little_endian.h"
 
 namespace {
 
 constexpr int32_t kFileEntrySize = 16;
 constexpr uint16_t kIconType = 1;
 constexpr uint16_t kCursorType = 2;
-
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  Put16(at, value & 0xFFFF);
-  Put16(at + 2, value >> 16);
-}
 
 }  // namespace
 
@@ -42,8 +33,8 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
   if (total > kMaxGroupFileBytes) return false;
 
   std::vector<uint8_t> bytes(static_cast<size_t>(total));
-  Put16(&bytes[2], cursor ? kCursorType : kIconType);
-  Put16(&bytes[4], static_cast<uint32_t>(n));
+  PutLe16(&bytes[2], cursor ? kCursorType : kIconType);
+  PutLe16(&bytes[4], static_cast<uint32_t>(n));
   int64_t dataAt = kGroupHeaderSize + kFileEntrySize * n;
   std::vector<uint8_t> member;
   for (int64_t i = 0; i < n; ++i) {
@@ -64,13 +55,13 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
       ByteReader hotspot(member.data(), m.size);
       e[0] = static_cast<uint8_t>(g.U16(0));
       e[1] = static_cast<uint8_t>(g.U16(2) / 2);
-      Put16(e + 4, hotspot.U16(0));
-      Put16(e + 6, hotspot.U16(2));
+      PutLe16(e + 4, hotspot.U16(0));
+      PutLe16(e + 6, hotspot.U16(2));
     } else {
       memcpy(e, m.entry, 8);  // width, height, colours, reserved, planes, bit count
     }
-    Put32(e + 8, static_cast<uint32_t>(m.imageBytes));
-    Put32(e + 12, static_cast<uint32_t>(dataAt));
+    PutLe32(e + 8, static_cast<uint32_t>(m.imageBytes));
+    PutLe32(e + 12, static_cast<uint32_t>(dataAt));
     memcpy(&bytes[static_cast<size_t>(dataAt)], member.data() + skip,
            static_cast<size_t>(m.imageBytes));
     dataAt += m.imageBytes;

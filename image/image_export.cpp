@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/little_endian.h"
 #include "scan/png_header.h"
 
 SaveState saveState;
@@ -21,21 +22,6 @@ constexpr uint16_t kCursorType = 2;
 // type, ...), the last IEND.
 constexpr uint32_t kIend = 0x49454E44;
 
-void Put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(uint8_t* at, uint32_t value) {
-  Put16(at, value & 0xFFFF);
-  Put16(at + 2, value >> 16);
-}
-
-uint32_t BigEndian32(const ByteReader& r, int64_t at) {
-  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
-         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
-}
-
 struct IconEntry {
   uint32_t width;
   uint32_t height;
@@ -47,15 +33,15 @@ struct IconEntry {
 
 void PutIconHeader(ImageKind kind, const IconEntry& e, uint8_t* out) {
   memset(out, 0, kIconFileHeaderSize);
-  Put16(out + 2, kind == ImageKind::Cursor ? kCursorType : kIconType);
-  Put16(out + 4, 1);
+  PutLe16(out + 2, kind == ImageKind::Cursor ? kCursorType : kIconType);
+  PutLe16(out + 4, 1);
   out[6] = static_cast<uint8_t>(e.width);
   out[7] = static_cast<uint8_t>(e.height);
   out[8] = static_cast<uint8_t>(e.colourCount);
-  Put16(out + 10, e.planesOrHotspotX);
-  Put16(out + 12, e.bitCountOrHotspotY);
-  Put32(out + 14, e.bytes);
-  Put32(out + 18, kIconFileHeaderSize);
+  PutLe16(out + 10, e.planesOrHotspotX);
+  PutLe16(out + 12, e.bitCountOrHotspotY);
+  PutLe32(out + 14, e.bytes);
+  PutLe32(out + 18, kIconFileHeaderSize);
 }
 
 // Icons (and cursors) of Vista and later may store a whole PNG instead of a
@@ -70,13 +56,13 @@ bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPla
   uint32_t width = 0;
   uint32_t height = 0;
   if (!PngImageSize(png.data(), png.size(), &width, &height)) return false;
-  if (BigEndian32(png, 8) != 13) return false;
+  if (png.BigU32(8) != 13) return false;
   // The chunks must reach IEND inside the bytes: a PNG cut short would make
   // a file that no reader can open.
   int64_t at = 8;
   for (;;) {
-    const int64_t length = BigEndian32(png, at);
-    const uint32_t type = BigEndian32(png, at + 4);
+    const int64_t length = png.BigU32(at);
+    const uint32_t type = png.BigU32(at + 4);
     if (!png.ok() || !png.Has(at + 8, length + 4)) return false;
     at += 8 + length + 4;
     if (type == kIend) break;
@@ -168,8 +154,9 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
     memset(h, 0, kBitmapFileHeaderSize);
     h[0] = 'B';
     h[1] = 'M';
-    Put32(h + 2, static_cast<uint32_t>(kBitmapFileHeaderSize + static_cast<int64_t>(record.size)));
-    Put32(h + 10, static_cast<uint32_t>(kBitmapFileHeaderSize + bitsFromHeader));
+    PutLe32(h + 2,
+            static_cast<uint32_t>(kBitmapFileHeaderSize + static_cast<int64_t>(record.size)));
+    PutLe32(h + 10, static_cast<uint32_t>(kBitmapFileHeaderSize + bitsFromHeader));
     plan->headerSize = kBitmapFileHeaderSize;
     plan->body = image.header;
     plan->bodySize = record.size;

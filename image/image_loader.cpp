@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "image/png_codec.h"
-#include "shell/wait_cursor.h"
 
 ImageCache imageCache;
 
@@ -274,11 +273,8 @@ CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record) {
 
 bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
   if (record->size < 0) return false;
-  if (record->size <= kMediumSlotSize) return LoadSmall(record, image);
-  SetWaitCursor(true);
-  bool ok = LoadLarge(record, image, largeBuffer);
-  SetWaitCursor(false);
-  return ok;
+  if (!LoadReadsTheFile(*record)) return LoadSmall(record, image);
+  return LoadLarge(record, image, largeBuffer);
 }
 
 void PinCachedRecord(const ImageRecord& record) {

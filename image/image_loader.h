@@ -120,6 +120,10 @@ bool InitImageLoader();
 // The record's area is rewritten from the image's header.
 bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer);
 
+// Records over 4096 bytes are never cached, so every load of one reads its
+// file: the one load slow enough for a window to show the hourglass over.
+inline bool LoadReadsTheFile(const ImageRecord& record) { return record.size > kMediumSlotSize; }
+
 // Keeps the slot of the record on show out of every later replacement, so
 // the view and the save command can use its bytes for as long as it is
 // shown. The main window calls it after each successful load of its current

@@ -12,11 +12,6 @@ constexpr int64_t kChunkFrame = 12;
 // The CRC of a chunk covers its type and its data.
 constexpr int64_t kTypeSize = 4;
 
-uint32_t BigEndian32(const ByteReader& r, int64_t at) {
-  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
-         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
-}
-
 uint32_t Crc32(const uint8_t* p, int64_t n) {
   uint32_t crc = 0xFFFFFFFFu;
   for (int64_t i = 0; i < n; ++i) {
@@ -32,10 +27,10 @@ uint32_t Crc32(const uint8_t* p, int64_t n) {
 bool ChunksIntact(const uint8_t* png, int64_t size) {
   ByteReader r(png, size);
   for (int64_t at = kSignatureSize;;) {
-    const int64_t length = BigEndian32(r, at);
-    const uint32_t type = BigEndian32(r, at + 4);
+    const int64_t length = r.BigU32(at);
+    const uint32_t type = r.BigU32(at + 4);
     if (!r.ok() || !r.Has(at + 8, length + 4)) return false;
-    if (Crc32(png + at + 4, kTypeSize + length) != BigEndian32(r, at + 8 + length)) return false;
+    if (Crc32(png + at + 4, kTypeSize + length) != r.BigU32(at + 8 + length)) return false;
     if (type == kIend) return true;
     at += kChunkFrame + length;
   }

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scan/little_endian.h"
+
 // A non-owning little-endian view over bytes taken from an untrusted file.
 // A read outside [data, data + size) returns 0 and latches failure, so a
 // header can be read whole and ok() tested once. Positions are 64-bit and
@@ -17,15 +19,19 @@ class ByteReader {
   uint8_t U8(int64_t at) const { return Has(at, 1) ? data_[at] : Fail(); }
   uint16_t U16(int64_t at) const {
     if (!Has(at, 2)) return Fail();
-    return static_cast<uint16_t>(data_[at] | (data_[at + 1] << 8));
+    return GetLe16(data_ + at);
   }
   uint32_t U32(int64_t at) const {
     if (!Has(at, 4)) return Fail();
-    return static_cast<uint32_t>(data_[at]) | (static_cast<uint32_t>(data_[at + 1]) << 8) |
-           (static_cast<uint32_t>(data_[at + 2]) << 16) |
-           (static_cast<uint32_t>(data_[at + 3]) << 24);
+    return GetLe32(data_ + at);
   }
   int32_t I32(int64_t at) const { return static_cast<int32_t>(U32(at)); }
+  // PNG's numbers are big-endian. Byte by byte, so a number cut short by
+  // the end of the view keeps the bytes that are there (and fails).
+  uint32_t BigU32(int64_t at) const {
+    return (static_cast<uint32_t>(U8(at)) << 24) | (static_cast<uint32_t>(U8(at + 1)) << 16) |
+           (static_cast<uint32_t>(U8(at + 2)) << 8) | U8(at + 3);
+  }
 
   const uint8_t* data() const { return data_; }
   int64_t size() const { return size_; }

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "scan/byte_reader.h"
 #include "scan/file_services.h"
 
 enum class ImageKind : int32_t { Bitmap = 1, Icon = 2, Cursor = 3 };
@@ -42,81 +41,6 @@ enum class ScanStatus : int32_t {
 };
 enum class AddStatus : int32_t { Done = 0, CannotOpen = 1, Unsupported = 2, CatalogueFull = 3 };
 
-inline constexpr int32_t kScanWindowSize = 65536;
-// The window is read from the file in pieces of this size, aligned in the
-// file, each the first time the walk or the area rule touches one of its
-// bytes: the resource tree and the headers a scan looks at usually lie in a
-// few KiB of the window. A window that starts inside a piece reaches into
-// one piece more.
-inline constexpr int32_t kWindowPieceSize = 4096;
-inline constexpr int32_t kWindowPieces = kScanWindowSize / kWindowPieceSize + 1;
-// What is read of a file's first piece at first: the MZ header, and for most
-// executables the PE header and section table behind it.
-inline constexpr int32_t kHeadReadSize = 2048;
-static_assert(kHeadReadSize <= kWindowPieceSize);
-
-// The one read buffer of every scan. start and filled say which stretch of
-// the file the last read put into it: window offset x is file position
-// start + x and lies at bytes[x]. After ReadIntoWindow all of them are
-// there; after MapWindow only those that WindowBytes or a WindowReader has
-// been asked for, so the window is looked at through them alone.
-struct ScanWindow {
-  uint8_t* bytes = nullptr;
-  int64_t start = 0;
-  int32_t filled = 0;
-  // Slot i of buffer holds piece firstPiece + i of file, of which the first
-  // arrived[i] bytes have been read (-1: none asked for yet); atEnd[i] says
-  // that the file ended there. Pieces that a window of the same file has
-  // read stay when the next window still covers them: the headers come with
-  // one read, and the second window of a PE file often starts in a piece of
-  // the first.
-  uint8_t* buffer = nullptr;
-  FileHandle file = kInvalidFile;
-  int64_t firstPiece = 0;
-  int32_t arrived[kWindowPieces];
-  bool atEnd[kWindowPieces];
-};
-extern ScanWindow scanWindow;
-
-// Makes the count bytes at position (at most kScanWindowSize) the window and
-// reads them now; true when all of them arrived.
-bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count);
-
-// Makes the count bytes at position (at most kScanWindowSize) the window
-// without reading them yet. The caller has taken count from the file length,
-// so they count as filled; should the file have shrunk since its length was
-// taken, the bytes that do not arrive read as zeros.
-bool MapWindow(FileHandle file, int64_t position, int32_t count);
-
-// The window's bytes [at, at + length), read from the file first where they
-// have not been: the one way to the window's bytes, for the walkers and any
-// area rule alike. nullptr when they do not lie within the filled part.
-const uint8_t* WindowBytes(int64_t at, int64_t length);
-
-// Forgets what the window read: after its file is closed, the same handle
-// value may come back for another file.
-void ForgetWindowFile();
-
-// The bounds-checked reader over the window's first length bytes (no more
-// than are filled); each value is fetched through WindowBytes.
-class WindowReader {
- public:
-  explicit WindowReader(int64_t length)
-      : r_(scanWindow.bytes, length < scanWindow.filled ? length : scanWindow.filled) {}
-  bool Has(int64_t at, int64_t len) const { return r_.Has(at, len); }
-  uint16_t U16(int64_t at) const { return Fetch(at, 2).U16(at); }
-  uint32_t U32(int64_t at) const { return Fetch(at, 4).U32(at); }
-  int32_t I32(int64_t at) const { return Fetch(at, 4).I32(at); }
-  bool ok() const { return r_.ok(); }
-
- private:
-  const ByteReader& Fetch(int64_t at, int64_t len) const {
-    if (r_.Has(at, len)) WindowBytes(at, len);
-    return r_;
-  }
-  ByteReader r_;
-};
-
 // Joins directory and name into out (kPathBufferSize bytes), adding the
 // separator when the directory is not empty and does not end in one. False,
 // with out untouched, when the join is longer than 259 characters.
@@ -133,21 +57,3 @@ ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* re
 // not opened because the catalogue was full).
 AddStatus AddFileToCatalogue(int32_t capacity, const char* directory, ImageRecord* catalogue,
                              const char* fileName, ScanStatus* scanStatus = nullptr);
-
-// Offsets and sizes come in wide, as the walkers compute them from file
-// values; anything that is negative or ends past fileLength is dropped.
-void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
-                 ImageRecord* records, int32_t fileLength, int32_t capacity);
-
-// Bytes from a record's offset that a classic header's area needs: a
-// cursor's hotspot, then biSize, biWidth and biHeight.
-inline constexpr int64_t kClassicAreaBytes = 16;
-// And a PNG image's: the hotspot, then signature and IHDR up to the height.
-inline constexpr int64_t kPngAreaBytes = 28;
-
-// The area of the record whose data starts at bytes + at, from the size
-// bytes there; 0 when the bytes it needs are not all there. A PNG icon or
-// cursor gives IHDR's width x height; any other image width x |height|
-// (halved for icons and cursors) from its BITMAPINFOHEADER. Both are wrapped
-// to 32 bits like the 32-bit product they stand for.
-int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind kind);

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "scan/scan_window.h"
+
 namespace {
 
 // Enough for a cursor's hotspot and the PNG size that may follow it; a

@@ -1,24 +1,20 @@
 #include "scan/ne_walker.h"
 
 #include "scan/byte_reader.h"
+#include "scan/resource_format.h"
+#include "scan/scan_window.h"
 
 namespace {
 
-constexpr int32_t kNeHeaderBytes = 64;
-constexpr int32_t kResourceTableOffsetField = 0x22;  // 0x24 in the NE header
-constexpr int32_t kTypeEntrySize = 8;
-constexpr int32_t kResourceEntrySize = 12;
-constexpr int32_t kSmallestTable = 10;
-
 bool KindOfType(uint16_t type, ImageKind* kind) {
   switch (type) {
-    case 0x8001:
+    case kNeTypeCursor:
       *kind = ImageKind::Cursor;
       return true;
-    case 0x8002:
+    case kNeTypeBitmap:
       *kind = ImageKind::Bitmap;
       return true;
-    case 0x8003:
+    case kNeTypeIcon:
       *kind = ImageKind::Icon;
       return true;
     default:
@@ -43,10 +39,10 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
   if (headerPosition + 2 + kNeHeaderBytes > fileLength) return ScanStatus::Damaged;
   if (!ReadIntoWindow(file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
   ByteReader header(scanWindow.bytes, scanWindow.filled);
-  int64_t tableStart = headerPosition + header.U16(kResourceTableOffsetField);
+  int64_t tableStart = headerPosition + header.U16(kNeTableOffsetField);
 
   int64_t room = fileLength - tableStart;
-  if (room < kSmallestTable) return ScanStatus::Ok;
+  if (room < kNeSmallestTable) return ScanStatus::Ok;
   int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   // The table is read piece by piece as the walk reaches it.
   MapWindow(file, tableStart, length);
@@ -54,23 +50,23 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
 
   uint16_t shift = w.U16(0);
   int64_t p = 2;
-  while (p + kTypeEntrySize <= length) {
+  while (p + kNeTypeEntrySize <= length) {
     uint16_t type = w.U16(p);
     int64_t count = w.U16(p + 2);
     if (type == 0) return ScanStatus::Ok;
-    int64_t q = p + kTypeEntrySize;
+    int64_t q = p + kNeTypeEntrySize;
     ImageKind kind;
     if (!KindOfType(type, &kind)) {
-      p = q + kResourceEntrySize * count;
+      p = q + kNeResourceEntrySize * count;
       continue;
     }
-    if (q + kResourceEntrySize * count > length) count = (length - q) / kResourceEntrySize;
+    if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
     for (int64_t i = 0; i < count; ++i) {
-      int64_t entry = q + kResourceEntrySize * i;
+      int64_t entry = q + kNeResourceEntrySize * i;
       RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart, kind,
                   records, fileLength, capacity);
     }
-    p = q + kResourceEntrySize * count;
+    p = q + kNeResourceEntrySize * count;
   }
   return ScanStatus::Ok;
 }

@@ -3,16 +3,24 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/resource_format.h"
+#include "scan/scan_window.h"
 #include "scan/table_visits.h"
 
 namespace {
 
-constexpr int32_t kSectionHeaderSize = 40;
-constexpr int32_t kMaxSectionTableBytes = 65536;
-constexpr int32_t kCoffHeaderSize = 20;
-constexpr int32_t kDirectoryTableSize = 16;
-constexpr int32_t kDirectoryEntrySize = 8;
-constexpr uint32_t kSubdirectoryBit = 0x80000000u;
+constexpr int32_t kMaxDataEntries = 1000;
+
+// The resource data entries found in one file's tree, in walk order.
+struct DataEntryList {
+  struct Entry {
+    int32_t offset;  // of the data entry, from the start of the resource section
+    ImageKind kind;
+  };
+  Entry entries[kMaxDataEntries];
+  int32_t count = 0;
+  int32_t lowest = 0x7FFFFFFF;
+};
 
 // Reused for every file: nothing is allocated per scan.
 DataEntryList dataEntries;
@@ -26,10 +34,10 @@ int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
   return k < room ? k : room;
 }
 
-}  // namespace
-
+// Walks the directory at window offset directoryOffset (the window holds the
+// resource section from its first byte); depth 1 is the type level.
 void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageKind kind,
-                           int depth) {
+                           int depth = 2) {
   int64_t d = directoryOffset;
   if (d < 0 || d + kDirectoryTableSize > windowLength) return;
   if (!visitedTables.MarkVisited(d)) return;
@@ -49,6 +57,8 @@ void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageK
     if (offset < dataEntries.lowest) dataEntries.lowest = offset;
   }
 }
+
+}  // namespace
 
 ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
                            ImageRecord* records, int32_t capacity) {
@@ -94,13 +104,13 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
     int32_t id = w.I32(at);
     uint32_t target = w.U32(at + 4) & ~kSubdirectoryBit;
     switch (id) {
-      case 1:
+      case kPeTypeCursor:
         WalkResourceDirectory(firstLength, target, ImageKind::Cursor);
         break;
-      case 2:
+      case kPeTypeBitmap:
         WalkResourceDirectory(firstLength, target, ImageKind::Bitmap);
         break;
-      case 3:
+      case kPeTypeIcon:
         WalkResourceDirectory(firstLength, target, ImageKind::Icon);
         break;
       default:

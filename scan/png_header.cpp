@@ -7,11 +7,6 @@ namespace {
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr uint32_t kIhdr = 0x49484452;
 
-uint32_t BigEndian32(const ByteReader& r, int64_t at) {
-  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
-         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
-}
-
 }  // namespace
 
 bool PngImageSize(const uint8_t* data, int64_t size, uint32_t* width, uint32_t* height) {
@@ -20,9 +15,9 @@ bool PngImageSize(const uint8_t* data, int64_t size, uint32_t* width, uint32_t* 
   for (int i = 0; i < 8; ++i) {
     if (r.U8(i) != kPngSignature[i]) return false;
   }
-  if (BigEndian32(r, 12) != kIhdr) return false;
-  *width = BigEndian32(r, 16);
-  *height = BigEndian32(r, 20);
+  if (r.BigU32(12) != kIhdr) return false;
+  *width = r.BigU32(16);
+  *height = r.BigU32(20);
   return r.ok();
 }
 

@@ -5,35 +5,14 @@
 #include <new>
 
 #include "scan/byte_reader.h"
+#include "scan/resource_format.h"
+#include "scan/scan_window.h"
 #include "scan/table_visits.h"
 
 namespace {
 
 constexpr int64_t kMaxFileLength = 0x7FFFFFFF;
 constexpr int32_t kMzHeaderSize = 64;
-constexpr int32_t kCoffHeaderSize = 20;
-constexpr int32_t kSectionHeaderSize = 40;
-constexpr int32_t kMaxSectionTableBytes = 65536;
-constexpr int32_t kDirectoryTableSize = 16;
-constexpr int32_t kDirectoryEntrySize = 8;
-constexpr uint32_t kTopBit = 0x80000000u;
-
-constexpr int32_t kPeTypeCursor = 1;
-constexpr int32_t kPeTypeBitmap = 2;
-constexpr int32_t kPeTypeIcon = 3;
-constexpr int32_t kPeTypeGroupCursor = 12;
-constexpr int32_t kPeTypeGroupIcon = 14;
-
-constexpr int32_t kNeHeaderBytes = 64;
-constexpr int32_t kNeTableOffsetField = 0x22;  // 0x24 in the NE header
-constexpr int32_t kNeTypeEntrySize = 8;
-constexpr int32_t kNeResourceEntrySize = 12;
-constexpr int32_t kNeSmallestTable = 10;
-constexpr uint16_t kNeNumberedBit = 0x8000;
-constexpr uint16_t kNeTypeCursor = 0x8001;
-constexpr uint16_t kNeTypeIcon = 0x8003;
-constexpr uint16_t kNeTypeGroupCursor = 0x800C;
-constexpr uint16_t kNeTypeGroupIcon = 0x800E;
 
 // Icon images are a BITMAPINFOHEADER (or a longer version), colour masks
 // after a plain header, the colour table, the colour rows and the AND mask
@@ -139,11 +118,11 @@ struct PeTree {
   }
 
   bool NameText(uint32_t nameField, std::string* name) {
-    if ((nameField & kTopBit) == 0) {
+    if ((nameField & kSubdirectoryBit) == 0) {
       *name = std::to_string(nameField);
       return true;
     }
-    int64_t at = nameField & ~kTopBit;
+    int64_t at = nameField & ~kSubdirectoryBit;
     uint8_t lengthBytes[2];
     if (!Read(at, 2, lengthBytes)) return false;
     int32_t length = lengthBytes[0] | (lengthBytes[1] << 8);
@@ -161,7 +140,7 @@ struct PeTree {
                Collect collect) {
     if (collect == Collect::Nothing) return;
     // Group entries name their members by number only.
-    if (collect == Collect::Images && (nameField & kTopBit) != 0) return;
+    if (collect == Collect::Images && (nameField & kSubdirectoryBit) != 0) return;
     uint8_t entry[8];
     if (!Read(static_cast<int32_t>(dataEntry), 8, entry)) return;
     ByteReader r(entry, 8);
@@ -183,7 +162,7 @@ struct PeTree {
     for (int64_t j = 0; j < k; ++j) {
       int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
       uint32_t target = w.U32(at + 4);
-      if (target & kTopBit) continue;
+      if (target & kSubdirectoryBit) continue;
       AddData(target, nameField, static_cast<int32_t>(w.U32(at) & 0xFFFF), kind, collect);
     }
   }
@@ -195,8 +174,8 @@ struct PeTree {
       int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
       uint32_t nameField = w.U32(at);
       uint32_t target = w.U32(at + 4);
-      if (target & kTopBit) {
-        WalkLanguages(target & ~kTopBit, nameField, kind, collect);
+      if (target & kSubdirectoryBit) {
+        WalkLanguages(target & ~kSubdirectoryBit, nameField, kind, collect);
       } else {
         AddData(target, nameField, -1, kind, collect);
       }
@@ -250,7 +229,7 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
     for (int64_t j = 0; j < k; ++j) {
       int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
       int32_t id = w.I32(at);
-      int64_t target = w.U32(at + 4) & ~kTopBit;
+      int64_t target = w.U32(at + 4) & ~kSubdirectoryBit;
       if (pass == 0) {
         if (id == kPeTypeCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Images);
         if (id == kPeTypeBitmap) tree->WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
@@ -350,18 +329,13 @@ int64_t MeasureMember(FileHandle file, const FileGroups& groups, const GroupMemb
   return known;
 }
 
-uint32_t BigEndian32(const ByteReader& r, int64_t at) {
-  return (static_cast<uint32_t>(r.U8(at)) << 24) | (static_cast<uint32_t>(r.U8(at + 1)) << 16) |
-         (static_cast<uint32_t>(r.U8(at + 2)) << 8) | r.U8(at + 3);
-}
-
 // A PNG ends with its IEND chunk; each chunk is length, type, data, CRC.
 int64_t PngBytes(const ByteReader& r) {
   constexpr uint32_t kIend = 0x49454E44;
   int64_t at = 8;
   for (;;) {
-    const int64_t length = BigEndian32(r, at);
-    const uint32_t type = BigEndian32(r, at + 4);
+    const int64_t length = r.BigU32(at);
+    const uint32_t type = r.BigU32(at + 4);
     if (!r.ok() || !r.Has(at + 8, length + 4)) return -1;
     at += 8 + length + 4;
     if (type == kIend) return at;

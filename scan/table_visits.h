@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "scan/catalogue.h"
+#include "scan/scan_window.h"
 
 // Type, name and language: the format never nests deeper, and a tree that
 // claims to would let a hostile file recurse without end.

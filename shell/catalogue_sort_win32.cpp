@@ -3,13 +3,12 @@
 #include "scan/catalogue_sort.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
-#include "shell/wait_cursor.h"
+#include "ui/wait_cursor.h"
 
 void SortCatalogue(HWND owner) {
   if (mainState.count == 0) return;
   SetWaitCursor(true);
-  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.count,
-                                          static_cast<SortOrder>(mainState.sortOrder));
+  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.count, mainState.sortOrder);
   SetWaitCursor(false);
   if (outcome != SortOutcome::Sorted) return;
   // The entry on show now sits at another index, or none of the new table

@@ -6,9 +6,12 @@
 #include "image/colour_bitmap_info.h"
 #include "image/image_loader.h"
 #include "image/image_pixels.h"
+#include "image/view_geometry.h"
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
+#include "ui/gdi_scope_win32.h"
+#include "ui/wait_cursor.h"
 
 static_assert(kScrollLineUp == SB_LINEUP && kScrollLineDown == SB_LINEDOWN &&
               kScrollPageUp == SB_PAGEUP && kScrollPageDown == SB_PAGEDOWN &&
@@ -90,15 +93,13 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC memory = CreateCompatibleDC(nullptr);
+  const MemoryDc memoryDc(nullptr);
+  const HDC memory = memoryDc.get();
   void* bits = nullptr;
-  HBITMAP target = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (memory == nullptr || target == nullptr) {
-    if (target != nullptr) DeleteObject(target);
-    if (memory != nullptr) DeleteDC(memory);
-    return nullptr;
-  }
-  const HGDIOBJ old = SelectObject(memory, target);
+  const GdiObject<HBITMAP> target(
+      CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (memory == nullptr || target.get() == nullptr) return nullptr;
+  const SelectedObject selected(memory, target.get());
   SetStretchBltMode(memory, COLORONCOLOR);
   BITMAPINFOHEADER source = info.bmiHeader;
   source.biWidth = image.width;
@@ -111,9 +112,6 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   made.fit = fit;
   const auto* first = static_cast<const uint8_t*>(bits);
   made.pixels.assign(first, first + static_cast<size_t>(fit.width) * fit.height * 4);
-  SelectObject(memory, old);
-  DeleteObject(target);
-  DeleteDC(memory);
   return &made;
 }
 
@@ -126,7 +124,7 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
     return;
   }
   LoadedImage image;
-  if (!LoadImageRecord(record, &image, &finderState.largeBuffer)) return;
+  if (!LoadImageRecordWaiting(record, &image, &finderState.largeBuffer)) return;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;
@@ -146,12 +144,8 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
 }
 
 LRESULT OnPaint(HWND finder) {
-  PAINTSTRUCT paint{};
-  HDC dc = BeginPaint(finder, &paint);
-  if (dc != nullptr) {
-    PaintFinder(finder, dc, paint.rcPaint);
-    EndPaint(finder, &paint);
-  }
+  const PaintDc paint(finder);
+  if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
   return 0;
 }
 
@@ -175,8 +169,9 @@ LRESULT OnVScroll(HWND finder, int request) {
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
-  const int32_t x = LOWORD(lParam);
-  const int32_t y = HIWORD(lParam);
+  int32_t x = 0;
+  int32_t y = 0;
+  MousePosition(static_cast<uint64_t>(lParam), &x, &y);
   const int32_t index =
       FinderHitTest(x, y, CurrentGrid(finder), finderState.topRow, finderState.count);
   if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);

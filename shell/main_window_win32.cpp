@@ -8,9 +8,8 @@
 
 #include "dialogs/about_box_win32.h"
 #include "dialogs/open_files_win32.h"
+#include "dialogs/save_dialog_win32.h"
 #include "dialogs/search_dialog_win32.h"
-#include "image/save_dialog_win32.h"
-#include "image/view_window_win32.h"
 #include "res/resource.h"
 #include "scan/directory_search.h"
 #include "shell/catalogue_sort_win32.h"
@@ -18,7 +17,9 @@
 #include "shell/help_win32.h"
 #include "shell/main_layout.h"
 #include "shell/navigation_win32.h"
-#include "shell/program_title.h"
+#include "shell/view_window_win32.h"
+#include "ui/gdi_scope_win32.h"
+#include "ui/program_title.h"
 
 MainState mainState;
 
@@ -85,9 +86,17 @@ void CreateBanner(HWND window) {
                reinterpret_cast<LPARAM>(mainState.bannerBitmap));
 }
 
+// The banner does not own its bitmap: it is taken back before it is deleted.
+void ReleaseBanner() {
+  if (mainState.bannerBitmap == nullptr) return;
+  if (mainState.banner != nullptr) SendMessageA(mainState.banner, STM_SETIMAGE, IMAGE_BITMAP, 0);
+  DeleteObject(mainState.bannerBitmap);
+  mainState.bannerBitmap = nullptr;
+}
+
 bool CreateMainWindowParts(HWND window) {
   mainState.window = window;
-  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueSlots];
+  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueCapacity];
   if (mainState.catalogue == nullptr) return false;
   mainState.count = 0;
   if (!InitImageLoader()) return false;
@@ -121,12 +130,12 @@ bool CreateMainWindowParts(HWND window) {
                                    0, 0, 0, window, nullptr, mainState.instance, nullptr);
   if (mainState.view == nullptr) return false;
 
-  HDC dc = GetDC(window);
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
   TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, oldFont);
-  ReleaseDC(window, dc);
+  {
+    const WindowDc dc(window);
+    const SelectedObject font(dc.get(), GetStockObject(SYSTEM_FONT));
+    GetTextMetricsA(dc.get(), &metrics);
+  }
   mainState.textHeight = metrics.tmHeight;
   mainState.statusLineHeight = metrics.tmHeight + 4;
 
@@ -210,10 +219,8 @@ void OnGetMinMaxInfo(HWND window, LPARAM lParam) {
 }
 
 void OnPaint(HWND window) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window, &ps);
-  PaintStatusLine(dc, ps.rcPaint);
-  EndPaint(window, &ps);
+  const PaintDc paint(window);
+  if (paint.get() != nullptr) PaintStatusLine(paint.get(), paint.update());
 }
 
 void OnNotify(LPARAM lParam) {
@@ -244,9 +251,9 @@ void OnOpenCommand(HWND window, int command) {
   RefreshFinder(mainState.finder, mainState.catalogue, 0, window);
   int result = -1;
   if (command == CMD_OPEN_FILES) {
-    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueSlots);
+    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueCapacity);
   } else if (command == CMD_OPEN_DIRECTORY) {
-    result = SearchDirectory(window, mainState.catalogue, kCatalogueSlots);
+    result = SearchDirectory(window, mainState.catalogue, kCatalogueCapacity);
   }
   if (result == -1) {
     if (FinderVisible()) {
@@ -256,7 +263,7 @@ void OnOpenCommand(HWND window, int command) {
   }
   mainState.count = result;
   mainState.catalogueChanged = true;
-  if (mainState.sortOrder != 0) SortCatalogue(window);
+  if (mainState.sortOrder != SortOrder::Unsorted) SortCatalogue(window);
   SelectItem(window, 0, true);
   UpdateCommandStates();
   SetOpenNote(command);
@@ -284,7 +291,7 @@ void OnSaveGroupCommand(HWND window) {
   SaveIconGroup(window, mainState.catalogue[mainState.currentIndex]);
 }
 
-void OnSortCommand(HWND window, int32_t wanted) {
+void OnSortCommand(HWND window, SortOrder wanted) {
   if (wanted == mainState.sortOrder) return;
   mainState.sortOrder = wanted;
   SortCatalogue(window);
@@ -331,13 +338,13 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       ZoomBy(mainState.view, -1);
       break;
     case CMD_SORT_LARGE_TO_SMALL:
-      OnSortCommand(window, 1);
+      OnSortCommand(window, SortOrder::LargeToSmall);
       break;
     case CMD_SORT_SMALL_TO_LARGE:
-      OnSortCommand(window, 2);
+      OnSortCommand(window, SortOrder::SmallToLarge);
       break;
     case CMD_NO_SORT:
-      OnSortCommand(window, 0);
+      OnSortCommand(window, SortOrder::Unsorted);
       break;
     case CMD_ABOUT:
       ShowAboutBox(window);
@@ -375,9 +382,9 @@ void UpdateCommandStates() {
                        CMD_NO_SORT}) {
     SetMenuCommand(view, command, haveEntries);
   }
-  UINT checked = mainState.sortOrder == 1   ? CMD_SORT_LARGE_TO_SMALL
-                 : mainState.sortOrder == 2 ? CMD_SORT_SMALL_TO_LARGE
-                                            : CMD_NO_SORT;
+  UINT checked = mainState.sortOrder == SortOrder::LargeToSmall   ? CMD_SORT_LARGE_TO_SMALL
+                 : mainState.sortOrder == SortOrder::SmallToLarge ? CMD_SORT_SMALL_TO_LARGE
+                                                                  : CMD_NO_SORT;
   CheckMenuRadioItem(view, CMD_SORT_LARGE_TO_SMALL, CMD_NO_SORT, checked, MF_BYCOMMAND);
   for (UINT command : {CMD_SAVE_IMAGE, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
                        CMD_NO_SORT}) {
@@ -404,6 +411,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_CLOSE:
       PostQuitMessage(0);
+      return 0;
+    case WM_DESTROY:
+      ReleaseBanner();
       return 0;
     case WM_NOTIFY:
       OnNotify(lParam);

@@ -6,6 +6,7 @@
 
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
+#include "scan/catalogue_sort.h"
 
 // The run-wide state of the main window; one instance, kept for the run.
 struct MainState {
@@ -23,7 +24,7 @@ struct MainState {
   ImageRecord* catalogue = nullptr;
   int32_t count = 0;
   int32_t currentIndex = 0;
-  int32_t sortOrder = 0;
+  SortOrder sortOrder = SortOrder::Unsorted;
 
   // The current entry as loaded; imageShown tells whether it describes an
   // entry of the present catalogue (it does not before the first load, nor
@@ -47,7 +48,6 @@ struct MainState {
 extern MainState mainState;
 
 inline constexpr char kMainClassName[] = "KestrelWnd";
-inline constexpr int32_t kCatalogueSlots = 20000;
 inline constexpr char kNoImagesFound[] = "No images found.";
 
 // Start-up up to a shown main window: common controls, the window classes,

@@ -2,10 +2,12 @@
 
 #include <string>
 
-#include "image/view_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation.h"
-#include "shell/program_title.h"
+#include "shell/view_window_win32.h"
+#include "ui/gdi_scope_win32.h"
+#include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
   if (index == mainState.currentIndex && !forced && !mainState.catalogueChanged) return;
 
   ImageRecord& record = mainState.catalogue[index];
-  while (!LoadImageRecord(&record, &mainState.image, &mainState.largeBuffer)) {
+  while (!LoadImageRecordWaiting(&record, &mainState.image, &mainState.largeBuffer)) {
     int answer = MessageBoxA(window, "Can't view item.\nPossibly, drive not ready", kProgramTitle,
                              MB_ICONWARNING | MB_RETRYCANCEL);
     if (answer != IDRETRY) {
@@ -84,7 +86,7 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   if (!IntersectRect(&area, &strip, &update)) return;
 
   int y = mainState.statusLineTop + (mainState.statusLineHeight - mainState.textHeight) / 2;
-  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  const SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF oldColor = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
@@ -111,7 +113,6 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   if (fit.showLeft) TextOutA(dc, 0, y, left.c_str(), static_cast<int>(left.size()));
   SetTextColor(dc, oldColor);
   SetBkMode(dc, oldMode);
-  SelectObject(dc, oldFont);
 }
 
 void HandleNavigationKey(WPARAM virtualKey) {

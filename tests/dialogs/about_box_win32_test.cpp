@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 #include "res/resource.h"
 #include "tests/support/dialog_driver_win32.h"
 

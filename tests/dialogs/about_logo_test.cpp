@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 
 TEST(AboutLogoBlend, WorkedExamplesTruncate) {
   // 200 x 128/255 + 100 x 127/255 = 150.196...

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 
 namespace {
 

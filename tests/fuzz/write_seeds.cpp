@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 #include "scan/catalogue.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/support/dib_builder.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 #include "res/resgen/logo_art.h"
 #include "res/resgen/pcx_file.h"
 #include "tests/res/tool_run.h"

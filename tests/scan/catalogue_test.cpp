@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/scan_window.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/ne_builder.h"
 #include "tests/support/pe_builder.h"

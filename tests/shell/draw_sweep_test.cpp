@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "image/image_loader.h"
-#include "image/view_window_win32.h"
 #include "scan/catalogue.h"
 #include "scan/file_services.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
+#include "shell/view_window_win32.h"
 #include "tests/image/gdi_reads_check.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/guarded_bytes_win32.h"

@@ -25,12 +25,12 @@
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
-#include "shell/wait_cursor.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -56,10 +56,10 @@ HWND Finder() { return mainState.finder; }
 // Makes the catalogue hold what the given files hold, as an open command
 // leaves it, and shows it in the Finder.
 void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files,
-                   int32_t limit = kCatalogueSlots) {
+                   int32_t limit = kCatalogueCapacity) {
   catalogueFill.fillCount = 0;
   for (const auto& [directory, fileName] : files) {
-    if (AddFileToCatalogue(kCatalogueSlots, Keep(directory), mainState.catalogue, Keep(fileName)) ==
+    if (AddFileToCatalogue(kCatalogueCapacity, Keep(directory), mainState.catalogue, Keep(fileName)) ==
         AddStatus::CatalogueFull) {
       break;
     }
@@ -289,7 +289,7 @@ class FinderWindow : public ::testing::Test {
   void SetUp() override {
     ShowWindow(Finder(), SW_RESTORE);
     ShowWindow(Finder(), SW_SHOWNOACTIVATE);
-    if (mainState.sortOrder != 0) {
+    if (mainState.sortOrder != SortOrder::Unsorted) {
       SendMessageA(mainState.window, WM_COMMAND, CMD_NO_SORT, 0);
     }
   }
@@ -588,7 +588,7 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
   SelectItem(mainState.window, 5, false);
 
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_LARGE_TO_SMALL, 0);
-  EXPECT_EQ(mainState.sortOrder, 1);
+  EXPECT_EQ(mainState.sortOrder, SortOrder::LargeToSmall);
   EXPECT_TRUE(MenuChecked(CMD_SORT_LARGE_TO_SMALL));
   EXPECT_TRUE(SendMessageA(mainState.toolbar, TB_ISBUTTONCHECKED, CMD_SORT_LARGE_TO_SMALL, 0));
   EXPECT_EQ(mainState.currentIndex, 0);
@@ -635,7 +635,7 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
 TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   FillCatalogue(Pictures());
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
-  ASSERT_EQ(mainState.sortOrder, 2);
+  ASSERT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   const std::string path = std::string(kSystemDlls) + "\\user32.dll";
   DialogDriver driver(
       {{"Open the executable file(s)", [&](HWND d) { SetFileNameAndAccept(d, path); }}});
@@ -694,7 +694,7 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
   PumpMessages();
   EXPECT_FALSE(noBox.finished());
-  EXPECT_EQ(mainState.sortOrder, 2);
+  EXPECT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   EXPECT_TRUE(MenuChecked(CMD_SORT_SMALL_TO_LARGE));
   for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(mainState.catalogue[i].sequence, scanned[i]) << i;
   EXPECT_EQ(mainState.catalogue[2].area, 0);
@@ -709,7 +709,7 @@ TEST_F(FinderWindow, TwentyThousandEntriesStayFluid) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
   };
   FillCatalogue(SystemFiles(6));
-  ASSERT_EQ(mainState.count, kCatalogueSlots);
+  ASSERT_EQ(mainState.count, kCatalogueCapacity);
   int32_t unknown = 0;
   for (int32_t i = 0; i < mainState.count; ++i) unknown += mainState.catalogue[i].area == 0;
   SetFinderClient(300, 700);

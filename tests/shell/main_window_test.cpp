@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "image/view_window_win32.h"
 #include "res/resource.h"
 #include "scan/catalogue.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
+#include "shell/view_window_win32.h"
 #include "tests/support/dialog_driver_win32.h"
 
 namespace {

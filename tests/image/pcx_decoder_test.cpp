@@ -1,7 +1,7 @@
 // The logo decoder on streams built here: what each stream byte means, the
 // order of pixels and palette bytes, and damaged streams that must neither
 // read nor write outside their buffers.
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,6 @@
 // each selected image.
 
 inline constexpr char kViewClassName[] = "ViewWnd";
-// The open hand over the pane.
-inline constexpr int kViewCursorId = 110;
 
 struct ViewState {
   bool hasImage = false;

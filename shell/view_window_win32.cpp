@@ -1,4 +1,4 @@
-#include "image/view_window_win32.h"
+#include "shell/view_window_win32.h"
 
 #include <windows.h>
 
@@ -9,6 +9,9 @@
 #include "image/colour_bitmap_info.h"
 #include "image/image_pixels.h"
 #include "image/view_geometry.h"
+#include "res/resource.h"
+#include "scan/little_endian.h"
+#include "ui/gdi_scope_win32.h"
 
 namespace {
 
@@ -45,20 +48,6 @@ bool IsIconLike(const LoadedImage& image) { return image.kind != ImageKind::Bitm
 
 RECT ToRect(const ViewRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-void PutI32(uint8_t* at, int32_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  at[0] = static_cast<uint8_t>(v);
-  at[1] = static_cast<uint8_t>(v >> 8);
-  at[2] = static_cast<uint8_t>(v >> 16);
-  at[3] = static_cast<uint8_t>(v >> 24);
-}
-
-int32_t GetI32(const uint8_t* at) {
-  return static_cast<int32_t>(static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-                              (static_cast<uint32_t>(at[2]) << 16) |
-                              (static_cast<uint32_t>(at[3]) << 24));
-}
-
 // GDI reads the source rectangle of a top-down DIB from its top or from its
 // bottom depending on the raster operation and on whether the rectangle
 // starts at the origin unstretched. Handed exactly the rows to draw, as a
@@ -78,14 +67,14 @@ bool Uncompressed(uint32_t compression) {
 DibRows SourceRows(std::vector<uint8_t> info, const LoadedImage& image, const AxisLayout& rows) {
   DibRows source{std::move(info), image.bits, DibSourceRow(image.height, rows)};
   uint8_t* header = source.info.data();
-  const uint32_t compression = static_cast<uint32_t>(GetI32(header + kCompressionField));
-  if (GetI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
+  const uint32_t compression = static_cast<uint32_t>(GetLeI32(header + kCompressionField));
+  if (GetLeI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
   // The loader found the whole pixel array inside the loaded bytes, so the
   // slice and its size stay within them and within 32 bits.
   const int64_t stride = (static_cast<int64_t>(image.width) * image.bitCount + 31) / 32 * 4;
   source.bits = image.bits + stride * rows.first;
-  PutI32(header + kHeightField, -rows.count);
-  PutI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
+  PutLeI32(header + kHeightField, -rows.count);
+  PutLeI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
   source.sourceRow = 0;
   return source;
 }
@@ -105,7 +94,7 @@ MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
 
 void PaintUnsupported(HDC dc, const RECT& client) {
   FillRect(dc, &client, viewState.backgroundBrush);
-  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+  const SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
   const COLORREF oldBack = SetBkColor(dc, kLabelBackground);
   const COLORREF oldText = SetTextColor(dc, kLabelText);
   const int oldMode = SetBkMode(dc, OPAQUE);
@@ -119,7 +108,6 @@ void PaintUnsupported(HDC dc, const RECT& client) {
   SetBkMode(dc, oldMode);
   SetTextColor(dc, oldText);
   SetBkColor(dc, oldBack);
-  SelectObject(dc, oldFont);
 }
 
 // Even a bitmap is drawn from a copy of its header: the copy states the
@@ -138,43 +126,36 @@ void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
 void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
   const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
   const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
-  HDC canvasDc = CreateCompatibleDC(dc);
-  HDC sourceDc = CreateCompatibleDC(dc);
-  const HGDIOBJ oldCanvas = SelectObject(canvasDc, viewState.smallCanvas);
+  const MemoryDc canvasDc(dc);
+  const MemoryDc sourceDc(dc);
+  const SelectedObject canvas(canvasDc.get(), viewState.smallCanvas);
   const RECT whole{0, 0, kSmallCanvasSide, kSmallCanvasSide};
-  FillRect(canvasDc, &whole, viewState.backgroundBrush);
+  FillRect(canvasDc.get(), &whole, viewState.backgroundBrush);
 
-  HBITMAP maskBitmap = nullptr;
-  const HGDIOBJ oldSource = GetCurrentObject(sourceDc, OBJ_BITMAP);
+  GdiObject<HBITMAP> maskBitmap;
   // Without its whole mask the image is shown opaque rather than reading
   // past the loaded bytes.
   if (image.maskComplete) {
     const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
-    maskBitmap = CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
-                                reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS);
-    if (maskBitmap != nullptr) {
-      SelectObject(sourceDc, maskBitmap);
-      BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0, SRCINVERT);
+    maskBitmap.reset(CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
+                                    reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS));
+    if (maskBitmap.get() != nullptr) {
+      const SelectedObject source(sourceDc.get(), maskBitmap.get());
+      BitBlt(canvasDc.get(), 0, 0, image.width, image.height, sourceDc.get(), 0, 0, SRCINVERT);
     }
   }
-  HBITMAP colourBitmap =
-      CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour, DIB_RGB_COLORS);
-  if (colourBitmap != nullptr) {
-    SelectObject(sourceDc, colourBitmap);
-    BitBlt(canvasDc, 0, 0, image.width, image.height, sourceDc, 0, 0,
-           maskBitmap != nullptr ? SRCPAINT : SRCCOPY);
+  const GdiObject<HBITMAP> colourBitmap(
+      CreateDIBitmap(dc, &colour->bmiHeader, CBM_INIT, image.bits, colour, DIB_RGB_COLORS));
+  if (colourBitmap.get() != nullptr) {
+    const SelectedObject source(sourceDc.get(), colourBitmap.get());
+    BitBlt(canvasDc.get(), 0, 0, image.width, image.height, sourceDc.get(), 0, 0,
+           maskBitmap.get() != nullptr ? SRCPAINT : SRCCOPY);
   }
-  SelectObject(sourceDc, oldSource);
 
   const ViewRect& to = layout.destination;
-  StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, canvasDc,
+  StretchBlt(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, canvasDc.get(),
              layout.columns.first, layout.rows.first, layout.columns.count, layout.rows.count,
              SRCCOPY);
-  SelectObject(canvasDc, oldCanvas);
-  if (colourBitmap != nullptr) DeleteObject(colourBitmap);
-  if (maskBitmap != nullptr) DeleteObject(maskBitmap);
-  DeleteDC(sourceDc);
-  DeleteDC(canvasDc);
 }
 
 // Larger images go straight to the pane in two raster passes.
@@ -221,13 +202,12 @@ void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout
 }
 
 void PaintFrame(HDC dc, const ViewRect& frame) {
-  const HGDIOBJ oldPen = SelectObject(dc, viewState.framePen);
+  const SelectedObject pen(dc, viewState.framePen);
   MoveToEx(dc, frame.left, frame.top, nullptr);
   LineTo(dc, frame.right, frame.top);
   LineTo(dc, frame.right, frame.bottom);
   LineTo(dc, frame.left, frame.bottom);
   LineTo(dc, frame.left, frame.top);
-  SelectObject(dc, oldPen);
 }
 
 void SetBar(HWND view, int bar, const AxisScroll& axis) {
@@ -268,6 +248,9 @@ void ReleaseGdiObjects() {
   if (viewState.backgroundBrush != nullptr) DeleteObject(viewState.backgroundBrush);
   if (viewState.framePen != nullptr) DeleteObject(viewState.framePen);
   if (viewState.smallCanvas != nullptr) DeleteObject(viewState.smallCanvas);
+  viewState.backgroundBrush = nullptr;
+  viewState.framePen = nullptr;
+  viewState.smallCanvas = nullptr;
 }
 
 LRESULT OnCreate(HWND view) {
@@ -277,9 +260,14 @@ LRESULT OnCreate(HWND view) {
   viewState.backgroundColor = GetSysColor(COLOR_APPWORKSPACE);
   viewState.backgroundBrush = CreateSolidBrush(viewState.backgroundColor);
   viewState.framePen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNFACE));
-  HDC dc = GetDC(view);
-  viewState.smallCanvas = CreateCompatibleBitmap(dc, kSmallCanvasSide, kSmallCanvasSide);
-  ReleaseDC(view, dc);
+  const WindowDc dc(view);
+  viewState.smallCanvas = CreateCompatibleBitmap(dc.get(), kSmallCanvasSide, kSmallCanvasSide);
+  return 0;
+}
+
+// The pane's brush, pen and canvas go with it.
+LRESULT OnDestroy() {
+  ReleaseGdiObjects();
   return 0;
 }
 
@@ -289,12 +277,8 @@ LRESULT OnSize(HWND view) {
 }
 
 LRESULT OnPaint(HWND view) {
-  PAINTSTRUCT paint{};
-  HDC dc = BeginPaint(view, &paint);
-  if (dc != nullptr) {
-    PaintView(view, dc, paint.rcPaint);
-    EndPaint(view, &paint);
-  }
+  const PaintDc paint(view);
+  if (paint.get() != nullptr) PaintView(view, paint.get(), paint.update());
   return 0;
 }
 
@@ -344,6 +328,8 @@ LRESULT CALLBACK ViewWindowProc(HWND view, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_CREATE:
       return OnCreate(view);
+    case WM_DESTROY:
+      return OnDestroy();
     case WM_SIZE:
       return OnSize(view);
     case WM_PAINT:
@@ -371,7 +357,7 @@ bool RegisterViewClass() {
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   windowClass.lpfnWndProc = ViewWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(kViewCursorId));
+  windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(IDCUR_OPEN_HAND));
   // A build without the program's resources still gets a pointer.
   if (windowClass.hCursor == nullptr) windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kViewClassName;

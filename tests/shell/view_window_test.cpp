@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "image/view_geometry.h"
-#include "image/view_window_win32.h"
+#include "res/resource.h"
+#include "shell/view_window_win32.h"
 #include "tests/support/guarded_bytes_win32.h"
 
 namespace {
@@ -275,15 +276,13 @@ TEST_F(ViewWindow, ClassHasNoBackgroundAndTheHandCursor) {
   EXPECT_EQ(info.hIcon, nullptr);
   EXPECT_EQ(info.cbClsExtra, 0);
   EXPECT_EQ(info.cbWndExtra, 0);
-  const bool hasHand = FindResourceA(module, MAKEINTRESOURCEA(kViewCursorId),
-                                     MAKEINTRESOURCEA(12)) != nullptr;  // RT_GROUP_CURSOR
-  const HCURSOR expected = hasHand ? LoadCursorA(module, MAKEINTRESOURCEA(kViewCursorId))
+  const bool hasHand =
+      FindResourceA(module, MAKEINTRESOURCEA(IDCUR_OPEN_HAND), RT_GROUP_CURSOR) != nullptr;
+  const HCURSOR expected = hasHand ? LoadCursorA(module, MAKEINTRESOURCEA(IDCUR_OPEN_HAND))
                                    : LoadCursorA(nullptr, IDC_ARROW);
   ASSERT_NE(expected, nullptr);
   EXPECT_EQ(info.hCursor, expected);
-#ifdef RAVELIN_VIEW_TEST_HAS_RESOURCES
-  EXPECT_TRUE(hasHand) << "the program's cursor 110 is linked into this test";
-#endif
+  EXPECT_TRUE(hasHand) << "the program's open hand is linked into this test";
 }
 
 TEST_F(ViewWindow, NothingShownFillsWithTheWorkspaceColour) {

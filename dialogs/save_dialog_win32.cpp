@@ -1,4 +1,4 @@
-#include "image/save_dialog_win32.h"
+#include "dialogs/save_dialog_win32.h"
 
 #include <commdlg.h>
 
@@ -9,8 +9,8 @@
 #include "image/group_file.h"
 #include "image/image_export.h"
 #include "scan/resource_groups.h"
-#include "shell/error_box_win32.h"
-#include "shell/program_title.h"
+#include "ui/error_box_win32.h"
+#include "ui/program_title.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "shell/error_box_win32.h"
+#include "ui/error_box_win32.h"
 
 #include <cstdio>
 
-#include "shell/program_title.h"
+#include "ui/program_title.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dialogs/pcx_decoder.h"
+#include "image/pcx_decoder.h"
 
 #include <new>
 

@@ -12,11 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/save_dialog_win32.h"
 #include "image/group_file.h"
 #include "image/image_export.h"
-#include "image/save_dialog_win32.h"
-#include "shell/error_box_win32.h"
-#include "shell/wait_cursor.h"
 #include "tests/image/image_fixtures.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
@@ -24,6 +22,8 @@
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_query_win32.h"
+#include "ui/error_box_win32.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 

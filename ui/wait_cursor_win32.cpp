@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "shell/wait_cursor.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -20,4 +20,12 @@ void SetWaitCursor(bool on) {
   } else {
     SetCursor(remembered);
   }
+}
+
+bool LoadImageRecordWaiting(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
+  const bool wait = LoadReadsTheFile(*record);
+  if (wait) SetWaitCursor(true);
+  const bool ok = LoadImageRecord(record, image, largeBuffer);
+  if (wait) SetWaitCursor(false);
+  return ok;
 }
