@@ -4,9 +4,6 @@
 // whole (header, entries, offsets and sizes that meet, nothing past the
 // end), hold exactly the members the group resolved, and each image must be
 // the member's own bytes from the input; anything else traps.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,31 +13,10 @@
 
 #include "image/group_file.h"
 #include "scan/resource_groups.h"
+#include "tests/fuzz/fuzz_input.h"
 #include "tests/support/icon_file_check.h"
 
 namespace {
-
-std::string directory;
-std::string path;
-
-void RemoveDirectory() {
-  unlink(path.c_str());
-  rmdir(directory.c_str());
-}
-
-bool Setup() {
-  struct stat st;
-  std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-  std::string pattern = base + "/ravelin-group-fuzz-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    perror("mkdtemp");
-    abort();
-  }
-  directory = pattern;
-  path = directory + "/input.exe";
-  atexit(RemoveDirectory);
-  return true;
-}
 
 void Require(bool condition, const char* what) {
   if (!condition) {
@@ -96,15 +72,8 @@ void CheckGroup(FileHandle file, const FileGroups& groups, const ResourceGroup& 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = Setup();
-  (void)ready;
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    perror("fopen");
-    abort();
-  }
-  if (size > 0 && fwrite(data, 1, size, f) != size) abort();
-  fclose(f);
+  static const std::string& path = FuzzScratchFile("input.exe").path;
+  WriteFuzzFile(path, data, size);
   FileHandle file = OpenFileForReading(path.c_str());
   Require(file != kInvalidFile, "open");
   FileGroups groups;

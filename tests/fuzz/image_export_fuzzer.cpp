@@ -4,7 +4,6 @@
 // says: sizes, offsets and counts consistent, the resource bytes unchanged,
 // any padding zero, and every structure the header announces inside the
 // file. A refused entry must create no file.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,28 +18,6 @@
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {
-
-std::string directory;
-std::string path;
-
-void RemoveDirectory() {
-  unlink(path.c_str());
-  rmdir(directory.c_str());
-}
-
-bool Setup() {
-  struct stat st;
-  std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-  std::string pattern = base + "/ravelin-export-fuzz-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    perror("mkdtemp");
-    abort();
-  }
-  directory = pattern;
-  path = directory + "/out";
-  atexit(RemoveDirectory);
-  return true;
-}
 
 void Require(bool condition, const char* what) {
   if (!condition) {
@@ -64,7 +41,7 @@ struct FileBytes {
   int64_t size() const { return static_cast<int64_t>(b.size()); }
 };
 
-bool ReadBack(FileBytes* out) {
+bool ReadBack(const std::string& path, FileBytes* out) {
   FILE* f = fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
   uint8_t chunk[65536];
@@ -183,8 +160,7 @@ void CheckIconFile(const FileBytes& f, ImageKind kind, const uint8_t* resource, 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool ready = Setup();
-  (void)ready;
+  static const std::string& path = FuzzScratchFile("out").path;
   FuzzResource resource = SplitFuzzResource(data, size);
   if (!resource.ok) return 0;
   ImageRecord record{resource.kind, 0, resource.size, 0, -1, "", ""};
@@ -193,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   unlink(path.c_str());
   const ExportStatus status = WriteImageFile(path.c_str(), record, image);
   FileBytes file;
-  const bool exists = ReadBack(&file);
+  const bool exists = ReadBack(path, &file);
   Require(status != ExportStatus::CannotCreate, "cannot create in a writable folder");
   if (status == ExportStatus::Refused) {
     Require(!exists, "a refused entry left a file");

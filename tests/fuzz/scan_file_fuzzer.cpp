@@ -2,9 +2,6 @@
 // executable. Beyond the sanitizers' own checks, a scan must report a status,
 // write no slot beyond the records it reports and name only bytes that lie in
 // the file; anything else traps.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 #include <string>
 
 #include "scan/catalogue.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -21,27 +19,10 @@ constexpr char kName[] = "input.exe";
 constexpr int32_t kSmallCapacity = 2;
 constexpr int32_t kUntouched = -0x5A5A5A5A;
 
-std::string directory;
-std::string path;
 ImageRecord* roomy = nullptr;
 ImageRecord* small = nullptr;
 
-void RemoveDirectory() {
-  unlink(path.c_str());
-  rmdir(directory.c_str());
-}
-
 bool Setup() {
-  struct stat st;
-  std::string base = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-  std::string pattern = base + "/ravelin-fuzz-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
-    perror("mkdtemp");
-    abort();
-  }
-  directory = pattern;
-  path = directory + "/" + kName;
-  atexit(RemoveDirectory);
   // Heap tables of exactly the capacity passed, so that AddressSanitizer
   // sees a write past either of them.
   roomy = new ImageRecord[kCatalogueCapacity];
@@ -65,7 +46,8 @@ void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
   constexpr int32_t kMargin = 64;
   int32_t sequence = catalogueFill.nextSequence;
   int32_t count = -1;
-  ScanStatus status = ScanFile(directory.c_str(), kName, records, capacity, &count);
+  ScanStatus status =
+      ScanFile(FuzzScratchFile(kName).directory.c_str(), kName, records, capacity, &count);
   int32_t made = catalogueFill.nextSequence - sequence;
   int32_t touched = 0;
   int32_t look = made < 0 ? capacity : (made + kMargin < capacity ? made + kMargin : capacity);
@@ -104,13 +86,7 @@ void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = Setup();
   (void)ready;
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    perror("fopen");
-    abort();
-  }
-  if (size > 0 && fwrite(data, 1, size, f) != size) abort();
-  fclose(f);
+  WriteFuzzFile(FuzzScratchFile(kName).path, data, size);
   int64_t length = static_cast<int64_t>(size);
   ScanOnce(roomy, kCatalogueCapacity, length);
   ScanOnce(small, kSmallCapacity, length);

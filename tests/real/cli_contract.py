@@ -43,6 +43,48 @@ HOSTILE_FIELDS = [
 ]
 
 
+def png_file_problem(data):
+    """What makes data not a PNG file: signature, IHDR first, chunks to IEND."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return "signature"
+    if len(data) < 33 or data[8:16] != b"\x00\x00\x00\x0dIHDR":
+        return "IHDR is not the first chunk"
+    width, height = struct.unpack(">II", data[16:24])
+    if width == 0 or height == 0:
+        return "empty image"
+    at = 8
+    while True:
+        if len(data) - at < 12:
+            return "chunk header past the end"
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        if length > len(data) - at - 12:
+            return "chunk past the end"
+        at += 12 + length
+        if kind == b"IEND":
+            return None if at == len(data) else "bytes after IEND"
+
+
+def icon_file_problem(data, kind):
+    """What makes data not an icon (kind 1) or cursor (2) file: the header,
+    its entries inside the file, and each image inside the file, past the
+    directory."""
+    if len(data) < 6:
+        return "header past the end"
+    reserved, found, count = struct.unpack("<HHH", data[:6])
+    if reserved != 0 or found != kind:
+        return "header"
+    if count == 0:
+        return "no image"
+    directory = 6 + 16 * count
+    if directory > len(data):
+        return "entries past the end"
+    for i in range(count):
+        size, offset = struct.unpack("<II", data[6 + 16 * i + 8:6 + 16 * i + 16])
+        if size == 0 or offset < directory or size > len(data) - offset:
+            return "entry %d outside the file" % i
+    return None
+
+
 class TempTree:
     def __init__(self):
         self.root = tempfile.mkdtemp(prefix="ravelin-cli-")
@@ -277,8 +319,9 @@ class CliContract(unittest.TestCase):
     def test_mutated_images_load_and_export_without_harm(self):
         # Header fields of real entries bent, their pixels turned into RLE runs
         # without an end code, files cut inside an entry: --describe and
-        # --export must get through every one (no sanitizer report, no hang),
-        # exit 0 with a writable folder, and account for every entry.
+        # --export, --png and --export-groups must get through every one (no
+        # sanitizer report, no hang), exit 0 with writable folders, account
+        # for every entry and write only files that read back.
         sources = [p for p in MUTATION_SOURCES if os.path.isfile(p)]
         if not sources:
             self.skipTest("none of the source executables is installed")
@@ -314,23 +357,35 @@ class CliContract(unittest.TestCase):
                         del data[rng.randint(header, entry.offset + entry.size):]
                         break
                 self.tree.write(os.path.join("mutants", "%s.%02d.exe" % (base, n)), bytes(data))
-        out_dir = os.path.join(self.tree.root, "out")
-        os.makedirs(out_dir)
         wine = SCANNER.wine
-        rc, out, err = SCANNER.run_raw(
-            ["--describe", "--export", scan_runner.to_wine_path(out_dir) if wine else out_dir,
-             scan_runner.to_wine_path(folder) if wine else folder], timeout=600)
-        for marker in ("Sanitizer", "runtime error"):
-            self.assertNotIn(marker, err)
-        self.assertEqual(rc, 0, err[-2000:])
-        lines = out.splitlines()
+
+        def run(*options):
+            # Each option's folder, made fresh; returns the folders, the
+            # output lines and the entries refused.
+            args, folders = [], []
+            for option in options:
+                path = os.path.join(self.tree.root, option.strip("-"))
+                os.makedirs(path)
+                folders.append(path)
+                args += [option, scan_runner.to_wine_path(path) if wine else path]
+            rc, out, err = SCANNER.run_raw(
+                ["--describe"] + args + [scan_runner.to_wine_path(folder) if wine else folder],
+                timeout=600)
+            for marker in ("Sanitizer", "runtime error"):
+                self.assertNotIn(marker, err)
+            self.assertEqual(rc, 0, err[-2000:])
+            refused = set()
+            for line in err.splitlines():
+                fields = line.split("\t")
+                self.assertNotIn(fields[0], ("cannot-create", "cannot-load"), line)
+                if fields[0] == "export-refused":
+                    refused.add(int(fields[1]))
+            return folders, out.splitlines(), refused
+
+        # --export alone and --png alone: each refusal line is then that
+        # option's.
+        (out_dir,), lines, refused = run("--export")
         self.assertGreater(len(lines), 100)
-        refused = set()
-        for line in err.splitlines():
-            fields = line.split("\t")
-            self.assertNotIn(fields[0], ("cannot-create", "cannot-load"), line)
-            if fields[0] == "export-refused":
-                refused.add(int(fields[1]))
         unusable = 0
         written = set(os.listdir(out_dir))
         for n, line in enumerate(lines):
@@ -344,6 +399,29 @@ class CliContract(unittest.TestCase):
         # Both outcomes were reached.
         self.assertGreater(unusable, 0)
         self.assertGreater(len(lines) - unusable, 0)
+
+        (png_dir, groups_dir), png_lines, refused = run("--png", "--export-groups")
+        self.assertEqual(png_lines, lines)
+        pngs = set(os.listdir(png_dir))
+        self.assertGreater(len(pngs), 0)
+        self.assertLess(len(pngs), len(lines))
+        for n, line in enumerate(lines):
+            name = "%d.png" % n
+            self.assertNotEqual(name in pngs, n in refused, line)
+            if name not in pngs:
+                continue
+            # Only drawable entries become PNGs, and every one written reads.
+            self.assertEqual(line.split("\t")[12], "0", line)
+            with open(os.path.join(png_dir, name), "rb") as f:
+                self.assertIsNone(png_file_problem(f.read()), line)
+        self.assertEqual(len(pngs) + len(refused), len(lines))
+        groups = os.listdir(groups_dir)
+        self.assertGreater(len(groups), 0)
+        for name in groups:
+            self.assertTrue(name.endswith((".ico", ".cur")), name)
+            with open(os.path.join(groups_dir, name), "rb") as f:
+                problem = icon_file_problem(f.read(), 2 if name.endswith(".cur") else 1)
+            self.assertIsNone(problem, name)
 
     def test_catalogue_fills_at_20000_records(self):
         # 999 icons a file: 20 files fill 19980 slots, the 21st file adds the
