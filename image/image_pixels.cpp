@@ -200,7 +200,9 @@ bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba) {
   if (image.unusable || image.bits == nullptr || image.width < 0 || image.height < 0) return false;
   const int64_t width = image.width;
   const int64_t height = image.height;
-  if (width * height > kMaxRgbaPixels) return false;
+  // An empty image has no pixels to give, and its rows alone may number
+  // two thousand million.
+  if (width == 0 || height == 0 || width * height > kMaxRgbaPixels) return false;
   rgba->assign(static_cast<size_t>(width * height * 4), 0);
   std::vector<uint8_t>& out = *rgba;
   if (image.png) {

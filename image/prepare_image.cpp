@@ -90,6 +90,9 @@ void PreparePng(uint32_t pngWidth, uint32_t pngHeight, const uint8_t* pngPixels,
 // Windows draws a 32-bit icon with its alpha as soon as one alpha byte is
 // not 0; one whose alpha bytes are all 0 was made for the AND mask.
 bool AnyAlpha(const uint8_t* bits, int64_t width, int64_t height) {
+  // Without a column there is no alpha byte, however many rows the header
+  // claims; walking them would cost a hostile height's time for nothing.
+  if (width <= 0) return false;
   const int64_t stride = width * 4;
   for (int64_t y = 0; y < height; ++y) {
     const uint8_t* row = bits + y * stride;

@@ -352,6 +352,18 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
   Put32(icon, 4, 1);
   Put32(icon, 8, 0x80000000);
   EXPECT_TRUE(Prepare(icon, ImageKind::Icon).image.unusable);
+  // A 32-bit icon with no column and 2^30 rows holds no pixel at all: it
+  // has no alpha and nothing to convert, found without walking its rows
+  // (which took the fuzzer's loader over ten seconds).
+  DibShape deep;
+  deep.bitCount = 32;
+  Bytes empty = MakeIcon(deep);
+  Put32(empty, 4, 0);
+  Put32(empty, 8, 0x7FFFFFFE);
+  const Prepared e = Prepare(empty, ImageKind::Icon);
+  EXPECT_FALSE(e.image.alpha);
+  std::vector<uint8_t> rgba;
+  EXPECT_FALSE(ImageToRgba(e.image, &rgba));
 }
 
 // Every truncation and many single-byte changes of real layouts: the
