@@ -20,6 +20,7 @@
 #include "scan/catalogue.h"
 #include "scan/directory_search.h"
 #include "scan/name_pool.h"
+#include "timed_rounds_win32.h"
 
 namespace {
 
@@ -46,43 +47,19 @@ bool Search(const char* start, ImageRecord* catalogue) {
   return true;
 }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 5;
-  int i = 1;
-  if (i + 1 < argc && strcmp(argv[i], "--rounds") == 0) {
-    rounds = std::max(1, atoi(argv[i + 1]));
-    i += 2;
-  }
-  if (i + 1 != argc) {
-    fprintf(stderr, "usage: search_bench [--rounds N] DIRECTORY\n");
-    return 2;
-  }
-  const char* start = argv[i];
+  BenchArgs args;
+  if (!ParseBenchArgs(argc, argv, "search_bench", &args)) return 2;
   std::unique_ptr<ImageRecord[]> catalogue(new ImageRecord[kCatalogueCapacity]);
-  if (!Search(start, catalogue.get())) {
+  if (!Search(args.directory, catalogue.get())) {
     fprintf(stderr, "search_bench: out of memory\n");
     return 1;
   }
-  std::vector<double> times;
-  for (int r = 0; r < rounds; ++r) {
-    LARGE_INTEGER from, to;
-    QueryPerformanceCounter(&from);
-    Search(start, catalogue.get());
-    QueryPerformanceCounter(&to);
-    times.push_back(Milliseconds(from, to));
-  }
-  std::sort(times.begin(), times.end());
+  const RoundTimes t = TimeRounds(args.rounds, [&] { Search(args.directory, catalogue.get()); });
   printf("%d files offered, %d records, median %.1f ms, fastest %.1f ms of %d searches\n",
-         static_cast<int>(FilesOffered()), static_cast<int>(catalogueFill.fillCount),
-         times[times.size() / 2], times[0], rounds);
+         static_cast<int>(FilesOffered()), static_cast<int>(catalogueFill.fillCount), t.median,
+         t.fastest, args.rounds);
   return 0;
 }

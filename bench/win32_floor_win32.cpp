@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "timed_rounds_win32.h"
+
 namespace {
 
 long filesOpened = 0;
@@ -65,41 +67,19 @@ void Walk(const std::string& directory) {
   for (const std::string& name : subdirectories) Walk(directory + "\\" + name);
 }
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int rounds = 5;
-  int i = 1;
-  if (i + 1 < argc && strcmp(argv[i], "--rounds") == 0) {
-    rounds = std::max(1, atoi(argv[i + 1]));
-    i += 2;
-  }
-  if (i + 1 != argc) {
-    fprintf(stderr, "usage: win32_floor [--rounds N] DIRECTORY\n");
-    return 2;
-  }
-  std::string start = argv[i];
+  BenchArgs args;
+  if (!ParseBenchArgs(argc, argv, "win32_floor", &args)) return 2;
+  std::string start = args.directory;
   while (start.size() > 3 && (start.back() == '\\' || start.back() == '/')) start.pop_back();
-  Walk(start);
-  std::vector<double> times;
-  for (int r = 0; r < rounds; ++r) {
+  const RoundTimes t = TimeRounds(args.rounds, [&] {
     filesOpened = 0;
     signaturesSeen = 0;
-    LARGE_INTEGER from, to;
-    QueryPerformanceCounter(&from);
     Walk(start);
-    QueryPerformanceCounter(&to);
-    times.push_back(Milliseconds(from, to));
-  }
-  std::sort(times.begin(), times.end());
+  });
   printf("%ld files opened, %ld PE/NE signatures, median %.1f ms, fastest %.1f ms of %d walks\n",
-         filesOpened, signaturesSeen, times[times.size() / 2], times[0], rounds);
+         filesOpened, signaturesSeen, t.median, t.fastest, args.rounds);
   return 0;
 }
