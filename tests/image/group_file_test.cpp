@@ -165,6 +165,15 @@ std::vector<GroupCase> GroupCases() {
                },
                {},
                {8, 9}});
+  c.push_back({"CursorOfOnlyItsHotspotIsNoMember",
+               [] {
+                 return MakeMinimalPe({PeCursor(3, Bytes(4, 0x01)),
+                                       {ResName::Id(kResourceTypeGroupCursor), ResName::Id(1),
+                                        0x0409, MakeGroupData(true, {{3}})}})
+                     .bytes;
+               },
+               {},
+               {3}});
   c.push_back({"GroupShorterThanItsHeaderHasNoMember",
                [] {
                  return MakeMinimalPe({PeIcon(1, Icon16()), PeGroup(1, {0, 0, 1, 0, 1})}).bytes;
@@ -290,16 +299,6 @@ TEST(GroupFile, CursorEntriesHalveTheHeightAndCarryTheHotspot) {
   EXPECT_EQ(e[1].planesOrHotspotX, 300);  // the whole 16-bit hotspot
   EXPECT_EQ(Images(run.file, e), (std::vector<Bytes>{Bytes(small.begin() + 4, small.end()),
                                                      Bytes(big.begin() + 4, big.end())}));
-}
-
-TEST(GroupFile, CursorShorterThanItsHotspotIsNoMember) {
-  Bytes group = MakeGroupData(true, {{3}});
-  GroupRun run = RunGroup(
-      MakeMinimalPe({PeCursor(3, Bytes(4, 0x01)),
-                     {ResName::Id(kResourceTypeGroupCursor), ResName::Id(1), 0x0409, group}})
-          .bytes);
-  EXPECT_EQ(run.contents.leftOut, std::vector<uint16_t>{3});
-  EXPECT_FALSE(run.built);
 }
 
 TEST(GroupFile, NamesKeepOnlyPortableCharacters) {
