@@ -41,28 +41,28 @@ AxisScroll ClampAxis(int32_t zoom, int32_t imageSide, int32_t clientSide, int32_
   return axis;
 }
 
-int32_t ScrolledOffset(int32_t request, int32_t offset, int32_t clientSide,
+int32_t ScrolledOffset(ScrollRequest request, int32_t offset, int32_t clientSide,
                        const ScrollBarReading& bar) {
   const int64_t client = ClientSide(clientSide);
   const int64_t line = client / 10;
   int64_t change = 0;
   switch (request) {
-    case kScrollLineUp:
+    case ScrollRequest::LineUp:
       change = -line;
       break;
-    case kScrollLineDown:
+    case ScrollRequest::LineDown:
       change = line;
       break;
-    case kScrollPageUp:
+    case ScrollRequest::PageUp:
       change = -static_cast<int64_t>(bar.page);
       break;
-    case kScrollPageDown:
+    case ScrollRequest::PageDown:
       change = bar.page;
       break;
-    case kScrollThumbTrack:
+    case ScrollRequest::ThumbTrack:
       change = static_cast<int64_t>(bar.trackPos) - offset;
       break;
-    default:
+    case ScrollRequest::None:
       break;
   }
   int64_t next = offset + change;
@@ -74,11 +74,6 @@ int32_t ScrolledOffset(int32_t request, int32_t offset, int32_t clientSide,
 
 int32_t DraggedOffset(int32_t offset, int32_t from, int32_t to) {
   return Saturate(static_cast<int64_t>(offset) - (static_cast<int64_t>(to) - from));
-}
-
-void MousePosition(uint64_t lParam, int32_t* x, int32_t* y) {
-  *x = static_cast<int32_t>(lParam & 0xFFFF);
-  *y = static_cast<int32_t>((lParam >> 16) & 0xFFFF);
 }
 
 int32_t WheelZoomStep(uint64_t wParam) {

@@ -1,8 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "image/scroll_request.h"
-
 // Everything the view pane computes: scroll ranges and offsets, zoom steps,
 // and which part of the image one paint draws where. The window procedure
 // only measures the client area, calls these and applies the results.
@@ -49,6 +47,10 @@ struct AxisScroll {
 // clientSide.
 AxisScroll ClampAxis(int32_t zoom, int32_t imageSide, int32_t clientSide, int32_t offset);
 
+// What one scroll-bar request asks for, as the view and the Finder take it
+// (ui/scroll_request.h reads it from the system's request code).
+enum class ScrollRequest { None, LineUp, LineDown, PageUp, PageDown, ThumbTrack };
+
 // What a scroll bar reports of itself when a request arrives.
 struct ScrollBarReading {
   int32_t maximum;
@@ -59,16 +61,12 @@ struct ScrollBarReading {
 // The offset after one scroll-bar request: a line is a tenth of the client
 // side, a page the bar's page; the result stays within 0..maximum -
 // clientSide + 1.
-int32_t ScrolledOffset(int32_t request, int32_t offset, int32_t clientSide,
+int32_t ScrolledOffset(ScrollRequest request, int32_t offset, int32_t clientSide,
                        const ScrollBarReading& bar);
 
 // The offset after the image was dragged from one mouse position to
 // another (before clamping).
 int32_t DraggedOffset(int32_t offset, int32_t from, int32_t to);
-
-// A mouse message's position: the low and high words of its parameter,
-// unsigned.
-void MousePosition(uint64_t lParam, int32_t* x, int32_t* y);
 
 // The zoom step of a wheel message: its signed delta over 120, truncated.
 int32_t WheelZoomStep(uint64_t wParam);

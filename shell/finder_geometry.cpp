@@ -32,26 +32,26 @@ int32_t ClampFinderTopRow(int32_t topRow, const FinderGrid& grid) {
   return topRow < 0 ? 0 : topRow;
 }
 
-int32_t FinderScrollTarget(int32_t request, int32_t topRow, int32_t visibleRows,
+int32_t FinderScrollTarget(ScrollRequest request, int32_t topRow, int32_t visibleRows,
                            int32_t trackPosition) {
   int64_t target = topRow;
   switch (request) {
-    case kScrollLineUp:
+    case ScrollRequest::LineUp:
       target -= 1;
       break;
-    case kScrollLineDown:
+    case ScrollRequest::LineDown:
       target += 1;
       break;
-    case kScrollPageUp:
+    case ScrollRequest::PageUp:
       target -= visibleRows;
       break;
-    case kScrollPageDown:
+    case ScrollRequest::PageDown:
       target += visibleRows;
       break;
-    case kScrollThumbTrack:
+    case ScrollRequest::ThumbTrack:
       target = trackPosition;
       break;
-    default:
+    case ScrollRequest::None:
       break;
   }
   return static_cast<int32_t>(std::clamp<int64_t>(target, INT32_MIN, INT32_MAX));

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "image/scroll_request.h"
+#include "image/view_geometry.h"
 
 // The arithmetic of the Finder's thumbnail grid: cells of 50 pixels in rows
 // of as many whole cells as the client width holds, scrolled by whole rows.
@@ -31,7 +31,7 @@ int32_t ClampFinderTopRow(int32_t topRow, const FinderGrid& grid);
 
 // The top row one scroll-bar request asks for, before clamping. Requests
 // other than lines, pages and thumb tracking leave it where it is.
-int32_t FinderScrollTarget(int32_t request, int32_t topRow, int32_t visibleRows,
+int32_t FinderScrollTarget(ScrollRequest request, int32_t topRow, int32_t visibleRows,
                            int32_t trackPosition);
 
 // The entry under a click at client (x, y), or -1 for the strip right of

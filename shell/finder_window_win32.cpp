@@ -11,11 +11,13 @@
 #include "shell/finder_geometry.h"
 #include "shell/navigation_win32.h"
 #include "ui/gdi_scope_win32.h"
+#include "ui/mouse_point.h"
+#include "ui/scroll_request.h"
 #include "ui/wait_cursor.h"
 
-static_assert(kScrollLineUp == SB_LINEUP && kScrollLineDown == SB_LINEDOWN &&
-              kScrollPageUp == SB_PAGEUP && kScrollPageDown == SB_PAGEDOWN &&
-              kScrollThumbTrack == SB_THUMBTRACK);
+static_assert(kScrollBarLineUp == SB_LINEUP && kScrollBarLineDown == SB_LINEDOWN &&
+              kScrollBarPageUp == SB_PAGEUP && kScrollBarPageDown == SB_PAGEDOWN &&
+              kScrollBarThumbPosition == SB_THUMBPOSITION && kScrollBarThumbTrack == SB_THUMBTRACK);
 
 namespace {
 
@@ -149,7 +151,7 @@ LRESULT OnPaint(HWND finder) {
   return 0;
 }
 
-LRESULT OnVScroll(HWND finder, int request) {
+LRESULT OnVScroll(HWND finder, ScrollRequest request) {
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
@@ -169,11 +171,9 @@ LRESULT OnVScroll(HWND finder, int request) {
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
-  int32_t x = 0;
-  int32_t y = 0;
-  MousePosition(static_cast<uint64_t>(lParam), &x, &y);
+  const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
-      FinderHitTest(x, y, CurrentGrid(finder), finderState.topRow, finderState.count);
+      FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
   if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);
   return 0;
 }
@@ -201,7 +201,7 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
       ShowWindow(finder, SW_HIDE);
       return 0;
     case WM_VSCROLL:
-      return OnVScroll(finder, LOWORD(wParam));
+      return OnVScroll(finder, ScrollRequestFromCode(LOWORD(wParam)));
     case WM_LBUTTONDOWN:
       return OnLButtonDown(finder, lParam);
     case WM_MOUSEWHEEL:

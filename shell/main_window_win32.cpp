@@ -19,6 +19,7 @@
 #include "shell/navigation_win32.h"
 #include "shell/view_window_win32.h"
 #include "ui/gdi_scope_win32.h"
+#include "ui/mouse_point.h"
 #include "ui/program_title.h"
 
 MainState mainState;
@@ -358,7 +359,8 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT OnMouseWheel(HWND window, WPARAM wParam, LPARAM lParam) {
-  POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  const MousePoint screen = MousePointOf(static_cast<uint64_t>(lParam));
+  const POINT at = {screen.x, screen.y};
   RECT viewRect;
   GetWindowRect(mainState.view, &viewRect);
   if (PtInRect(&viewRect, at)) return SendMessageA(mainState.view, WM_MOUSEWHEEL, wParam, lParam);

@@ -12,6 +12,8 @@
 #include "res/resource.h"
 #include "scan/little_endian.h"
 #include "ui/gdi_scope_win32.h"
+#include "ui/mouse_point.h"
+#include "ui/scroll_request.h"
 
 namespace {
 
@@ -282,7 +284,7 @@ LRESULT OnPaint(HWND view) {
   return 0;
 }
 
-LRESULT OnScroll(HWND view, int bar, int request) {
+LRESULT OnScroll(HWND view, int bar, ScrollRequest request) {
   if (!viewState.hasImage || !Drawable(viewState.shownImage)) return 0;
   SCROLLINFO info{};
   info.cbSize = sizeof info;
@@ -303,19 +305,19 @@ LRESULT OnScroll(HWND view, int bar, int request) {
 }
 
 LRESULT OnLButtonDown(LPARAM lParam) {
-  MousePosition(static_cast<uint64_t>(lParam), &viewState.dragX, &viewState.dragY);
+  const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
+  viewState.dragX = at.x;
+  viewState.dragY = at.y;
   return 0;
 }
 
 LRESULT OnMouseMove(HWND view, WPARAM keys, LPARAM lParam) {
   // Only a plain left-button drag moves the image.
   if (keys != MK_LBUTTON) return 0;
-  int32_t x = 0;
-  int32_t y = 0;
-  MousePosition(static_cast<uint64_t>(lParam), &x, &y);
-  MoveImageBy(view, x - viewState.dragX, y - viewState.dragY);
-  viewState.dragX = x;
-  viewState.dragY = y;
+  const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
+  MoveImageBy(view, at.x - viewState.dragX, at.y - viewState.dragY);
+  viewState.dragX = at.x;
+  viewState.dragY = at.y;
   return 0;
 }
 
@@ -335,9 +337,9 @@ LRESULT CALLBACK ViewWindowProc(HWND view, UINT message, WPARAM wParam, LPARAM l
     case WM_PAINT:
       return OnPaint(view);
     case WM_HSCROLL:
-      return OnScroll(view, SB_HORZ, LOWORD(wParam));
+      return OnScroll(view, SB_HORZ, ScrollRequestFromCode(LOWORD(wParam)));
     case WM_VSCROLL:
-      return OnScroll(view, SB_VERT, LOWORD(wParam));
+      return OnScroll(view, SB_VERT, ScrollRequestFromCode(LOWORD(wParam)));
     case WM_LBUTTONDOWN:
       return OnLButtonDown(lParam);
     case WM_MOUSEMOVE:

@@ -155,30 +155,29 @@ TEST(ViewGeometry, IconFrameAtZoomTen) {
 TEST(ViewGeometry, LineAndPageScrolls) {
   // A line is a tenth of the client side.
   const ScrollBarReading wide{999, 500, 0};
-  EXPECT_EQ(ScrolledOffset(kScrollLineDown, 0, 500, wide), 50);
-  EXPECT_EQ(ScrolledOffset(kScrollLineUp, 120, 500, wide), 70);
-  EXPECT_EQ(ScrolledOffset(kScrollLineUp, 20, 500, wide), 0);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineDown, 0, 500, wide), 50);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineUp, 120, 500, wide), 70);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineUp, 20, 500, wide), 0);
   const ScrollBarReading tall{999, 300, 0};
-  EXPECT_EQ(ScrolledOffset(kScrollLineDown, 0, 300, tall), 30);
-  EXPECT_EQ(ScrolledOffset(kScrollLineDown, 0, 9, tall), 0);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineDown, 0, 300, tall), 30);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineDown, 0, 9, tall), 0);
 
   // 100 x 80 at zoom 5 in 300 high: the last offset is 399 - 300 + 1.
   const ScrollBarReading bar{399, 300, 0};
-  EXPECT_EQ(ScrolledOffset(kScrollPageDown, 100, 300, bar), 100);
-  EXPECT_EQ(ScrolledOffset(kScrollPageDown, 50, 300, bar), 100);
-  EXPECT_EQ(ScrolledOffset(kScrollPageDown, 0, 300, ScrollBarReading{999, 300, 0}), 300);
-  EXPECT_EQ(ScrolledOffset(kScrollPageUp, 100, 300, bar), 0);
-  EXPECT_EQ(ScrolledOffset(kScrollLineDown, 99, 300, bar), 100);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::PageDown, 100, 300, bar), 100);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::PageDown, 50, 300, bar), 100);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::PageDown, 0, 300, ScrollBarReading{999, 300, 0}), 300);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::PageUp, 100, 300, bar), 0);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineDown, 99, 300, bar), 100);
 }
 
 TEST(ViewGeometry, ThumbRequests) {
-  EXPECT_EQ(ScrolledOffset(kScrollThumbTrack, 10, 300, ScrollBarReading{399, 300, 73}), 73);
-  EXPECT_EQ(ScrolledOffset(kScrollThumbTrack, 10, 300, ScrollBarReading{399, 300, 0}), 0);
-  EXPECT_EQ(ScrolledOffset(kScrollThumbTrack, 10, 300, ScrollBarReading{399, 300, 250}), 100);
-  // Thumb position, top, bottom and end-scroll change nothing.
-  for (int32_t request : {kScrollThumbPosition, 6, 7, 8, -1, 99}) {
-    EXPECT_EQ(ScrolledOffset(request, 42, 300, ScrollBarReading{399, 300, 73}), 42) << request;
-  }
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::ThumbTrack, 10, 300, ScrollBarReading{399, 300, 73}), 73);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::ThumbTrack, 10, 300, ScrollBarReading{399, 300, 0}), 0);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::ThumbTrack, 10, 300, ScrollBarReading{399, 300, 250}),
+            100);
+  // Thumb position, top, bottom and end-scroll ask for nothing.
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::None, 42, 300, ScrollBarReading{399, 300, 73}), 42);
 }
 
 TEST(ViewGeometry, SmallerImageClampsOffsets) {
@@ -241,18 +240,10 @@ TEST(ViewGeometry, DibRowsCountFromTheBottom) {
   EXPECT_EQ(DibSourceRow(80, rows), 0);
 }
 
-TEST(ViewGeometry, DragAndMouseWords) {
+TEST(ViewGeometry, DragOffsets) {
   EXPECT_EQ(DraggedOffset(50, 100, 130), 20);
   EXPECT_EQ(DraggedOffset(50, 100, 70), 80);
   EXPECT_EQ(DraggedOffset(kIntMax, 65535, 0), kIntMax);
-  int32_t x = 0;
-  int32_t y = 0;
-  MousePosition(0xFFFF0005u, &x, &y);
-  EXPECT_EQ(x, 5);
-  EXPECT_EQ(y, 65535);
-  MousePosition(0x1234567800020003ULL, &x, &y);
-  EXPECT_EQ(x, 3);
-  EXPECT_EQ(y, 2);
 }
 
 TEST(ViewGeometry, SizesTheViewCannotAddress) {
@@ -289,7 +280,7 @@ TEST(ViewGeometry, EmptyAndNegativeClients) {
   EXPECT_EQ(a.offset, 7);
   a = ClampAxis(1, 100, 0, 150);
   EXPECT_EQ(a.offset, 100);
-  EXPECT_EQ(ScrolledOffset(kScrollLineDown, 5, -10, ScrollBarReading{99, 0, 0}), 5);
+  EXPECT_EQ(ScrolledOffset(ScrollRequest::LineDown, 5, -10, ScrollBarReading{99, 0, 0}), 5);
   // Centre (4, 6) with no client half to subtract.
   ZoomState s{1, 4, 6};
   ASSERT_TRUE(ZoomStep(1, 10, 10, -3, 0, &s));

@@ -6,6 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "ui/mouse_point.h"
+#include "ui/scroll_request.h"
+
 TEST(FinderGrid, ColumnsRowsAndWholeVisibleRows) {
   FinderGrid g = ComputeFinderGrid(150, 120, 7);
   EXPECT_EQ(g.columns, 3);
@@ -55,14 +58,33 @@ TEST(FinderTopRow, ClampedSoThatTheLastRowEndsAtTheBottom) {
 }
 
 TEST(FinderTopRow, ScrollRequestsMoveByRowsAndPages) {
-  EXPECT_EQ(FinderScrollTarget(kScrollLineUp, 5, 4, 0), 4);
-  EXPECT_EQ(FinderScrollTarget(kScrollLineDown, 5, 4, 0), 6);
-  EXPECT_EQ(FinderScrollTarget(kScrollPageUp, 5, 4, 0), 1);
-  EXPECT_EQ(FinderScrollTarget(kScrollPageDown, 5, 4, 0), 9);
-  EXPECT_EQ(FinderScrollTarget(kScrollThumbTrack, 5, 4, 17), 17);
-  // Thumb position, top, bottom and end of scrolling change nothing.
-  for (int32_t request : {4, 6, 7, 8}) EXPECT_EQ(FinderScrollTarget(request, 5, 4, 17), 5);
-  EXPECT_EQ(FinderScrollTarget(kScrollLineDown, INT32_MAX, 4, 0), INT32_MAX);
+  // By the scroll bar's request code: line up, line down, page up, page
+  // down, thumb position, thumb track, top, bottom, end of scrolling, and
+  // codes no bar sends. Only lines, pages and the track move the row.
+  const struct {
+    int32_t code;
+    int32_t target;
+  } cases[] = {{0, 4}, {1, 6}, {2, 1}, {3, 9},  {4, 5}, {5, 17},
+               {6, 5}, {7, 5}, {8, 5}, {-1, 5}, {99, 5}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(FinderScrollTarget(ScrollRequestFromCode(c.code), 5, 4, 17), c.target) << c.code;
+  }
+  EXPECT_EQ(FinderScrollTarget(ScrollRequest::LineDown, INT32_MAX, 4, 0), INT32_MAX);
+}
+
+TEST(MousePoints, SignedWordsOfTheParameter) {
+  // A screen position left of and above the primary monitor is negative;
+  // bits above the 32-bit parameter are no part of it.
+  const struct {
+    uint64_t lParam;
+    int32_t x;
+    int32_t y;
+  } cases[] = {{0xFFFF0005u, 5, -1}, {0x1234567800020003ULL, 3, 2}, {0x7FFF8000u, -32768, 32767}};
+  for (const auto& c : cases) {
+    const MousePoint at = MousePointOf(c.lParam);
+    EXPECT_EQ(at.x, c.x) << c.lParam;
+    EXPECT_EQ(at.y, c.y) << c.lParam;
+  }
 }
 
 TEST(FinderHit, CellsStripAndEmptyCells) {
