@@ -26,6 +26,9 @@
 #              WRESTOOL, WINE           0 to skip that part
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+RAVELIN_ROOT=$ROOT
+export RAVELIN_ROOT
+. "$ROOT/scripts/build-env.sh"
 BUILD=${RAVELIN_BENCH_BUILD:-$ROOT/build-bench}
 WIN_BUILD=${RAVELIN_BENCH_WIN_BUILD:-$ROOT/build-bench-win}
 ROUNDS=${ROUNDS:-11}
@@ -44,10 +47,7 @@ if [ "$WRESTOOL" != 0 ]; then
 fi
 
 echo "Building the release ravelin-scan in $BUILD ..."
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF >"$BUILD.configure.log" 2>&1 \
-  || { cat "$BUILD.configure.log"; exit 1; }
-cmake --build "$BUILD" -j 2 --target ravelin-scan >"$BUILD.build.log" 2>&1 \
-  || { tail -n 40 "$BUILD.build.log"; exit 1; }
+ravelin_build "$BUILD" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF --target ravelin-scan || exit 1
 SCAN=$BUILD/shell/ravelin-scan
 PROBE=$BUILD/open_read_close
 g++ -std=c++20 -O2 -Wall -Wextra -Wshadow -o "$PROBE" "$ROOT/bench/open_read_close.cpp"
@@ -127,13 +127,8 @@ EOF
 [ "$WINE" != 0 ] || exit 0
 echo
 echo "Building the Win32 floor and the search timer in $WIN_BUILD ..."
-cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" >"$WIN_BUILD.configure.log" 2>&1 \
-  || { cat "$WIN_BUILD.configure.log"; exit 1; }
-cmake --build "$WIN_BUILD" -j 2 --target win32_floor search_bench >"$WIN_BUILD.build.log" 2>&1 \
-  || { tail -n 40 "$WIN_BUILD.build.log"; exit 1; }
-RAVELIN_ROOT=$ROOT
-export RAVELIN_ROOT
+ravelin_build "$WIN_BUILD" --mingw x86_64 -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF \
+  --target win32_floor search_bench || exit 1
 . "$ROOT/scripts/wine-env.sh"
 ravelin_wine_prefix
 windows=$(winepath -w "$WINEPREFIX/drive_c/windows" 2>/dev/null || echo 'C:\windows')

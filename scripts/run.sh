@@ -19,13 +19,13 @@ if [ -z "${DISPLAY:-}" ]; then
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 fi
 . scripts/wine-env.sh
+. scripts/build-env.sh
 
 arch=$RAVELIN_WINE_ARCH
 dir=build-run/win-$arch
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=ON \
-  -DCMAKE_TOOLCHAIN_FILE="$RAVELIN_ROOT/cmake/mingw-$arch.cmake" >/dev/null
 # The help file is compiled and put beside the program, where F1 looks.
-cmake --build "$dir" -j 2 --target Ravelin ravelin_help ravelin-robot >/dev/null
+ravelin_build "$dir" --mingw "$arch" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=ON \
+  --target Ravelin ravelin_help ravelin-robot
 ravelin_wine_prefix
 exe="$dir/shell/Ravelin.exe"
 if [ ! -f "$(dirname "$exe")/Ravelin.chm" ]; then

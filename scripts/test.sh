@@ -11,6 +11,7 @@ cd "$RAVELIN_ROOT"
 . scripts/deps.sh
 ravelin_deps || { echo "could not install the build dependencies" >&2; exit 1; }
 . scripts/wine-env.sh
+. scripts/build-env.sh
 
 JOBS=${JOBS:-2}
 FUZZ_SECONDS=${FUZZ_SECONDS:-120}
@@ -18,15 +19,11 @@ passed=0
 failed=0
 problems=()
 
-build() {  # dir, cmake args... [--target targets...]
-  local dir=$1; shift
-  local args=() targets=()
-  while [ $# -gt 0 ] && [ "$1" != --target ]; do args+=("$1"); shift; done
-  [ $# -gt 0 ] && { shift; targets=(--target "$@"); }
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_WERROR=ON "${args[@]}" \
-    >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
-  cmake --build "$dir" -j "$JOBS" "${targets[@]}" >"$dir.build.log" 2>&1 \
-    || { grep -E "error|warning" "$dir.build.log" | head -n 20; tail -n 30 "$dir.build.log"; return 1; }
+# dir, cmake options... [--target targets...]: see scripts/build-env.sh.
+build() {
+  local dir=$1
+  shift
+  ravelin_build "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_WERROR=ON "$@"
 }
 
 run_ctest() {  # dir, label
@@ -58,7 +55,7 @@ else problems+=("sanitize build"); failed=$((failed + 1)); fi
 ravelin_wine_prefix
 for arch in i686 x86_64; do
   step "Windows $arch build"
-  if build "build-ci/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$RAVELIN_ROOT/cmake/mingw-$arch.cmake"; then
+  if build "build-ci/win-$arch" --mingw "$arch"; then
     if [ "$arch" = x86_64 ] || [ "$RAVELIN_WINE_ARCH" = i686 ]; then
       run_ctest "build-ci/win-$arch" "win-$arch"
     else

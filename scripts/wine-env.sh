@@ -8,17 +8,7 @@
 # a server that other test processes may be using.
 if [ -z "${DISPLAY:-}" ]; then RAVELIN_WINEPREFIX="$RAVELIN_WINEPREFIX-null"; fi
 export WINEPREFIX="$RAVELIN_WINEPREFIX"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# Machines whose kernel cannot run 32-bit Linux programs cannot run Wine's
-# 32-bit loader either; there only the x86_64 build runs under Wine (wine64).
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  export RAVELIN_WINE=/usr/bin/wine RAVELIN_WINE_ARCH=i686
-else
-  export RAVELIN_WINE=/usr/lib/wine/wine64 RAVELIN_WINE_ARCH=x86_64
-  export WINELOADER=/usr/lib/wine/wine64
-fi
+. "$RAVELIN_ROOT/scripts/wine-loader.sh"
 
 ravelin_wine() { "$RAVELIN_WINE" "$@"; }
 
