@@ -1,16 +1,32 @@
 // The compiled resource script, linked into this test program and read
 // back through the same user32 and gdi32 calls that the program makes.
-// Ids are written as numbers: they are fixed from outside, so a wrong value
-// in resource.h must fail here rather than be repeated.
-#include <windows.h>
-
+// Ids are fixed from outside: resource.h's values are pinned once below,
+// so a wrong value there fails here rather than being repeated.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
+
+static_assert(IDR_MAIN_MENU == 109 && IDR_MAIN_ACCELERATORS == 117);
+static_assert(IDB_TOOLBAR == 115 && IDB_BANNER == 129);
+static_assert(IDI_RAVELIN == 101 && IDI_FOLDER_OPEN == 112 && IDI_FOLDER_CLOSED == 113);
+static_assert(IDCUR_OPEN_HAND == 110 && IDCUR_HAND_POINTER == 130);
+static_assert(IDD_CHOOSE_DIRECTORY == 111 && IDD_SEARCHING == 114 && IDD_ABOUT == 118);
+static_assert(IDR_LOGO_COLOUR == 126 && IDR_LOGO_ALPHA == 127);
+static_assert(CMD_OPEN_FILES == 103 && CMD_SAVE_IMAGE == 104 && CMD_TOGGLE_FINDER == 128 &&
+              CMD_EXIT == 40003 && CMD_SORT_LARGE_TO_SMALL == 40004 &&
+              CMD_SORT_SMALL_TO_LARGE == 40005 && CMD_NO_SORT == 40006 && CMD_ZOOM_IN == 40007 &&
+              CMD_ZOOM_OUT == 40008 && CMD_ABOUT == 40009 && CMD_OPEN_DIRECTORY == 40010 &&
+              CMD_HELP_CONTENTS == 40011 && CMD_SAVE_ICON_GROUP == 40012);
+static_assert(IDC_FOLDER_LIST == 1003 && IDC_DRIVE_LIST == 1004 && IDC_DRIVE_LABEL == 1005 &&
+              IDC_TREE_LABEL == 1006 && IDC_PATH_LINE == 1007 && IDC_FOUND_COUNT == 1013 &&
+              IDC_ABOUT_TEXT == 1014 && IDC_CONTACT_MAIL == 1015 && IDC_ABOUT_LOGO == 1019 &&
+              IDC_CONTACT_WEB == 1020);
 
 namespace {
 
@@ -60,7 +76,8 @@ class TemplateReader {
     const uint16_t first = Word();
     if (first == 0xFFFF) return "#" + std::to_string(Word());
     std::string text;
-    for (uint16_t c = first; c != 0 && ok_; c = Word()) text += c < 128 ? static_cast<char>(c) : '?';
+    for (uint16_t c = first; c != 0 && ok_; c = Word())
+      text += c < 128 ? static_cast<char>(c) : '?';
     return text;
   }
   void AlignToDword() { at_ = (at_ + 3) & ~DWORD{3}; }
@@ -186,7 +203,8 @@ void ExpectDialogCreates(int id, const Dialog& dialog) {
     // The dialog manager converts position and size separately.
     RECT mapped{c.x, c.y, c.cx, c.cy};
     MapDialogRect(window, &mapped);
-    const RECT want{mapped.left, mapped.top, mapped.left + mapped.right, mapped.top + mapped.bottom};
+    const RECT want{mapped.left, mapped.top, mapped.left + mapped.right,
+                    mapped.top + mapped.bottom};
     RECT got;
     GetWindowRect(child, &got);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&got), 2);
@@ -215,24 +233,24 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
     std::vector<Item> items;
   } popups[] = {
       {"&File",
-       {{"&Open Executable File(s)...\tCtrl+O", 103},
-        {"Open &Directory...\tCtrl+D", 40010},
-        {"&Save Image...\tCtrl+S", 104},
-        {"Save Icon &Group...\tCtrl+G", 40012},
+       {{"&Open Executable File(s)...\tCtrl+O", CMD_OPEN_FILES},
+        {"Open &Directory...\tCtrl+D", CMD_OPEN_DIRECTORY},
+        {"&Save Image...\tCtrl+S", CMD_SAVE_IMAGE},
+        {"Save Icon &Group...\tCtrl+G", CMD_SAVE_ICON_GROUP},
         {nullptr, 0},
-        {"&Exit", 40003}}},
+        {"&Exit", CMD_EXIT}}},
       {"&View",
-       {{"Finder Window\tTab", 128},
+       {{"Finder Window\tTab", CMD_TOGGLE_FINDER},
         {nullptr, 0},
-        {"Zoom &In\tGray +", 40007},
-        {"Zoom &Out\tGray -", 40008},
+        {"Zoom &In\tGray +", CMD_ZOOM_IN},
+        {"Zoom &Out\tGray -", CMD_ZOOM_OUT},
         {nullptr, 0},
-        {"Sort from &Large to Small\tCtrl+Down", 40004},
-        {"Sort from &Small to Large\tCtrl+Up", 40005},
-        {"&Don't Sort\tCtrl+Space", 40006}}},
-      {"&Help", {{"&Contents\tF1", 40011}, {"&About...", 40009}}},
+        {"Sort from &Large to Small\tCtrl+Down", CMD_SORT_LARGE_TO_SMALL},
+        {"Sort from &Small to Large\tCtrl+Up", CMD_SORT_SMALL_TO_LARGE},
+        {"&Don't Sort\tCtrl+Space", CMD_NO_SORT}}},
+      {"&Help", {{"&Contents\tF1", CMD_HELP_CONTENTS}, {"&About...", CMD_ABOUT}}},
   };
-  HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(109));
+  HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
   ASSERT_NE(menu, nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), 3);
   for (UINT p = 0; p < 3; ++p) {
@@ -264,20 +282,20 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
 }
 
 TEST(Accelerators, VirtualKeyEntriesInTableOrder) {
-  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(117));
+  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
   ASSERT_NE(table, nullptr);
   const ACCEL expected[] = {
-      {FVIRTKEY | FNOINVERT, VK_F1, 40011},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_SPACE, 40006},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'O', 103},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'D', 40010},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'S', 104},
-      {FVIRTKEY | FNOINVERT | FCONTROL, 'G', 40012},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_DOWN, 40004},
-      {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, 40005},
-      {FVIRTKEY | FNOINVERT, VK_ADD, 40007},
-      {FVIRTKEY | FNOINVERT, VK_SUBTRACT, 40008},
-      {FVIRTKEY | FNOINVERT, VK_TAB, 128},
+      {FVIRTKEY | FNOINVERT, VK_F1, CMD_HELP_CONTENTS},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_SPACE, CMD_NO_SORT},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'O', CMD_OPEN_FILES},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'D', CMD_OPEN_DIRECTORY},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'S', CMD_SAVE_IMAGE},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'G', CMD_SAVE_ICON_GROUP},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_DOWN, CMD_SORT_LARGE_TO_SMALL},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, CMD_SORT_SMALL_TO_LARGE},
+      {FVIRTKEY | FNOINVERT, VK_ADD, CMD_ZOOM_IN},
+      {FVIRTKEY | FNOINVERT, VK_SUBTRACT, CMD_ZOOM_OUT},
+      {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TOGGLE_FINDER},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);
   constexpr int kEntries = static_cast<int>(std::size(expected));
@@ -332,15 +350,15 @@ TEST(Accelerators, ControlDecidesBetweenCommandAndPlainKey) {
   HWND window = CreateWindowA("ResTestSinkWnd", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                               Self(), nullptr);
   ASSERT_NE(window, nullptr);
-  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(117));
+  HACCEL table = LoadAcceleratorsA(Self(), MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(Translate(window, table, 'O', true), 103);
+  EXPECT_EQ(Translate(window, table, 'O', true), CMD_OPEN_FILES);
   EXPECT_EQ(Translate(window, table, 'O', false), 0);
-  EXPECT_EQ(Translate(window, table, VK_DOWN, true), 40004);
+  EXPECT_EQ(Translate(window, table, VK_DOWN, true), CMD_SORT_LARGE_TO_SMALL);
   EXPECT_EQ(Translate(window, table, VK_DOWN, false), 0) << "plain arrows are navigation keys";
-  EXPECT_EQ(Translate(window, table, VK_ADD, false), 40007);
+  EXPECT_EQ(Translate(window, table, VK_ADD, false), CMD_ZOOM_IN);
   EXPECT_EQ(Translate(window, table, VK_ADD, true), 0);
-  EXPECT_EQ(Translate(window, table, VK_TAB, false), 128);
+  EXPECT_EQ(Translate(window, table, VK_TAB, false), CMD_TOGGLE_FINDER);
   EXPECT_EQ(Translate(window, table, VK_OEM_PLUS, false), 0) << "only the keypad's plus zooms";
   DestroyAcceleratorTable(table);
   DestroyWindow(window);
@@ -349,7 +367,7 @@ TEST(Accelerators, ControlDecidesBetweenCommandAndPlainKey) {
 TEST(Bitmaps, ToolbarStripAndBannerLoadAtTheirSizesAndDepths) {
   const struct {
     int id, width, height, bits;
-  } bitmaps[] = {{115, 180, 20, 4}, {129, 350, 40, 8}};
+  } bitmaps[] = {{IDB_TOOLBAR, 180, 20, 4}, {IDB_BANNER, 350, 40, 8}};
   for (const auto& b : bitmaps) {
     SCOPED_TRACE("bitmap " + std::to_string(b.id));
     // Natural size and default colours, as the program loads them.
@@ -362,8 +380,8 @@ TEST(Bitmaps, ToolbarStripAndBannerLoadAtTheirSizesAndDepths) {
     EXPECT_EQ(info.bmHeight, b.height);
     DeleteObject(plain);
 
-    HBITMAP section = static_cast<HBITMAP>(LoadImageA(Self(), MAKEINTRESOURCEA(b.id), IMAGE_BITMAP,
-                                                      0, 0, LR_CREATEDIBSECTION));
+    HBITMAP section = static_cast<HBITMAP>(
+        LoadImageA(Self(), MAKEINTRESOURCEA(b.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(section, nullptr);
     DIBSECTION dib{};
     ASSERT_EQ(GetObjectA(section, sizeof dib, &dib), static_cast<int>(sizeof dib));
@@ -377,8 +395,8 @@ TEST(Bitmaps, ToolbarStripAndBannerLoadAtTheirSizesAndDepths) {
 TEST(Bitmaps, ToolbarBackgroundIsTheSilverTheToolbarMaps) {
   // CreateToolbarEx swaps the silver of its strip for the button face;
   // the strip's top-left pixel must be exactly that silver.
-  HBITMAP section = static_cast<HBITMAP>(LoadImageA(Self(), MAKEINTRESOURCEA(115),
-                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  HBITMAP section = static_cast<HBITMAP>(
+      LoadImageA(Self(), MAKEINTRESOURCEA(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_NE(section, nullptr);
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, section);
@@ -398,7 +416,7 @@ TEST(Cursors, MonochromeWithHotspotsWhereThePointerActs) {
   const struct {
     int id;
     DWORD x, y;
-  } cursors[] = {{110, 11, 11}, {130, 6, 2}};
+  } cursors[] = {{IDCUR_OPEN_HAND, 11, 11}, {IDCUR_HAND_POINTER, 6, 2}};
   for (const auto& c : cursors) {
     SCOPED_TRACE("cursor " + std::to_string(c.id));
     HCURSOR cursor = LoadCursorA(Self(), MAKEINTRESOURCEA(c.id));
@@ -424,7 +442,7 @@ TEST(Icons, GroupsHoldTheSizesTheProgramAsksFor) {
   const struct {
     int id;
     std::vector<int> sizes;
-  } groups[] = {{101, {32, 16}}, {112, {16}}, {113, {16}}};
+  } groups[] = {{IDI_RAVELIN, {32, 16}}, {IDI_FOLDER_OPEN, {16}}, {IDI_FOLDER_CLOSED, {16}}};
   for (const auto& g : groups) {
     SCOPED_TRACE("icon group " + std::to_string(g.id));
     ResourceBytes group = FindBytes(g.id, MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
@@ -463,7 +481,7 @@ TEST(Icons, GroupsHoldTheSizesTheProgramAsksFor) {
 
 TEST(Dialogs, ChooseDirectoryLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(111, &dialog));
+  ASSERT_TRUE(ReadDialog(IDD_CHOOSE_DIRECTORY, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle);
   EXPECT_EQ(dialog.cx, 222);
   EXPECT_EQ(dialog.cy, 160);
@@ -471,25 +489,27 @@ TEST(Dialogs, ChooseDirectoryLayout) {
   EXPECT_EQ(dialog.pointSize, 8);
   EXPECT_EQ(dialog.face, "MS Sans Serif");
   const uint32_t label = kShown | WS_GROUP | SS_LEFT;
-  ExpectControls(dialog, {
-      {1003, "LISTBOX", 5, 40, 155, 100,
-       kShown | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
-           LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
-       ""},
-      {IDOK, "BUTTON", 165, 40, 50, 15, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
-      {IDCANCEL, "BUTTON", 165, 60, 50, 15, kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
-      {1004, "COMBOBOX", 5, 10, 155, 145,
-       kShown | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, ""},
-      {1005, "STATIC", 5, 0, 155, 10, label, "Drive:"},
-      {1006, "STATIC", 5, 30, 155, 10, label, "Tree:"},
-      {1007, "STATIC", 5, 145, 210, 10, label, ""},
-  });
-  ExpectDialogCreates(111, dialog);
+  ExpectControls(
+      dialog,
+      {
+          {IDC_FOLDER_LIST, "LISTBOX", 5, 40, 155, 100,
+           kShown | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWFIXED |
+               LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT,
+           ""},
+          {IDOK, "BUTTON", 165, 40, 50, 15, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
+          {IDCANCEL, "BUTTON", 165, 60, 50, 15, kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
+          {IDC_DRIVE_LIST, "COMBOBOX", 5, 10, 155, 145,
+           kShown | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT, ""},
+          {IDC_DRIVE_LABEL, "STATIC", 5, 0, 155, 10, label, "Drive:"},
+          {IDC_TREE_LABEL, "STATIC", 5, 30, 155, 10, label, "Tree:"},
+          {IDC_PATH_LINE, "STATIC", 5, 145, 210, 10, label, ""},
+      });
+  ExpectDialogCreates(IDD_CHOOSE_DIRECTORY, dialog);
 }
 
 TEST(Dialogs, SearchingLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(114, &dialog));
+  ASSERT_TRUE(ReadDialog(IDD_SEARCHING, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle);
   EXPECT_EQ(dialog.cx, 162);
   EXPECT_EQ(dialog.cy, 50);
@@ -497,16 +517,17 @@ TEST(Dialogs, SearchingLayout) {
   EXPECT_EQ(dialog.pointSize, 8);
   EXPECT_EQ(dialog.face, "MS Sans Serif");
   ExpectControls(dialog, {
-      {IDCANCEL, "BUTTON", 50, 30, 60, 15, kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
-      {1013, "STATIC", 5, 10, 150, 10, kShown | WS_GROUP | SS_CENTER,
-       "Found image(s): 0"},
-  });
-  ExpectDialogCreates(114, dialog);
+                             {IDCANCEL, "BUTTON", 50, 30, 60, 15,
+                              kShown | WS_TABSTOP | BS_PUSHBUTTON, "Cancel"},
+                             {IDC_FOUND_COUNT, "STATIC", 5, 10, 150, 10,
+                              kShown | WS_GROUP | SS_CENTER, "Found image(s): 0"},
+                         });
+  ExpectDialogCreates(IDD_SEARCHING, dialog);
 }
 
 TEST(Dialogs, AboutLayout) {
   Dialog dialog;
-  ASSERT_TRUE(ReadDialog(118, &dialog));
+  ASSERT_TRUE(ReadDialog(IDD_ABOUT, &dialog));
   EXPECT_EQ(dialog.style, kDialogStyle | DS_ABSALIGN);
   EXPECT_EQ(dialog.cx, 302);
   EXPECT_EQ(dialog.cy, 155);
@@ -520,16 +541,18 @@ TEST(Dialogs, AboutLayout) {
   size_t lines = 1;
   for (char c : credits) lines += c == '\n';
   EXPECT_EQ(lines, 3u);
-  ExpectControls(dialog, {
-      {IDOK, "BUTTON", 125, 135, 50, 14, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
-      {1014, "STATIC", 5, 85, 290, 25, kShown | WS_GROUP | SS_CENTER, credits},
-      {1015, "STATIC", 30, 115, 140, 10, kShown | WS_GROUP | SS_LEFT,
-       dialog.controls[2].text},
-      {1020, "STATIC", 180, 115, 105, 10, kShown | WS_GROUP | SS_LEFT,
-       dialog.controls[3].text},
-      {1019, "STATIC", 0, 0, 15, 13, kShown | SS_BITMAP, ""},
-  });
+  ExpectControls(
+      dialog,
+      {
+          {IDOK, "BUTTON", 125, 135, 50, 14, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"},
+          {IDC_ABOUT_TEXT, "STATIC", 5, 85, 290, 25, kShown | WS_GROUP | SS_CENTER, credits},
+          {IDC_CONTACT_MAIL, "STATIC", 30, 115, 140, 10, kShown | WS_GROUP | SS_LEFT,
+           dialog.controls[2].text},
+          {IDC_CONTACT_WEB, "STATIC", 180, 115, 105, 10, kShown | WS_GROUP | SS_LEFT,
+           dialog.controls[3].text},
+          {IDC_ABOUT_LOGO, "STATIC", 0, 0, 15, 13, kShown | SS_BITMAP, ""},
+      });
   EXPECT_FALSE(dialog.controls[2].text.empty());
   EXPECT_FALSE(dialog.controls[3].text.empty());
-  ExpectDialogCreates(118, dialog);
+  ExpectDialogCreates(IDD_ABOUT, dialog);
 }
