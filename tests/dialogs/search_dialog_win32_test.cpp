@@ -28,19 +28,6 @@ namespace {
 const char kChooserTitle[] = "Select a directory...";
 const char kSearchTitle[] = "Searching for images...";
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
-}
-
 class Search : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -220,25 +207,21 @@ TempDir* LargeDirectory::tree_ = nullptr;
 std::string LargeDirectory::start_;
 std::string LargeDirectory::big_;
 
-TEST_F(LargeDirectory, CancelAnswersQuicklyAndKeepsTheRecordsFound) {
+TEST_F(LargeDirectory, CancelKeepsTheRecordsFound) {
   // The click comes from another thread, as a user's would, at a moment
-  // that does not depend on when the dialog looks at its messages.
+  // that does not depend on when the dialog looks at its messages. How
+  // soon the search answers it is bench/search_bench_win32.cpp's longest
+  // step.
   std::thread user;
-  LARGE_INTEGER pressed = {};
   int32_t result = SearchFrom(start_, {{kSearchTitle, [&](HWND d) {
                                           HWND cancel = GetDlgItem(d, IDCANCEL);
-                                          user = std::thread([cancel, &pressed] {
+                                          user = std::thread([cancel] {
                                             Sleep(30);
-                                            pressed = Now();
                                             PostMessageA(cancel, BM_CLICK, 0, 0);
                                           });
                                         }}});
-  LARGE_INTEGER ended = Now();
   if (user.joinable()) user.join();
   ASSERT_TRUE(finished_);
-  double answer = Milliseconds(pressed, ended);
-  printf("Cancel answered in %.1f ms with %d of %d records found\n", answer, result, kFiles + 1);
-  EXPECT_LT(answer, 250.0);
   EXPECT_GT(result, 1);
   EXPECT_LT(result, kFiles + 1);
   EXPECT_EQ(result, catalogueFill.fillCount);
@@ -249,42 +232,26 @@ TEST_F(LargeDirectory, CancelAnswersQuicklyAndKeepsTheRecordsFound) {
 
 TEST_F(LargeDirectory, StepsStayShortAndTheWalkFindsEverything) {
   ASSERT_TRUE(StartSearch(catalogue_.data(), kCatalogueCapacity));
-  LARGE_INTEGER begin = Now();
   EnterSearchDirectory(start_.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
-  double longest = 0, total = 0;
   int steps = 0;
-  for (;;) {
-    LARGE_INTEGER from = Now();
-    SearchStepResult step = SearchStep(kFilesPerSearchStep);
-    double took = Milliseconds(from, Now());
-    longest = std::max(longest, took);
-    total += took;
-    ++steps;
-    if (step == SearchStepResult::Done) break;
-  }
-  double whole = Milliseconds(begin, Now());
-  printf("%d steps over %d files: longest %.2f ms, mean %.2f ms; whole walk %.0f ms\n", steps,
-         kFiles + 1, longest, total / steps, whole);
+  while (SearchStep(kFilesPerSearchStep) != SearchStepResult::Done) ++steps;
   EXPECT_EQ(catalogueFill.fillCount, kFiles + 1);
-  EXPECT_LT(longest, 100.0);
-  // One step per directory would have taken the whole large directory.
-  EXPECT_LT(longest, whole / 10);
+  // The large directory is offered a step's budget at a time, not read in
+  // one step.
+  EXPECT_GE(steps, (kFiles - kFilesBeforeSearchDialog) / kFilesPerSearchStep);
 }
 
 TEST_F(Search, WineWindowsFolderIsSearchedToTheEnd) {
   char windows[MAX_PATH] = {};
   ASSERT_GT(GetWindowsDirectoryA(windows, sizeof windows), 0u);
-  LARGE_INTEGER begin = Now();
   int32_t result = SearchFrom(windows, {}, 240000);
-  double took = Milliseconds(begin, Now());
   ASSERT_TRUE(finished_);
   int directories = static_cast<int>(
       std::count(directoryNamePool.base, directoryNamePool.base + directoryNamePool.used, '\0'));
   int files =
       static_cast<int>(std::count(fileNamePool.base, fileNamePool.base + fileNamePool.used, '\0'));
-  printf("%s: %d records from %d files in %d directories, %.1f s\n", windows, result, files,
-         directories, took / 1000);
+  printf("%s: %d records from %d files in %d directories\n", windows, result, files, directories);
   EXPECT_GT(result, 0);
   EXPECT_GT(directories, 1);
   char parent[MAX_PATH] = {};
