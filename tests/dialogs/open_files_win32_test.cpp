@@ -1,6 +1,8 @@
 #include "dialogs/open_files_win32.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,7 @@
 
 #include "dialogs/open_files.h"
 #include "scan/name_pool.h"
-#include "tests/dialogs/dialog_robot_win32.h"
+#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
@@ -102,6 +104,71 @@ std::vector<uint8_t> PeWithIcons(int count) {
   return MakeMinimalPe(r).bytes;
 }
 
+constexpr char kOpenDialogTitle[] = "Open the executable file(s)";
+constexpr char kBoxTitle[] = "Ravelin 1.5";
+
+// What the steps saw, in the order they saw it.
+struct StepsSeen {
+  // Per open dialog: the folder it showed and its file type choices.
+  std::vector<std::string> dialogFolders;
+  std::vector<std::vector<std::string>> dialogFilters;
+  std::vector<int> dialogFilterSelections;
+  // Per message box: its text and whether the owner window owned it.
+  std::vector<std::string> boxTexts;
+  std::vector<bool> boxOwnedByOwner;
+};
+
+// The user's part in the open command: a pick types names into the open
+// dialog and presses Open; going to a folder does the same with a folder,
+// and the dialog stays for the next step; a cancel presses Cancel; an
+// answer presses a message box's button. Each notes what it saw.
+struct UserStep {
+  enum class Kind { Pick, GoTo, Cancel, Answer };
+  Kind kind;
+  std::string typed;
+  int button = IDOK;
+};
+UserStep PickFiles(std::string typed) { return {UserStep::Kind::Pick, std::move(typed)}; }
+UserStep GoTo(std::string folder) { return {UserStep::Kind::GoTo, std::move(folder)}; }
+UserStep CancelDialog() { return {UserStep::Kind::Cancel, {}}; }
+UserStep AnswerBox(int button) { return {UserStep::Kind::Answer, {}, button}; }
+
+void NoteOpenDialog(HWND dialog, StepsSeen* seenBySteps) {
+  char folder[MAX_PATH] = {};
+  SendMessageA(dialog, CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(folder));
+  seenBySteps->dialogFolders.push_back(folder);
+  std::vector<std::string> filters;
+  HWND types = GetDlgItem(dialog, cmb1);
+  int count = types ? static_cast<int>(SendMessageA(types, CB_GETCOUNT, 0, 0)) : 0;
+  for (int i = 0; i < count; ++i) {
+    char item[256] = {};
+    SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+    filters.push_back(item);
+  }
+  seenBySteps->dialogFilters.push_back(filters);
+  seenBySteps->dialogFilterSelections.push_back(
+      types ? static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0)) : -2);
+}
+
+DialogStep Play(const UserStep& step, HWND owner, StepsSeen* seenBySteps) {
+  if (step.kind == UserStep::Kind::Answer) {
+    return {kBoxTitle, [step, owner, seenBySteps](HWND box) {
+              seenBySteps->boxTexts.push_back(MessageBoxText(box));
+              seenBySteps->boxOwnedByOwner.push_back(GetWindow(box, GW_OWNER) == owner);
+              PressButton(box, step.button);
+            }};
+  }
+  return {kOpenDialogTitle, [step, seenBySteps](HWND dialog) {
+            NoteOpenDialog(dialog, seenBySteps);
+            if (step.kind == UserStep::Kind::Cancel) {
+              PressButton(dialog, IDCANCEL);
+            } else if (!SetFileNameAndAccept(dialog, step.typed)) {
+              ADD_FAILURE() << "no file name box";
+              PressButton(dialog, IDCANCEL);
+            }
+          }};
+}
+
 std::string Quoted(const std::vector<std::string>& names) {
   std::string typed;
   for (const std::string& name : names) typed += "\"" + name + "\" ";
@@ -136,25 +203,29 @@ class OpenCommandTest : public ::testing::Test {
 
   void TearDown() override { DestroyWindow(owner_); }
 
-  int32_t Run(std::vector<RobotStep> steps, int32_t capacity = kCatalogueCapacity) {
-    DialogRobot robot(owner_, std::move(steps));
+  // Any other dialog or box fails the test: it is cancelled and noted.
+  int32_t Run(const std::vector<UserStep>& steps, int32_t capacity = kCatalogueCapacity) {
+    report_ = StepsSeen{};
+    std::vector<DialogStep> driven;
+    for (const UserStep& step : steps) driven.push_back(Play(step, owner_, &report_));
+    DialogDriver driver(std::move(driven), 20000, DialogDriver::Others::Cancel);
     int32_t result = OpenExecutableFiles(owner_, table_.data(), capacity);
-    report_ = robot.report();
-    EXPECT_TRUE(robot.clean()) << robot.Describe();
+    EXPECT_TRUE(driver.finished()) << (driver.timedOut() ? "timed out" : "steps left");
+    for (const std::string& window : driver.unexpected()) ADD_FAILURE() << "unexpected " << window;
     return result;
   }
 
   TempDir dir_;
   HWND owner_ = nullptr;
   std::vector<ImageRecord> table_;
-  RobotReport report_;
+  StepsSeen report_;
 };
 
 }  // namespace
 
 TEST_F(OpenCommandTest, OneFileByItsFullPath) {
   std::string path = dir_.Write("one.exe", PeWithIcons(3));
-  EXPECT_EQ(Run({RobotStep::PickFiles(path)}), 3);
+  EXPECT_EQ(Run({PickFiles(path)}), 3);
   EXPECT_EQ(catalogueFill.fillCount, 3);
   for (int i = 0; i < 3; ++i) {
     EXPECT_STREQ(table_[i].directory, dir_.path().c_str());
@@ -177,26 +248,26 @@ TEST_F(OpenCommandTest, SeveralQuotedFilesSkipProblemsQuietly) {
   LockedFile lock(locked);
   ASSERT_TRUE(lock.ok());
 
-  EXPECT_EQ(Run({RobotStep::PickFiles(Quoted({"b.exe", "locked.exe", "a.exe", "notes.dll"}))}), 3);
+  EXPECT_EQ(Run({PickFiles(Quoted({"b.exe", "locked.exe", "a.exe", "notes.dll"}))}), 3);
   EXPECT_STREQ(table_[0].fileName, "b.exe");
   EXPECT_STREQ(table_[1].fileName, "b.exe");
   EXPECT_STREQ(table_[2].fileName, "a.exe");
   EXPECT_STREQ(table_[2].directory, dir_.path().c_str());
   // After a multi-file pick the folder is remembered, not a file.
   EXPECT_STREQ(OpenDialogDirectory, dir_.path().c_str());
-  // The robot fails on any message box it was not told to expect.
+  // Run fails on any message box it was not told to expect.
   EXPECT_TRUE(report_.boxTexts.empty());
 }
 
 TEST_F(OpenCommandTest, CancelChangesNothing) {
   dir_.Write("keep.exe", PeWithIcons(2));
-  ASSERT_EQ(Run({RobotStep::PickFiles(Quoted({"keep.exe"}))}), 2);
+  ASSERT_EQ(Run({PickFiles(Quoted({"keep.exe"}))}), 2);
   const char* directoryBase = directoryNamePool.base;
   const char* fileBase = fileNamePool.base;
   int32_t fileUsed = fileNamePool.used;
   std::string remembered = OpenDialogDirectory;
 
-  EXPECT_EQ(Run({RobotStep::CancelDialog()}), -1);
+  EXPECT_EQ(Run({CancelDialog()}), -1);
   EXPECT_EQ(catalogueFill.fillCount, 2);
   EXPECT_EQ(directoryNamePool.base, directoryBase);
   EXPECT_EQ(fileNamePool.base, fileBase);
@@ -210,7 +281,7 @@ TEST_F(OpenCommandTest, SingleFileThatCannotBeOpened) {
   LockedFile lock(path);
   ASSERT_TRUE(lock.ok());
   catalogueFill.fillCount = 9;
-  EXPECT_EQ(Run({RobotStep::PickFiles(path), RobotStep::AnswerBox(IDOK)}), 0);
+  EXPECT_EQ(Run({PickFiles(path), AnswerBox(IDOK)}), 0);
   ASSERT_EQ(report_.boxTexts.size(), 1u);
   EXPECT_EQ(report_.boxTexts[0], "Can't open\n\"locked.exe\"");
   EXPECT_TRUE(report_.boxOwnedByOwner[0]);
@@ -219,7 +290,7 @@ TEST_F(OpenCommandTest, SingleFileThatCannotBeOpened) {
 
 TEST_F(OpenCommandTest, SingleFileOfAnotherFormat) {
   std::string path = dir_.Write("notes.dll", std::vector<uint8_t>(300, 'x'));
-  EXPECT_EQ(Run({RobotStep::PickFiles(path), RobotStep::AnswerBox(IDOK)}), 0);
+  EXPECT_EQ(Run({PickFiles(path), AnswerBox(IDOK)}), 0);
   ASSERT_EQ(report_.boxTexts.size(), 1u);
   EXPECT_EQ(report_.boxTexts[0], "Unsupported format\n\"notes.dll\"");
   EXPECT_TRUE(report_.boxOwnedByOwner[0]);
@@ -235,12 +306,12 @@ TEST_F(OpenCommandTest, TenFilesShowTheProgressWindow) {
     // Nine: no progress window at all.
     ProgressSpy spy;
     ASSERT_TRUE(spy.ok());
-    EXPECT_EQ(Run({RobotStep::PickFiles(Quoted({names.begin(), names.begin() + 9}))}), 9);
+    EXPECT_EQ(Run({PickFiles(Quoted({names.begin(), names.begin() + 9}))}), 9);
     EXPECT_TRUE(seen.positions.empty());
     EXPECT_EQ(seen.destroyed, 0);
   }
   ProgressSpy spy;
-  EXPECT_EQ(Run({RobotStep::PickFiles(Quoted(names))}), 10);
+  EXPECT_EQ(Run({PickFiles(Quoted(names))}), 10);
   // One step when the window opens, one per file: full after the tenth.
   EXPECT_EQ(seen.positions, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
   // Shown from the first file on, while no messages are dispatched.
@@ -266,7 +337,7 @@ TEST_F(OpenCommandTest, FileInADriveRoot) {
     std::string built = scratch.Write("root.exe", PeWithIcons(2));
     ASSERT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE));
   }
-  int32_t count = Run({RobotStep::PickFiles(path)});
+  int32_t count = Run({PickFiles(path)});
   DeleteFileA(path.c_str());
   EXPECT_EQ(count, 2);
   EXPECT_STREQ(table_[0].directory, "C:");
@@ -282,17 +353,17 @@ TEST_F(OpenCommandTest, NextDialogStartsWhereThePickWas) {
 
   // Several files: the next dialog opens in their folder.
   strcpy(OpenDialogDirectory, other.path().c_str());
-  EXPECT_EQ(Run({RobotStep::PickFiles(Quoted({"x.exe", "y.exe"}))}), 2);
+  EXPECT_EQ(Run({PickFiles(Quoted({"x.exe", "y.exe"}))}), 2);
   EXPECT_STREQ(OpenDialogDirectory, other.path().c_str());
-  EXPECT_EQ(Run({RobotStep::CancelDialog()}), -1);
+  EXPECT_EQ(Run({CancelDialog()}), -1);
   ASSERT_EQ(report_.dialogFolders.size(), 1u);
   EXPECT_EQ(report_.dialogFolders[0], other.path());
 
   // One file, picked by its full path from another folder: the path itself
   // is handed on, and the dialog opens in the file's folder.
-  EXPECT_EQ(Run({RobotStep::PickFiles(single)}), 1);
+  EXPECT_EQ(Run({PickFiles(single)}), 1);
   EXPECT_STREQ(OpenDialogDirectory, single.c_str());
-  EXPECT_EQ(Run({RobotStep::CancelDialog()}), -1);
+  EXPECT_EQ(Run({CancelDialog()}), -1);
   ASSERT_EQ(report_.dialogFolders.size(), 1u);
   EXPECT_EQ(report_.dialogFolders[0], dir_.path());
 }
@@ -312,7 +383,7 @@ TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
   // Cancelled at the box: nothing changes.
   catalogueFill.fillCount = 4;
   std::string remembered = OpenDialogDirectory;
-  EXPECT_EQ(Run({RobotStep::PickFiles(typed), RobotStep::AnswerBox(IDCANCEL)}), -1);
+  EXPECT_EQ(Run({PickFiles(typed), AnswerBox(IDCANCEL)}), -1);
   EXPECT_EQ(catalogueFill.fillCount, 4);
   EXPECT_EQ(remembered, OpenDialogDirectory);
   ASSERT_EQ(report_.boxTexts.size(), 1u);
@@ -323,9 +394,7 @@ TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
   // the one it started in), and the same pick then loads every file.
   strcpy(OpenDialogDirectory, "C:\\");
   ProgressSpy spy;
-  EXPECT_EQ(Run({RobotStep::GoTo(dir_.path()), RobotStep::PickFiles(typed),
-                 RobotStep::AnswerBox(IDRETRY), RobotStep::PickFiles(typed)}),
-            30);
+  EXPECT_EQ(Run({GoTo(dir_.path()), PickFiles(typed), AnswerBox(IDRETRY), PickFiles(typed)}), 30);
   ASSERT_EQ(report_.dialogFolders.size(), 3u);
   EXPECT_EQ(report_.dialogFolders[0], "C:\\");
   EXPECT_EQ(report_.dialogFolders[1], dir_.path());
@@ -340,7 +409,7 @@ TEST_F(OpenCommandTest, OneOfWinesOwnDlls) {
   if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no " << source;
   std::string copy = dir_.Join("user32.dll");
   ASSERT_TRUE(CopyFileA(source, copy.c_str(), FALSE));
-  int32_t count = Run({RobotStep::PickFiles(copy)});
+  int32_t count = Run({PickFiles(copy)});
   EXPECT_GT(count, 0);
   for (int32_t i = 0; i < count; ++i) EXPECT_STREQ(table_[i].fileName, "user32.dll");
 }

@@ -5,7 +5,9 @@
 
 #include <string>
 
-#include "tests/dialogs/dialog_robot_win32.h"
+#include "res/resource.h"
+#include "tests/support/dialog_driver_win32.h"
+#include "tests/support/window_query_win32.h"
 
 namespace {
 
@@ -58,7 +60,7 @@ TEST_F(ProgressWindowTest, CentredCaptionOnlyPopupOverItsOwner) {
   EXPECT_EQ(GetClassLongPtrA(popup, GCLP_HBRBACKGROUND), 0u);
 #ifdef RAVELIN_TEST_HAS_RESOURCES
   // The application icon, from the module's own resources.
-  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101));
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_RAVELIN));
   EXPECT_NE(icon, nullptr);
   EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(popup, GCLP_HICON)), icon);
 #endif

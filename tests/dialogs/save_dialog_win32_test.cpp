@@ -1,9 +1,11 @@
 // The save command with the system's real save dialog and message boxes,
 // driven from a thread timer while the command waits in their modal loops.
-#include <windows.h>
+#include "dialogs/save_dialog_win32.h"
+
 #include <commdlg.h>
 #include <dlgs.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,14 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/save_dialog_win32.h"
 #include "image/group_file.h"
 #include "image/image_export.h"
-#include "tests/image/image_fixtures.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/icon_file_check.h"
 #include "tests/support/pe_builder.h"
+#include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_query_win32.h"
 #include "ui/error_box_win32.h"
@@ -52,7 +53,8 @@ DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog*
               HWND types = GetDlgItem(dialog, cmb1);
               char type[200] = {};
               LRESULT index = SendMessageA(types, CB_GETCURSEL, 0, 0);
-              if (index >= 0) SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
+              if (index >= 0)
+                SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
               seen->fileType = type;
             }
             SetFileNameAndAccept(dialog, path);

@@ -7,25 +7,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
+#include "res/resource.h"
+#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/window_query_win32.h"
 
 namespace {
 
 constexpr DWORD kStepTimeoutMs = 30000;
-constexpr UINT kOpenFilesCommand = 103;
-constexpr UINT kZoomInCommand = 40007;
 
-template <typename Found>
-bool WaitFor(Found found) {
-  DWORD deadline = GetTickCount() + kStepTimeoutMs;
-  while (GetTickCount() < deadline) {
-    if (found()) return true;
-    Sleep(100);
-  }
-  return false;
-}
+bool WaitFor(const std::function<bool()>& found) { return PumpUntil(found, kStepTimeoutMs); }
 
 int Fail(const char* step) {
   fprintf(stderr, "robot: timed out waiting for %s\n", step);
@@ -37,7 +30,7 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
   if (!WaitFor([&] { return (main = FindWindowA("KestrelWnd", nullptr)) != nullptr; })) {
     return Fail("the main window");
   }
-  PostMessageA(main, WM_COMMAND, kOpenFilesCommand, 0);
+  PostMessageA(main, WM_COMMAND, CMD_OPEN_FILES, 0);
   HWND dialog = nullptr;
   if (!WaitFor([&] {
         dialog = FindWindowA("#32770", "Open the executable file(s)");
@@ -45,18 +38,14 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
       })) {
     return Fail("the open dialog");
   }
-  HWND combo = GetDlgItem(dialog, 0x47c);
-  HWND edit = combo != nullptr ? FindDescendant(combo, "Edit") : nullptr;
-  if (edit == nullptr) return Fail("the file name box");
-  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
-  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  if (!SetFileNameAndAccept(dialog, path)) return Fail("the file name box");
   if (!WaitFor([&] { return WindowText(main).rfind("Ravelin 1.5 - [", 0) == 0; })) {
     return Fail("the first entry");
   }
   for (int i = 0; i < rightPresses; ++i) {
     SendMessageA(main, WM_KEYDOWN, VK_RIGHT, 1);
   }
-  for (int i = 0; i < zoomSteps; ++i) SendMessageA(main, WM_COMMAND, kZoomInCommand, 0);
+  for (int i = 0; i < zoomSteps; ++i) SendMessageA(main, WM_COMMAND, CMD_ZOOM_IN, 0);
   Sleep(500);
   printf("%s\n", WindowText(main).c_str());
   return 0;

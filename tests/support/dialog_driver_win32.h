@@ -12,6 +12,11 @@
 // then acts on it. After the timeout a watchdog cancels every dialog still
 // open, nested ones included, so a step that never matches fails the test
 // instead of hanging it.
+//
+// A driver told to cancel other dialogs also takes any dialog that is not
+// the next step's, nor the one last acted on while it closes, as
+// unexpected: it is noted and cancelled at once. Its watchdog then also
+// cancels a dialog that stays open after the last step.
 struct DialogStep {
   // Exact; empty matches any title (the system's own prompts vary).
   std::string title;
@@ -25,7 +30,9 @@ struct DialogStep {
 
 class DialogDriver {
  public:
-  explicit DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs = 20000);
+  enum class Others { Wait, Cancel };
+  explicit DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs = 20000,
+                        Others others = Others::Wait);
   ~DialogDriver();
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
@@ -33,16 +40,27 @@ class DialogDriver {
   // True when every step ran before the watchdog fired.
   bool finished() const;
   bool timedOut() const;
+  // The dialogs cancelled as unexpected: title, then any message text.
+  const std::vector<std::string>& unexpected() const;
 };
 
-// Actions.
-void SetFileNameAndAccept(HWND dialog, const std::string& text);  // open/save dialogs
-void PressButton(HWND dialog, int id);                             // BM_CLICK
-std::string MessageBoxText(HWND box);                              // the box's message
+// Actions. An open or save dialog without a file name box is left as it
+// is and answers false.
+bool SetFileNameAndAccept(HWND dialog, const std::string& text);
+void PressButton(HWND dialog, int id);  // BM_CLICK
+std::string MessageBoxText(HWND box);   // the box's message
 
 // Pumps this thread's waiting messages the way the program's loop does,
 // accelerators first when given.
 void PumpMessages(HWND acceleratorTarget = nullptr, HACCEL accelerators = nullptr);
+
+// Pumps this thread's messages until done() is true or timeoutMs have
+// passed; whether done() was true.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// A plain visible top-level window to own a command's windows, as the main
+// window would; the progress bar's class is registered first.
+HWND CreateOwnerWindow(int x, int y, int width, int height);
 
 // Sends a key to window as a key press would arrive, with Ctrl held down
 // when ctrl is set, through the accelerator table like the program's loop.

@@ -21,3 +21,27 @@ HWND FindDescendant(HWND parent, const char* className) {
   }
   return nullptr;
 }
+
+namespace {
+
+struct WindowSearch {
+  const char* className;
+  const char* title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  if (WindowClass(window) != search->className) return TRUE;
+  if (search->title != nullptr && WindowText(window) != search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindThreadWindow(const char* className, const char* title) {
+  WindowSearch search{className, title, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}

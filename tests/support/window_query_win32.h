@@ -11,3 +11,8 @@ std::string WindowClass(HWND window);
 // parent, depth first. Common dialogs nest their controls, so a direct
 // child search misses them.
 HWND FindDescendant(HWND parent, const char* className);
+
+// This thread's top-level window of the class, with the title unless it is
+// null. Other processes under the same Wine server may show windows of the
+// same class, so a system-wide FindWindow is not enough.
+HWND FindThreadWindow(const char* className, const char* title);
