@@ -8,7 +8,8 @@
 #include <string>
 
 #include "image/image_export.h"
-#include "tests/image/image_fixtures.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -85,7 +86,8 @@ TEST_F(ExportDecoders, IconWithCutMaskDecodesWithOpaqueTopRows) {
   std::string path = Export(dir_, "cut.ico", ImageKind::Icon, bytes);
   ToolRun list = Shell("icotool -l '" + path + "'");
   ASSERT_EQ(list.status, 0) << list.output;
-  EXPECT_EQ(list.output, "--icon --index=1 --width=32 --height=32 --bit-depth=4 --palette-size=16\n");
+  EXPECT_EQ(list.output,
+            "--icon --index=1 --width=32 --height=32 --bit-depth=4 --palette-size=16\n");
   ToolRun alpha = Shell("convert '" + path + "' -alpha extract -depth 8 txt:-");
   ASSERT_EQ(alpha.status, 0) << alpha.output;
   for (int x : {0, 17, 31}) {
@@ -98,7 +100,8 @@ TEST_F(ExportDecoders, PngIconAndCursorAreReadable) {
   std::string icon = Export(dir_, "png.ico", ImageKind::Icon, MakePng(256, 256));
   ToolRun list = Shell("icotool -l '" + icon + "'");
   ASSERT_EQ(list.status, 0) << list.output;
-  EXPECT_EQ(list.output, "--icon --index=1 --width=256 --height=256 --bit-depth=32 --palette-size=0\n");
+  EXPECT_EQ(list.output,
+            "--icon --index=1 --width=256 --height=256 --bit-depth=32 --palette-size=0\n");
   ToolRun identify = Shell("identify -format '%m %w %h\\n' '" + icon + "'");
   ASSERT_EQ(identify.status, 0) << identify.output;
   EXPECT_EQ(identify.output, "PNG 256 256\n");

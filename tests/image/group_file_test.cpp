@@ -19,8 +19,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // What the group file of one group of an executable came out as.
 struct GroupRun {
   bool read = false;

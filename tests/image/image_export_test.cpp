@@ -8,7 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "tests/image/image_fixtures.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,9 +42,9 @@ Bytes Header(const Entry& e) {
 TEST(ImageExport, IconOf744BytesBecomesA766ByteFile) {
   Entry icon(ImageKind::Icon, MakeIcon(DibShape{}));
   ASSERT_EQ(icon.bytes.size(), 744u);
-  const Bytes expected = {0, 0, 1, 0, 1, 0,                 // icon directory, one image
-                          32, 32, 16, 0, 1, 0, 4, 0,        // 32 x 32, 16 colours, 1 plane, 4 bits
-                          0xE8, 0x02, 0, 0, 22, 0, 0, 0};  // 744 bytes at 22
+  const Bytes expected = {0,    0,    1,  0, 1,  0,         // icon directory, one image
+                          32,   32,   16, 0, 1,  0, 4, 0,   // 32 x 32, 16 colours, 1 plane, 4 bits
+                          0xE8, 0x02, 0,  0, 22, 0, 0, 0};  // 744 bytes at 22
   EXPECT_EQ(Header(icon), expected);
 
   TempDir dir;
@@ -60,9 +61,9 @@ TEST(ImageExport, CursorMovesItsHotspotIntoTheDirectory) {
   mono.bitCount = 1;
   Entry cursor(ImageKind::Cursor, MakeCursor(11, 11, mono));
   ASSERT_EQ(cursor.bytes.size(), 308u);
-  const Bytes expected = {0,  0,  2, 0, 1, 0,             // cursor directory
-                          32, 32, 0, 0, 11, 0, 11, 0,     // 32 x 32, hotspot (11, 11)
-                          0x30, 0x01, 0, 0, 22, 0, 0, 0};  // 304 bytes at 22
+  const Bytes expected = {0,    0,    2, 0, 1,  0,          // cursor directory
+                          32,   32,   0, 0, 11, 0, 11, 0,   // 32 x 32, hotspot (11, 11)
+                          0x30, 0x01, 0, 0, 22, 0, 0,  0};  // 304 bytes at 22
   EXPECT_EQ(Header(cursor), expected);
 
   TempDir dir;

@@ -10,7 +10,8 @@
 
 #include "image/png_codec.h"
 #include "scan/path_walk.h"
-#include "tests/image/image_fixtures.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -41,8 +42,13 @@ class ImageLoader : public ::testing::Test {
     file.insert(file.end(), resource.begin(), resource.end());
     dir_.Write(name, file);
     names_.push_back(name);
-    return ImageRecord{kind,  kLead, static_cast<int32_t>(resource.size()), nextSequence_++, 0,
-                       dir_.path().c_str(), names_.back().c_str()};
+    return ImageRecord{kind,
+                       kLead,
+                       static_cast<int32_t>(resource.size()),
+                       nextSequence_++,
+                       0,
+                       dir_.path().c_str(),
+                       names_.back().c_str()};
   }
   void Remove(const std::string& name) { std::filesystem::remove(dir_.Join(name)); }
   void Rewrite(const std::string& name, const Bytes& resource) {

@@ -6,7 +6,8 @@
 
 #include <vector>
 
-#include "tests/image/image_fixtures.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/put_bytes.h"
 
 namespace {
 

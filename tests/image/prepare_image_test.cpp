@@ -8,7 +8,8 @@
 #include "image/image_loader.h"
 #include "image/image_pixels.h"
 #include "tests/image/gdi_reads_check.h"
-#include "tests/image/image_fixtures.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/put_bytes.h"
 
 namespace {
 

@@ -15,65 +15,11 @@
 #include "image/view_geometry.h"
 #include "res/resource.h"
 #include "shell/view_window_win32.h"
+#include "tests/support/dib_builder.h"
 #include "tests/support/guarded_bytes_win32.h"
+#include "tests/support/put_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-using PixelFn = std::function<uint32_t(int32_t x, int32_t y)>;
-using MaskFn = std::function<bool(int32_t x, int32_t y)>;
-
-void Put32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-int32_t Stride(int32_t width, int32_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
-
-// One stored row of pixels, y counted from the top of the picture.
-void PutRow(Bytes& b, size_t at, int32_t width, int32_t bitCount, int32_t y, const PixelFn& pixel) {
-  for (int32_t x = 0; x < width; ++x) {
-    const uint32_t v = pixel(x, y);
-    if (bitCount == 32) {
-      Put32(b, at + 4 * static_cast<size_t>(x), v);  // blue, green, red, alpha
-    } else if (bitCount == 24) {
-      b[at + 3 * x] = static_cast<uint8_t>(v);  // blue, green, red
-      b[at + 3 * x + 1] = static_cast<uint8_t>(v >> 8);
-      b[at + 3 * x + 2] = static_cast<uint8_t>(v >> 16);
-    } else if (bitCount == 4) {
-      b[at + x / 2] |= static_cast<uint8_t>((v & 15) << (x % 2 == 0 ? 4 : 0));
-    } else if (bitCount == 1) {
-      b[at + x / 8] |= static_cast<uint8_t>((v & 1) << (7 - x % 8));
-    }
-  }
-}
-
-// A DIB as resources hold it: header, colour table, colour rows and, for an
-// icon, the AND mask rows. Palette entries are 0xRRGGBB, like 24-bit pixels.
-Bytes MakeDib(int32_t width, int32_t height, int32_t bitCount, const std::vector<uint32_t>& palette,
-              const PixelFn& pixel, bool topDown, const MaskFn& transparent = nullptr) {
-  const bool icon = static_cast<bool>(transparent);
-  const int32_t stride = Stride(width, bitCount);
-  const int32_t maskStride = Stride(width, 1);
-  const size_t bitsAt = 40 + 4 * palette.size();
-  const size_t maskAt = bitsAt + static_cast<size_t>(stride) * height;
-  Bytes b(maskAt + (icon ? static_cast<size_t>(maskStride) * height : 0), 0);
-  Put32(b, 0, 40);
-  Put32(b, 4, static_cast<uint32_t>(width));
-  const int32_t stored = icon ? 2 * height : height;
-  Put32(b, 8, static_cast<uint32_t>(topDown ? -stored : stored));
-  b[12] = 1;
-  b[14] = static_cast<uint8_t>(bitCount);
-  for (size_t i = 0; i < palette.size(); ++i) Put32(b, 40 + 4 * i, palette[i]);
-  for (int32_t row = 0; row < height; ++row) {
-    const int32_t y = topDown ? row : height - 1 - row;
-    PutRow(b, bitsAt + static_cast<size_t>(row) * stride, width, bitCount, y, pixel);
-    if (icon) {
-      PutRow(b, maskAt + static_cast<size_t>(row) * maskStride, width, 1, y,
-             [&](int32_t x, int32_t yy) { return transparent(x, yy) ? 1u : 0u; });
-    }
-  }
-  return b;
-}
 
 // What the loader makes of the bytes MakeDib builds; size may cut the mask.
 LoadedImage Describe(const uint8_t* data, size_t size, ImageKind kind, int32_t width,
@@ -87,12 +33,13 @@ LoadedImage Describe(const uint8_t* data, size_t size, ImageKind kind, int32_t w
   image.colorTable = data + 40;
   image.colorCount = static_cast<uint32_t>(colours);
   image.bits = data + 40 + 4 * colours;
-  image.bitsSize = static_cast<uint32_t>(Stride(width, bitCount) * height);
+  image.bitsSize =
+      static_cast<uint32_t>(DibStride(width, static_cast<uint16_t>(bitCount)) * height);
   image.data = data;
   image.dataSize = static_cast<int32_t>(size);
   const size_t maskAt = 40 + 4 * colours + image.bitsSize;
-  image.maskComplete =
-      kind != ImageKind::Bitmap && size >= maskAt + static_cast<size_t>(Stride(width, 1)) * height;
+  image.maskComplete = kind != ImageKind::Bitmap &&
+                       size >= maskAt + static_cast<size_t>(DibStride(width, 1)) * height;
   return image;
 }
 
@@ -299,7 +246,7 @@ TEST_F(ViewWindow, BitmapAtZoomThreeReplicatesEachPixel) {
     Open(200, 150);
     const std::vector<uint32_t> palette = TestPalette();
     auto index = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + 5 * y) % 15 + 1); };
-    const Bytes bytes = MakeDib(5, 4, 4, palette, index, topDown);
+    const Bytes bytes = MakeDib({5, 4, 4, palette, index, nullptr, topDown});
     GuardedBytes guarded(bytes);
     const LoadedImage image =
         Describe(guarded.data(), bytes.size(), ImageKind::Bitmap, 5, 4, 4, palette.size());
@@ -356,7 +303,7 @@ TEST_F(ViewWindow, ScrolledBitmapShowsTheRowsAtItsOffset) {
   for (const bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
     Open(200, 150);
-    const Bytes bytes = MakeDib(40, 600, 24, {}, Unique, topDown);
+    const Bytes bytes = MakeDib({40, 600, 24, {}, Unique, nullptr, topDown});
     GuardedBytes guarded(bytes);
     const LoadedImage image =
         Describe(guarded.data(), bytes.size(), ImageKind::Bitmap, 40, 600, 24, 0);
@@ -396,7 +343,7 @@ TEST_F(ViewWindow, ScrolledBitmapShowsTheRowsAtItsOffset) {
 
 TEST_F(ViewWindow, LineScrollAndThumbRequests) {
   Open(300, 100);
-  const Bytes bytes = MakeDib(400, 20, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({400, 20, 24, {}, Unique, nullptr, false});
   const LoadedImage image = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 400, 20, 24, 0);
   ShowImage(view_, &image);
   ASSERT_TRUE(BarShown(view_, SB_HORZ));
@@ -426,7 +373,7 @@ TEST_F(ViewWindow, LineScrollAndThumbRequests) {
 TEST_F(ViewWindow, ZoomKeepsTheCentreAndSetsTheBars) {
   // Client 400 x 300 once both bars show.
   Open(400, 300, true, true);
-  const Bytes bytes = MakeDib(100, 80, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({100, 80, 24, {}, Unique, nullptr, false});
   const LoadedImage image = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 100, 80, 24, 0);
   ShowImage(view_, &image);
   ZoomBy(view_, 3);
@@ -468,7 +415,7 @@ TEST_F(ViewWindow, ZoomKeepsTheCentreAndSetsTheBars) {
 
 TEST_F(ViewWindow, ZoomLimitsAndTheWheel) {
   Open(100, 100);
-  const Bytes bytes = MakeDib(10, 10, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({10, 10, 24, {}, Unique, nullptr, false});
   const LoadedImage image = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 10, 10, 24, 0);
   ShowImage(view_, &image);
   ZoomBy(view_, 20);
@@ -499,7 +446,7 @@ TEST_F(ViewWindow, ZoomLimitsAndTheWheel) {
 
 TEST_F(ViewWindow, DragFollowsTheMouseWithinTheImage) {
   Open(200, 150);
-  const Bytes bytes = MakeDib(120, 400, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({120, 400, 24, {}, Unique, nullptr, false});
   const LoadedImage image =
       Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 120, 400, 24, 0);
   ShowImage(view_, &image);
@@ -527,14 +474,14 @@ TEST_F(ViewWindow, DragFollowsTheMouseWithinTheImage) {
 
 TEST_F(ViewWindow, SmallerImageAfterScrollingClampsTheOffsets) {
   Open(300, 200);
-  const Bytes big = MakeDib(600, 400, 24, {}, Unique, false);
+  const Bytes big = MakeDib({600, 400, 24, {}, Unique, nullptr, false});
   const LoadedImage bigImage = Describe(big.data(), big.size(), ImageKind::Bitmap, 600, 400, 24, 0);
   ShowImage(view_, &bigImage);
   Drag(1000, 1000, 0, 0);
   EXPECT_EQ(CurrentViewState().scrollX, 600 - Client().right);
   EXPECT_EQ(CurrentViewState().scrollY, 400 - Client().bottom);
 
-  const Bytes small = MakeDib(100, 80, 24, {}, Unique, false);
+  const Bytes small = MakeDib({100, 80, 24, {}, Unique, nullptr, false});
   const LoadedImage smallImage =
       Describe(small.data(), small.size(), ImageKind::Bitmap, 100, 80, 24, 0);
   ShowImage(view_, &smallImage);
@@ -552,7 +499,7 @@ TEST_F(ViewWindow, SmallerImageAfterScrollingClampsTheOffsets) {
   // 320 wide in 300 keeps only 20 pixels of offset.
   ShowImage(view_, &bigImage);
   Drag(1000, 1000, 0, 0);
-  const Bytes wide = MakeDib(320, 40, 24, {}, Unique, false);
+  const Bytes wide = MakeDib({320, 40, 24, {}, Unique, nullptr, false});
   const LoadedImage wideImage =
       Describe(wide.data(), wide.size(), ImageKind::Bitmap, 320, 40, 24, 0);
   ShowImage(view_, &wideImage);
@@ -570,7 +517,7 @@ TEST_F(ViewWindow, SmallIconThroughItsMaskWithFrame) {
     if (x == 6 && y == 6) return 5;
     return transparent(x, y) ? 0 : static_cast<uint32_t>((x + 2 * y) % 15 + 1);
   };
-  const Bytes bytes = MakeDib(8, 8, 4, palette, index, false, transparent);
+  const Bytes bytes = MakeDib({8, 8, 4, palette, index, transparent, false});
   GuardedBytes guarded(bytes);
   const LoadedImage image =
       Describe(guarded.data(), bytes.size(), ImageKind::Icon, 8, 8, 4, palette.size());
@@ -593,7 +540,7 @@ TEST_F(ViewWindow, LargeCursorDrawnDirectlyInTwoPasses) {
   auto index = [&](int32_t x, int32_t y) -> uint32_t {
     return transparent(x, y) ? 0 : static_cast<uint32_t>((3 * x + y) % 15 + 1);
   };
-  const Bytes dib = MakeDib(72, 72, 4, palette, index, false, transparent);
+  const Bytes dib = MakeDib({72, 72, 4, palette, index, transparent, false});
   // A cursor's hotspot comes first; the view draws from the header on.
   Bytes bytes{3, 0, 4, 0};
   bytes.insert(bytes.end(), dib.begin(), dib.end());
@@ -620,7 +567,7 @@ TEST_F(ViewWindow, ScrolledIconsKeepMaskAndColourAligned) {
     auto index = [&](int32_t x, int32_t y) -> uint32_t {
       return transparent(x, y) ? 0 : static_cast<uint32_t>((x + 3 * y) % 15 + 1);
     };
-    const Bytes bytes = MakeDib(side, side, 4, palette, index, false, transparent);
+    const Bytes bytes = MakeDib({side, side, 4, palette, index, transparent, false});
     GuardedBytes guarded(bytes);
     const LoadedImage image =
         Describe(guarded.data(), bytes.size(), ImageKind::Icon, side, side, 4, palette.size());
@@ -649,7 +596,7 @@ TEST_F(ViewWindow, IconWithoutItsWholeMaskIsDrawnOpaque) {
     auto index = [&](int32_t x, int32_t y) -> uint32_t {
       return transparent(x, y) ? 0 : static_cast<uint32_t>((x + y) % 15 + 1);
     };
-    Bytes bytes = MakeDib(side, side, 4, palette, index, false, transparent);
+    Bytes bytes = MakeDib({side, side, 4, palette, index, transparent, false});
     // The mask's last row is cut off: nothing of the mask may be read.
     bytes.resize(bytes.size() - 4);
     GuardedBytes guarded(bytes);
@@ -707,7 +654,7 @@ TEST_F(ViewWindow, AlphaImagesAreLaidOverTheBackgroundThenMagnified) {
   // A 32-bit icon with alpha, large enough for the direct path of classic
   // icons; its mask (set where alpha is 0) is not what draws it.
   auto clear = [](int32_t x, int32_t y) { return AlphaPixel(x, y) >> 24 == 0; };
-  const Bytes bytes = MakeDib(72, 72, 32, {}, AlphaPixel, false, clear);
+  const Bytes bytes = MakeDib({72, 72, 32, {}, AlphaPixel, clear, false});
   GuardedBytes guarded(bytes);
   ImageRecord record{ImageKind::Icon, 0, static_cast<int32_t>(bytes.size()), 1, 0, "", ""};
   LoadedImage icon;
@@ -730,7 +677,7 @@ TEST_F(ViewWindow, ThirtyTwoBitIconWithoutAlphaGoesThroughItsMask) {
     if (x == 5 && y == 1) return 0x203040;
     return transparent(x, y) ? 0 : AlphaPixel(x, y) & 0xFFFFFF;
   };
-  const Bytes bytes = MakeDib(8, 8, 32, {}, colour, false, transparent);
+  const Bytes bytes = MakeDib({8, 8, 32, {}, colour, transparent, false});
   GuardedBytes guarded(bytes);
   ImageRecord record{ImageKind::Icon, 0, static_cast<int32_t>(bytes.size()), 2, 0, "", ""};
   LoadedImage icon;
@@ -771,7 +718,7 @@ TEST_F(ViewWindow, UndrawableImagesShowTheRedLabel) {
   SelectObject(screen, oldFont);
   ReleaseDC(nullptr, screen);
 
-  const Bytes bytes = MakeDib(4, 4, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({4, 4, 24, {}, Unique, nullptr, false});
   LoadedImage unusable = Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 4, 4, 24, 0);
   unusable.unusable = true;
   // Sides the view cannot magnify are refused as well, never drawn.
@@ -783,7 +730,7 @@ TEST_F(ViewWindow, UndrawableImagesShowTheRedLabel) {
 
   for (const LoadedImage* image : {&unusable, &huge, &empty}) {
     Open(300, 200);
-    const Bytes big = MakeDib(600, 400, 24, {}, Unique, false);
+    const Bytes big = MakeDib({600, 400, 24, {}, Unique, nullptr, false});
     const LoadedImage bigImage =
         Describe(big.data(), big.size(), ImageKind::Bitmap, 600, 400, 24, 0);
     ShowImage(view_, &bigImage);
@@ -827,7 +774,7 @@ TEST_F(ViewWindow, UndrawableImagesShowTheRedLabel) {
 
 TEST_F(ViewWindow, ShowingNothingHidesTheBarsAndClears) {
   Open(150, 100);
-  const Bytes bytes = MakeDib(300, 300, 24, {}, Unique, false);
+  const Bytes bytes = MakeDib({300, 300, 24, {}, Unique, nullptr, false});
   const LoadedImage image =
       Describe(bytes.data(), bytes.size(), ImageKind::Bitmap, 300, 300, 24, 0);
   ShowImage(view_, &image);

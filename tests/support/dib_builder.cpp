@@ -11,7 +11,8 @@ int32_t DibStride(int32_t width, uint16_t bitCount) {
 int32_t DibColours(uint16_t bitCount) { return bitCount <= 8 ? 1 << bitCount : 0; }
 
 uint32_t DibPatternPixel(int32_t x, int32_t y, uint16_t bitCount) {
-  if (bitCount <= 8) return static_cast<uint32_t>(x + 2 * y) % static_cast<uint32_t>(DibColours(bitCount));
+  if (bitCount <= 8)
+    return static_cast<uint32_t>(x + 2 * y) % static_cast<uint32_t>(DibColours(bitCount));
   return static_cast<uint32_t>(x * 7 + y * 13) & 0xFF;
 }
 
@@ -29,69 +30,85 @@ std::vector<uint8_t> MakeInfoHeader(int32_t width, int32_t storedHeight, uint16_
   return h;
 }
 
-namespace {
-
-void PutColourTable(std::vector<uint8_t>& b, uint16_t bitCount) {
-  int32_t colours = DibColours(bitCount);
-  for (int32_t i = 0; i < colours; ++i) {
-    // A spread of greys with a blue tint: every entry differs.
-    uint8_t level = static_cast<uint8_t>(colours > 1 ? i * 255 / (colours - 1) : 0);
-    uint8_t quad[4] = {static_cast<uint8_t>(255 - level / 2), level, level, 0};
-    PutBytes(b, b.size(), quad, 4);
-  }
-}
-
-// Rows in stored order: bottom-up unless topDown.
-void PutPixels(std::vector<uint8_t>& b, int32_t width, int32_t rows, uint16_t bitCount,
-               bool topDown) {
-  int32_t stride = DibStride(width, bitCount);
-  for (int32_t r = 0; r < rows; ++r) {
-    int32_t y = topDown ? r : rows - 1 - r;
-    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
-    for (int32_t x = 0; x < width; ++x) {
-      uint32_t v = DibPatternPixel(x, y, bitCount);
-      if (bitCount < 8) {
-        int32_t bit = x * bitCount;
-        int32_t shift = 8 - bitCount - bit % 8;
-        row[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(v << shift);
+std::vector<uint8_t> MakeDib(const DibPixels& dib) {
+  const bool icon = static_cast<bool>(dib.mask);
+  const int32_t stored = icon ? 2 * dib.height : dib.height;
+  std::vector<uint8_t> b = MakeInfoHeader(dib.width, dib.topDown ? -stored : stored, dib.bitCount);
+  for (uint32_t colour : dib.palette) Put32(b, b.size(), colour);
+  const size_t stride = static_cast<size_t>(DibStride(dib.width, dib.bitCount));
+  const size_t maskStride = static_cast<size_t>(DibStride(dib.width, 1));
+  const size_t bitsAt = b.size();
+  const size_t maskAt = bitsAt + stride * static_cast<size_t>(dib.height);
+  b.resize(maskAt + (icon ? maskStride * static_cast<size_t>(dib.height) : 0), 0);
+  const uint32_t low = dib.bitCount < 8 ? (1u << dib.bitCount) - 1 : 0;
+  for (int32_t row = 0; row < dib.height; ++row) {
+    const int32_t y = dib.topDown ? row : dib.height - 1 - row;
+    uint8_t* bits = b.data() + bitsAt + static_cast<size_t>(row) * stride;
+    for (int32_t x = 0; x < dib.width; ++x) {
+      const uint32_t v = dib.pixel(x, y);
+      if (dib.bitCount < 8) {
+        const int32_t bit = x * dib.bitCount;
+        bits[bit / 8] |= static_cast<uint8_t>((v & low) << (8 - dib.bitCount - bit % 8));
       } else {
-        int32_t bytes = bitCount / 8;
-        for (int32_t k = 0; k < bytes; ++k) {
-          row[static_cast<size_t>(x * bytes + k)] = static_cast<uint8_t>(v + 40 * k);
+        for (int32_t k = 0; k < dib.bitCount / 8; ++k) {
+          bits[x * (dib.bitCount / 8) + k] = static_cast<uint8_t>(v >> (8 * k));
         }
       }
     }
-    PutBytes(b, b.size(), row);
+    if (!icon) continue;
+    uint8_t* mask = b.data() + maskAt + static_cast<size_t>(row) * maskStride;
+    for (int32_t x = 0; x < dib.width; ++x) {
+      if (dib.mask(x, y)) mask[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+    }
   }
+  return b;
 }
 
-void PutMask(std::vector<uint8_t>& b, int32_t width, int32_t height) {
-  int32_t stride = DibStride(width, 1);
-  for (int32_t r = 0; r < height; ++r) {
-    int32_t y = height - 1 - r;
-    std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
-    for (int32_t x = 0; x < width; ++x) {
-      if (DibPatternMask(x, y)) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
-    }
-    PutBytes(b, b.size(), row);
+namespace {
+
+// A spread of greys with a blue tint: every entry differs.
+std::vector<uint32_t> PatternPalette(uint16_t bitCount) {
+  std::vector<uint32_t> palette;
+  const int32_t colours = DibColours(bitCount);
+  for (int32_t i = 0; i < colours; ++i) {
+    const auto level = static_cast<uint32_t>(colours > 1 ? i * 255 / (colours - 1) : 0);
+    palette.push_back(level << 16 | level << 8 | (255 - level / 2));
   }
+  return palette;
+}
+
+// The pattern's value at (x, y); above 8 bits its byte k is the pattern's
+// low byte plus 40 k.
+uint32_t PatternValue(int32_t x, int32_t y, uint16_t bitCount) {
+  const uint32_t v = DibPatternPixel(x, y, bitCount);
+  if (bitCount <= 8) return v;
+  uint32_t value = 0;
+  for (int32_t k = 0; k < bitCount / 8; ++k) value |= ((v + 40 * k) & 0xFF) << (8 * k);
+  return value;
+}
+
+DibPixels Pattern(int32_t width, int32_t height, uint16_t bitCount) {
+  return {width,
+          height,
+          bitCount,
+          PatternPalette(bitCount),
+          [bitCount](int32_t x, int32_t y) { return PatternValue(x, y, bitCount); },
+          nullptr,
+          false};
 }
 
 }  // namespace
 
 std::vector<uint8_t> MakeBitmapData(int32_t width, int32_t height, uint16_t bitCount) {
-  std::vector<uint8_t> b = MakeInfoHeader(width, height, bitCount);
-  PutColourTable(b, bitCount);
-  PutPixels(b, width, std::abs(height), bitCount, height < 0);
-  return b;
+  DibPixels dib = Pattern(width, std::abs(height), bitCount);
+  dib.topDown = height < 0;
+  return MakeDib(dib);
 }
 
 std::vector<uint8_t> MakeIconData(int32_t width, int32_t height, uint16_t bitCount) {
-  std::vector<uint8_t> b = MakeInfoHeader(width, 2 * height, bitCount);
-  PutColourTable(b, bitCount);
-  PutPixels(b, width, height, bitCount, false);
-  PutMask(b, width, height);
-  return b;
+  DibPixels dib = Pattern(width, height, bitCount);
+  dib.mask = DibPatternMask;
+  return MakeDib(dib);
 }
 
 std::vector<uint8_t> MakeCursorData(uint16_t hotX, uint16_t hotY, int32_t width, int32_t height,
@@ -201,4 +218,82 @@ std::vector<uint8_t> MakeRgbaPng(uint32_t width, uint32_t height,
   PngChunk(png, "IDAT", z);
   PngChunk(png, "IEND", {});
   return png;
+}
+
+int64_t Stride(int64_t width, int bitCount) { return (width * bitCount + 31) / 32 * 4; }
+
+namespace {
+
+uint32_t DefaultColours(const DibShape& shape) {
+  if (shape.clrUsed != 0) return shape.clrUsed;
+  return shape.bitCount <= 8 ? 1u << shape.bitCount : 0;
+}
+
+size_t MaskBytes(const DibShape& shape) {
+  if (shape.headerSize != 40) return 0;
+  if (shape.compression == 3) return 12;
+  if (shape.compression == 6) return 16;
+  return 0;
+}
+
+void AppendPattern(Bytes& out, size_t count, uint8_t seed) {
+  for (size_t i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(seed + i * 7));
+}
+
+Bytes Dib(const DibShape& shape, int32_t storedHeight, bool withMask) {
+  Bytes out = InfoHeader(shape, storedHeight);
+  // Masks for 5-6-5 colour, then alpha: what BI_BITFIELDS files carry.
+  const uint32_t masks[4] = {0xF800, 0x07E0, 0x001F, 0};
+  size_t maskBytes = MaskBytes(shape);
+  for (size_t i = 0; i < maskBytes / 4; ++i) {
+    out.resize(out.size() + 4);
+    Put32(out, out.size() - 4, masks[i]);
+  }
+  AppendPattern(out, 4 * static_cast<size_t>(DefaultColours(shape)), 0x10);
+  int64_t rows = std::llabs(static_cast<int64_t>(shape.height));
+  AppendPattern(out, static_cast<size_t>(rows * Stride(shape.width, shape.bitCount)), 0x40);
+  if (withMask) {
+    AppendPattern(out, static_cast<size_t>(rows * Stride(shape.width, 1)), 0x80);
+  }
+  return out;
+}
+
+}  // namespace
+
+Bytes InfoHeader(const DibShape& shape, int32_t storedHeight) {
+  Bytes h(shape.headerSize, 0);
+  Put32(h, 0, shape.headerSize);
+  Put32(h, 4, static_cast<uint32_t>(shape.width));
+  Put32(h, 8, static_cast<uint32_t>(storedHeight));
+  Put16(h, 12, 1);
+  Put16(h, 14, shape.bitCount);
+  Put32(h, 16, shape.compression);
+  Put32(h, 20, shape.sizeImage);
+  Put32(h, 32, shape.clrUsed);
+  return h;
+}
+
+Bytes MakeBitmap(const DibShape& shape) {
+  return Dib(shape, shape.topDown ? -shape.height : shape.height, false);
+}
+
+Bytes MakeIcon(const DibShape& shape) { return Dib(shape, shape.height * 2, true); }
+
+Bytes MakeCursor(uint16_t hotspotX, uint16_t hotspotY, const DibShape& shape) {
+  Bytes out(4, 0);
+  Put16(out, 0, hotspotX);
+  Put16(out, 2, hotspotY);
+  Bytes icon = MakeIcon(shape);
+  out.insert(out.end(), icon.begin(), icon.end());
+  return out;
+}
+
+Bytes MakePng(uint32_t width, uint32_t height) {
+  return MakeRgbaPng(width, height, [](uint32_t x, uint32_t y) {
+    return 0xFF000000u | ((x & 255) << 16) | ((y & 255) << 8) | 0x80;
+  });
+}
+
+ImageRecord RecordFor(ImageKind kind, const Bytes& bytes, int32_t sequence) {
+  return ImageRecord{kind, 0, static_cast<int32_t>(bytes.size()), sequence, 0, "", ""};
 }

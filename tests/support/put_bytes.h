@@ -27,6 +27,9 @@ inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
                    static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
   PutBytes(b, at, le, 4);
 }
+inline uint32_t Get16(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b.at(at)) | (static_cast<uint32_t>(b.at(at + 1)) << 8);
+}
 inline uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
   return static_cast<uint32_t>(b.at(at)) | (static_cast<uint32_t>(b.at(at + 1)) << 8) |
          (static_cast<uint32_t>(b.at(at + 2)) << 16) | (static_cast<uint32_t>(b.at(at + 3)) << 24);
