@@ -19,6 +19,7 @@
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/memory_canvas_win32.h"
 
 namespace {
 
@@ -78,28 +79,16 @@ void Measure(const char* folder, bool png) {
   RECT client{};
   GetClientRect(mainState.finder, &client);
 
-  HDC dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = client.right;
-  info.bmiHeader.biHeight = -client.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = SelectObject(dc, bitmap);
-  const double first = PaintMs(dc, client);
+  MemoryCanvas canvas(client.right, client.bottom);
+  const double first = PaintMs(canvas.dc(), client);
   constexpr int kRounds = 20;
   double again = 0;
-  for (int i = 0; i < kRounds; ++i) again += PaintMs(dc, client);
+  for (int i = 0; i < kRounds; ++i) again += PaintMs(canvas.dc(), client);
   // Pixels the paints drew, so that a paint that drew nothing shows.
   long drawn = 0;
   for (long i = 0; i < static_cast<long>(client.right) * client.bottom; ++i) {
-    drawn += static_cast<const uint32_t*>(bits)[i] != 0;
+    drawn += canvas.bits()[i] != 0;
   }
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   const int32_t cells = (client.right / 50) * (client.bottom / 50);
   const int32_t shown = count < cells ? count : cells;
   // Where a paint's time goes: loading, and blending (each image right

@@ -14,6 +14,8 @@
 #include "image/pcx_decoder.h"
 #include "res/resource.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/memory_canvas_win32.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -94,28 +96,12 @@ Snapshot Capture(HWND dialog) {
   shot.text = ChildRect(dialog, IDC_ABOUT_TEXT);
   shot.width = shot.client.right;
   shot.height = shot.client.bottom;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HDC screen = GetDC(dialog);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP target = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (target != nullptr && bits != nullptr) {
-    HGDIOBJ old = SelectObject(memory, target);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const uint8_t* p = static_cast<const uint8_t*>(bits);
+  MemoryCanvas canvas(shot.width, shot.height);
+  if (canvas.ok()) {
+    canvas.CopyFrom(dialog);
+    const auto* p = reinterpret_cast<const uint8_t*>(canvas.bits());
     shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height * 4);
-    SelectObject(memory, old);
   }
-  if (target != nullptr) DeleteObject(target);
-  DeleteDC(memory);
-  ReleaseDC(dialog, screen);
   return shot;
 }
 
@@ -161,11 +147,6 @@ int LogoMismatches(const Snapshot& shot, int left, int top, COLORREF face, int* 
   return mismatches;
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Restores the button-face colour however the test ends.
 class FaceColourChange {
  public:
@@ -192,7 +173,8 @@ TEST(AboutLogoResources, AreTheGeneratedFilesByteForByte) {
     const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(self, found)));
     ASSERT_NE(bytes, nullptr);
     const std::vector<uint8_t> resource(bytes, bytes + SizeofResource(self, found));
-    const std::vector<uint8_t> file = ReadFile(std::string(RAVELIN_RES_GENERATED_DIR) + "/" + name);
+    const std::vector<uint8_t> file =
+        ReadWholeFile(std::string(RAVELIN_RES_GENERATED_DIR) + "/" + name);
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(resource, file);
     auto decoded = DecodePcxResource(id);

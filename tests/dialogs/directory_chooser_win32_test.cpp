@@ -16,6 +16,7 @@
 #include "tests/dialogs/search_owner_win32.h"
 #include "tests/scan/search_tree.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/memory_canvas_win32.h"
 
 namespace fs = std::filesystem;
 
@@ -195,16 +196,8 @@ TEST_F(Chooser, ItemsDrawTheirIconAtTheIndentationAndHighlightOnlyWithFocus) {
 
   const int width = 200, height = 16;
   const COLORREF backdrop = RGB(255, 0, 255);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  HDC dc = CreateCompatibleDC(nullptr);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bitmap);
+  const MemoryCanvas canvas(width, height);
+  HDC dc = canvas.dc();
   auto clear = [&] {
     HBRUSH brush = CreateSolidBrush(backdrop);
     RECT all = {0, 0, width, height};
@@ -274,9 +267,6 @@ TEST_F(Chooser, ItemsDrawTheirIconAtTheIndentationAndHighlightOnlyWithFocus) {
   EXPECT_EQ(selectedWithFocus.rightEdge, GetSysColor(COLOR_HIGHLIGHT));
   EXPECT_EQ(selectedOnly.rightEdge, GetSysColor(COLOR_WINDOW));
 
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
   DestroyIcon(open);
   DestroyIcon(closed);
 }

@@ -104,7 +104,6 @@ std::vector<uint8_t> PeWithIcons(int count) {
   return MakeMinimalPe(r).bytes;
 }
 
-constexpr char kOpenDialogTitle[] = "Open the executable file(s)";
 constexpr char kBoxTitle[] = "Ravelin 1.5";
 
 // What the steps saw, in the order they saw it.

@@ -100,11 +100,6 @@ struct Entry {
   LoadedImage image;
 };
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class SaveDialog : public ::testing::Test {
  protected:
   void SetUp() override { saveState = SaveState{}; }
@@ -130,7 +125,7 @@ TEST_F(SaveDialog, ProposesNumberedNamesPerKindAndCountsOnlySuccess) {
   EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
   EXPECT_EQ(saveState.bitmapCounter, 1);
   EXPECT_EQ(saveState.lastSavePath, a);
-  Bytes file = ReadFile(a);
+  Bytes file = ReadWholeFile(a);
   ASSERT_EQ(file.size(), 14 + bitmap_.bytes.size());
   EXPECT_EQ(file[0], 'B');
 
@@ -139,10 +134,10 @@ TEST_F(SaveDialog, ProposesNumberedNamesPerKindAndCountsOnlySuccess) {
 
   ASSERT_TRUE(Drive({SaveAs("Save icon", c, &icon)}, [&] { Save(icon_); }));
   EXPECT_EQ(icon.fileName, "Icon0.ico");
-  EXPECT_EQ(ReadFile(c).size(), 766u);
+  EXPECT_EQ(ReadWholeFile(c).size(), 766u);
   ASSERT_TRUE(Drive({SaveAs("Save cursor", d, &cursor)}, [&] { Save(cursor_); }));
   EXPECT_EQ(cursor.fileName, "Cursor0.cur");
-  EXPECT_EQ(ReadFile(d).size(), 22 + cursor_.bytes.size() - 4);
+  EXPECT_EQ(ReadWholeFile(d).size(), 22 + cursor_.bytes.size() - 4);
   EXPECT_EQ(saveState.bitmapCounter, 2);
   EXPECT_EQ(saveState.iconCounter, 1);
   EXPECT_EQ(saveState.cursorCounter, 1);
@@ -180,7 +175,7 @@ TEST_F(SaveDialog, CancelChangesNothing) {
 TEST_F(SaveDialog, NameWithoutExtensionIsUsedAsTyped) {
   const std::string plain = dir_.Join("plain");
   ASSERT_TRUE(Drive({SaveAs("Save icon", plain, nullptr)}, [&] { Save(icon_); }));
-  EXPECT_EQ(ReadFile(plain).size(), 766u);
+  EXPECT_EQ(ReadWholeFile(plain).size(), 766u);
   EXPECT_FALSE(std::filesystem::exists(plain + ".ico"));
   EXPECT_FALSE(std::filesystem::exists(plain + ".bmp"));
 }
@@ -211,7 +206,7 @@ TEST_F(SaveDialog, FileHeldOpenByAnotherGivesTheErrorBox) {
   CloseHandle(held);
   EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
   EXPECT_EQ(saveState.iconCounter, 0);
-  EXPECT_EQ(ReadFile(target), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
 }
 
 TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
@@ -263,7 +258,7 @@ TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
   EXPECT_EQ(first.fileName, "Group0.ico");
   EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
   EXPECT_EQ(saveState.lastSavePath, a);
-  Bytes file = ReadFile(a);
+  Bytes file = ReadWholeFile(a);
   std::vector<IconFileEntry> entries;
   ASSERT_EQ(CheckIconFile(file.data(), file.size(), 1, &entries), "");
   ASSERT_EQ(entries.size(), 2u);
@@ -278,7 +273,7 @@ TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
   ASSERT_TRUE(
       Drive({SaveAs("Save cursor group", c, &cur)}, [&] { SaveIconGroup(nullptr, cursor); }));
   EXPECT_EQ(cur.fileName, "Group0.cur");
-  file = ReadFile(c);
+  file = ReadWholeFile(c);
   ASSERT_EQ(CheckIconFile(file.data(), file.size(), 2, &entries), "");
   EXPECT_EQ(entries[0].planesOrHotspotX, 3);
   EXPECT_EQ(entries[0].bitCountOrHotspotY, 4);

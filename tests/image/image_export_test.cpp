@@ -26,11 +26,6 @@ struct Entry {
   LoadedImage image;
 };
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 Bytes Header(const Entry& e) {
   ExportPlan plan;
   EXPECT_TRUE(PlanExport(e.record, e.image, &plan));
@@ -50,7 +45,7 @@ TEST(ImageExport, IconOf744BytesBecomesA766ByteFile) {
   TempDir dir;
   std::string path = dir.Join("x.ico");
   ASSERT_EQ(WriteImageFile(path.c_str(), icon.record, icon.image), ExportStatus::Written);
-  Bytes file = ReadFile(path);
+  Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 766u);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin()));
   EXPECT_TRUE(std::equal(icon.bytes.begin(), icon.bytes.end(), file.begin() + 22));
@@ -69,7 +64,7 @@ TEST(ImageExport, CursorMovesItsHotspotIntoTheDirectory) {
   TempDir dir;
   std::string path = dir.Join("x.cur");
   ASSERT_EQ(WriteImageFile(path.c_str(), cursor.record, cursor.image), ExportStatus::Written);
-  Bytes file = ReadFile(path);
+  Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 326u);
   EXPECT_TRUE(std::equal(cursor.bytes.begin() + 4, cursor.bytes.end(), file.begin() + 22));
 
@@ -159,7 +154,7 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
   TempDir dir;
   std::string path = dir.Join("png.ico");
   ASSERT_EQ(WriteImageFile(path.c_str(), icon.record, icon.image), ExportStatus::Written);
-  Bytes file = ReadFile(path);
+  Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 22 + png.size());
   EXPECT_TRUE(std::equal(png.begin(), png.end(), file.begin() + 22));
 
@@ -171,7 +166,7 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
     ASSERT_FALSE(e->image.unusable);
     const std::string decodedPath = dir.Join("decoded");
     ASSERT_EQ(WriteImageFile(decodedPath.c_str(), e->record, e->image), ExportStatus::Written);
-    const Bytes written = ReadFile(decodedPath);
+    const Bytes written = ReadWholeFile(decodedPath);
     const Bytes header = Header(*e);
     ASSERT_EQ(written.size(), 22 + png.size());
     EXPECT_TRUE(std::equal(header.begin(), header.end(), written.begin()));
@@ -228,7 +223,7 @@ TEST(ImageExport, IconWithCutMaskIsCompletedWithOpaqueRows) {
   TempDir dir;
   std::string path = dir.Join("cut.ico");
   ASSERT_EQ(WriteImageFile(path.c_str(), icon.record, icon.image), ExportStatus::Written);
-  Bytes file = ReadFile(path);
+  Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 766u);
   EXPECT_EQ(Get32(file, 14), 744u);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), file.begin() + 22));
@@ -249,7 +244,7 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   // The kind decides the format, not the extension typed.
   std::string asIco = dir.Join("typed.ico");
   ASSERT_EQ(SaveToPath(asIco.c_str(), bitmap.record, bitmap.image), ExportStatus::Written);
-  EXPECT_EQ(ReadFile(asIco)[0], 'B');
+  EXPECT_EQ(ReadWholeFile(asIco)[0], 'B');
   EXPECT_STREQ(saveState.lastSavePath, asIco.c_str());
   DefaultSaveName(ImageKind::Bitmap, name);
   EXPECT_STREQ(name, "Bitmap1.bmp");

@@ -21,8 +21,10 @@ ToolResult RunTool(const std::string& command) {
 std::string Quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -31,9 +33,4 @@ std::vector<uint8_t> DecodeRgba(const std::string& path) {
   ToolResult r = RunTool(Quoted(kConvert) + " " + Quoted(path) + " -depth 8 rgba:-");
   if (r.exitCode != 0) return {};
   return std::vector<uint8_t>(r.output.begin(), r.output.end());
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 // Runs an outside decoder (ImageMagick, icotool) through the shell and
 // collects what it prints on standard output.
 struct ToolResult {
@@ -22,5 +24,3 @@ std::string Quoted(const std::string& text);
 // Decodes a picture file (optionally one frame, "file[1]") to 8-bit RGBA
 // bytes, rows from the top; empty when the decoder fails.
 std::vector<uint8_t> DecodeRgba(const std::string& path);
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path);

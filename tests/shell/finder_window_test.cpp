@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "shell/navigation_win32.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
+#include "tests/support/memory_canvas_win32.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -33,11 +35,6 @@
 
 namespace {
 
-#ifdef _WIN64
-const char kSystemDlls[] = "Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows";
-#else
-const char kSystemDlls[] = "Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows";
-#endif
 const char* const kDllFolders[] = {"Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows",
                                    "Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows"};
 
@@ -180,26 +177,12 @@ class FinderPicture {
     GetClientRect(Finder(), &client);
     width_ = client.right > 0 ? client.right : 1;
     height_ = client.bottom > 0 ? client.bottom : 1;
-    dc_ = CreateCompatibleDC(nullptr);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
+    canvas_ = std::make_unique<MemoryCanvas>(width_, height_);
     RECT all = {0, 0, width_, height_};
-    FillRect(dc_, &all, GetSysColorBrush(COLOR_APPWORKSPACE));
-    PaintFinder(Finder(), dc_, all);
+    FillRect(canvas_->dc(), &all, GetSysColorBrush(COLOR_APPWORKSPACE));
+    PaintFinder(Finder(), canvas_->dc(), all);
   }
-  ~FinderPicture() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
+  COLORREF At(int x, int y) const { return GetPixel(canvas_->dc(), x, y); }
   // Pixels of the rectangle that differ from the background.
   int Drawn(int left, int top, int right, int bottom) const {
     const COLORREF background = GetSysColor(COLOR_APPWORKSPACE);
@@ -213,9 +196,7 @@ class FinderPicture {
  private:
   int width_ = 0;
   int height_ = 0;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  std::unique_ptr<MemoryCanvas> canvas_;
 };
 
 // Every DLL and EXE of Wine's folders, by name, as often as it takes to
@@ -564,7 +545,7 @@ std::vector<ImageRecord> Entries() {
 }
 
 TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
-  FillCatalogue({{kSystemDlls, "user32.dll"}, {kSystemDlls, "comctl32.dll"}});
+  FillCatalogue({{kWineSystemDlls, "user32.dll"}, {kWineSystemDlls, "comctl32.dll"}});
   ASSERT_GT(mainState.count, 50);
   const std::vector<ImageRecord> scanned = Entries();
   SelectItem(mainState.window, 5, false);
@@ -618,9 +599,8 @@ TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   FillCatalogue(Pictures());
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
   ASSERT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
-  const std::string path = std::string(kSystemDlls) + "\\user32.dll";
-  DialogDriver driver(
-      {{"Open the executable file(s)", [&](HWND d) { SetFileNameAndAccept(d, path); }}});
+  const std::string path = std::string(kWineSystemDlls) + "\\user32.dll";
+  DialogDriver driver({{kOpenDialogTitle, [&](HWND d) { SetFileNameAndAccept(d, path); }}});
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   PumpMessages();
   ASSERT_TRUE(driver.finished());

@@ -1,9 +1,8 @@
 // The real main window under Wine: start-up state, commands, accelerators,
 // the open flow through the real open dialog, navigation and the status line.
-#include <windows.h>
 #include <commctrl.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <set>
 #include <string>
@@ -17,13 +16,6 @@
 #include "tests/support/dialog_driver_win32.h"
 
 namespace {
-
-#ifdef _WIN64
-const char kSystemDlls[] = "Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows";
-#else
-const char kSystemDlls[] = "Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows";
-#endif
-const char kOpenTitle[] = "Open the executable file(s)";
 
 HACCEL accelerators = nullptr;
 std::set<int> commandsSeen;
@@ -64,13 +56,13 @@ SCROLLINFO NavigationInfo() {
 
 // Runs the open command with the dialog answered by typing text.
 bool OpenThroughDialog(const std::string& text) {
-  DialogDriver driver({{kOpenTitle, [text](HWND d) { SetFileNameAndAccept(d, text); }}});
+  DialogDriver driver({{kOpenDialogTitle, [text](HWND d) { SetFileNameAndAccept(d, text); }}});
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   PumpMessages();
   return driver.finished();
 }
 
-std::string DllPath(const char* name) { return std::string(kSystemDlls) + "\\" + name; }
+std::string DllPath(const char* name) { return std::string(kWineSystemDlls) + "\\" + name; }
 
 // Counts pixels of the status strip painted in the text colour.
 int TextPixelsInStatusStrip(int fromX, int toX) {
@@ -191,7 +183,7 @@ TEST_F(MainWindow, TooltipsNameTheCommandsAndTheirKeys) {
 TEST_F(MainWindow, CancelledOpenChangesNothing) {
   std::string before = Title();
   int32_t count = mainState.count;
-  DialogDriver driver({{kOpenTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
+  DialogDriver driver({{kOpenDialogTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   EXPECT_TRUE(driver.finished());
   EXPECT_EQ(Title(), before);
@@ -300,7 +292,8 @@ TEST_F(MainWindow, AnEntryThatCannotBeReadOffersRetryAndCancelKeepsThePreviousOn
 
   std::string firstText;
   DialogDriver driver({
-      {"Ravelin 1.5", [&](HWND box) {
+      {"Ravelin 1.5",
+       [&](HWND box) {
          firstText = MessageBoxText(box);
          PressButton(box, IDRETRY);
        }},
@@ -361,8 +354,8 @@ TEST_F(MainWindow, LayoutFollowsTheClientSize) {
     ScreenToClient(mainState.window, &bannerTop);
     EXPECT_EQ(bannerTop.y, client.bottom - bannerHeight - 4);
     EXPECT_EQ(nav.bottom - nav.top, 2 * s);
-    int expectedView = client.bottom - (toolbar.bottom - toolbar.top) -
-                       mainState.statusLineHeight - 2 * s - bannerHeight - 18;
+    int expectedView = client.bottom - (toolbar.bottom - toolbar.top) - mainState.statusLineHeight -
+                       2 * s - bannerHeight - 18;
     EXPECT_EQ(view.bottom - view.top, expectedView < 0 ? 0 : expectedView) << size.cx;
     EXPECT_EQ(view.right - view.left, client.right);
   }

@@ -33,7 +33,7 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
   PostMessageA(main, WM_COMMAND, CMD_OPEN_FILES, 0);
   HWND dialog = nullptr;
   if (!WaitFor([&] {
-        dialog = FindWindowA("#32770", "Open the executable file(s)");
+        dialog = FindWindowA("#32770", kOpenDialogTitle);
         return dialog != nullptr && IsWindowVisible(dialog);
       })) {
     return Fail("the open dialog");

@@ -17,6 +17,7 @@
 #include "shell/view_window_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/guarded_bytes_win32.h"
+#include "tests/support/memory_canvas_win32.h"
 #include "tests/support/put_bytes.h"
 
 namespace {
@@ -65,25 +66,10 @@ Shot Capture(HWND view) {
   Shot shot;
   shot.width = client.right;
   shot.height = client.bottom;
-  HDC windowDc = GetDC(view);
-  HDC memory = CreateCompatibleDC(windowDc);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = -shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ old = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, shot.width, shot.height, windowDc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* p = static_cast<const uint32_t*>(bits);
+  MemoryCanvas canvas(shot.width, shot.height);
+  canvas.CopyFrom(view);
+  const uint32_t* p = canvas.bits();
   for (int32_t i = 0; i < shot.width * shot.height; ++i) shot.pixels.push_back(FromRgb(p[i]));
-  SelectObject(memory, old);
-  DeleteObject(dib);
-  DeleteDC(memory);
-  ReleaseDC(view, windowDc);
   return shot;
 }
 

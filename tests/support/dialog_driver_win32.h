@@ -5,6 +5,15 @@
 #include <string>
 #include <vector>
 
+// The open dialog's title, and the folder of Wine's own DLLs of this
+// build's bitness, which the GUI tests open.
+inline constexpr char kOpenDialogTitle[] = "Open the executable file(s)";
+#ifdef _WIN64
+inline constexpr char kWineSystemDlls[] = "Z:\\usr\\lib\\x86_64-linux-gnu\\wine\\x86_64-windows";
+#else
+inline constexpr char kWineSystemDlls[] = "Z:\\usr\\lib\\i386-linux-gnu\\wine\\i386-windows";
+#endif
+
 // Drives the modal dialogs and message boxes that a command opens, from a
 // thread timer: modal loops dispatch WM_TIMER, so the steps run while the
 // command under test waits in its dialog. Each step waits for a visible,

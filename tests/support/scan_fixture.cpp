@@ -83,8 +83,3 @@ std::vector<std::string> CorpusFiles(const std::string& subfolder) {
   std::sort(files.begin(), files.end());
   return files;
 }
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}

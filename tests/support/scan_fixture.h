@@ -36,4 +36,3 @@ std::string CorpusDirectory();
 // Files of one subfolder of the corpus ("pe", "ne", "neg"), sorted by name;
 // empty when the corpus is absent.
 std::vector<std::string> CorpusFiles(const std::string& subfolder);
-std::vector<uint8_t> ReadWholeFile(const std::string& path);

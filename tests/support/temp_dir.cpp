@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -30,13 +31,21 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-std::string TempDir::Join(const std::string& name) const { return (fs::path(path_) / name).string(); }
+std::string TempDir::Join(const std::string& name) const {
+  return (fs::path(path_) / name).string();
+}
 
 std::string TempDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::string full = Join(name);
   fs::create_directories(fs::path(full).parent_path());
   std::ofstream out(full, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full);
   return full;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -20,3 +20,6 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The whole content of a file; empty when it cannot be read.
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
