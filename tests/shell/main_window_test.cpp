@@ -1,8 +1,9 @@
 // The real main window under Wine: start-up state, commands, accelerators,
 // the open flow through the real open dialog, navigation and the status line.
+#include <windows.h>
+// The common controls need the types of windows.h first.
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <set>
 #include <string>
