@@ -121,8 +121,8 @@ void Measure(const char* folder, bool png) {
   ReleaseLargeBuffer(&large);
   auto start = Clock::now();
   for (int32_t i = 0; i < shown; ++i) {
-    FileHandle f =
-        OpenInDirectory(mainState.catalogue.records[i].directory, mainState.catalogue.records[i].fileName);
+    FileHandle f = OpenInDirectory(mainState.catalogue.records[i].directory,
+                                   mainState.catalogue.records[i].fileName);
     std::vector<uint8_t> b(static_cast<size_t>(mainState.catalogue.records[i].size));
     SeekFromStart(f, mainState.catalogue.records[i].offset);
     ReadBytes(f, b.data(), mainState.catalogue.records[i].size);

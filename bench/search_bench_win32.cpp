@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   }
   const RoundTimes t = TimeRounds(args.rounds, [&] { Search(args.directory, &catalogue); });
   printf("%d files offered, %d records, median %.1f ms, fastest %.1f ms of %d searches\n",
-         static_cast<int>(FilesOffered()), static_cast<int>(catalogue.count), t.median,
-         t.fastest, args.rounds);
+         static_cast<int>(FilesOffered()), static_cast<int>(catalogue.count), t.median, t.fastest,
+         args.rounds);
   return 0;
 }

@@ -94,8 +94,8 @@ void SortIndex(const ImageRecord* records, int32_t count, SortOrder sortOrder, i
 SortOutcome SortRecords(Catalogue* catalogue, SortOrder sortOrder) {
   const int32_t count = catalogue->count;
   if (count <= 0) return SortOutcome::Empty;
-  const ImageRecord* old = catalogue->records.get();
-  if (!FillMissingAreas(catalogue->records.get(), count)) return SortOutcome::AreasUnreadable;
+  ImageRecord* old = catalogue->records.get();
+  if (!FillMissingAreas(old, count)) return SortOutcome::AreasUnreadable;
   std::unique_ptr<int32_t[]> order(new (std::nothrow) int32_t[count]);
   if (order == nullptr) return SortOutcome::NoMemory;
   SortIndex(old, count, sortOrder, order.get());

@@ -177,8 +177,7 @@ std::string SearchStopText() {
       return std::string();
     case SearchStop::CatalogueFull:
       snprintf(text, sizeof text, "Catalogue full (%d images) at %s",
-               static_cast<int>(s.catalogue->capacity),
-               s.stopDirectory);
+               static_cast<int>(s.catalogue->capacity), s.stopDirectory);
       break;
     case SearchStop::OutOfMemory:
       if (s.stopDirectory[0] == '\0') return "Out of memory: nothing searched";

@@ -256,7 +256,7 @@ void OnOpenCommand(HWND window, int command) {
   if (result == -1) {
     if (FinderVisible()) {
       RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
-                  window);
+                    window);
     }
     return;
   }
@@ -283,8 +283,9 @@ void OnSaveCommand(HWND window) {
 }
 
 bool CurrentIsIconOrCursor() {
-  if (mainState.catalogue.count == 0 || mainState.currentIndex >= mainState.catalogue.count) return false;
-  ImageKind kind = mainState.catalogue.records[mainState.currentIndex].kind;
+  const Catalogue& catalogue = mainState.catalogue;
+  if (catalogue.count == 0 || mainState.currentIndex >= catalogue.count) return false;
+  ImageKind kind = catalogue.records[mainState.currentIndex].kind;
   return kind == ImageKind::Icon || kind == ImageKind::Cursor;
 }
 

@@ -99,7 +99,8 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   }
   // A note stands where the image's description would.
   std::string left = mainState.statusNote;
-  if (left.empty() && mainState.catalogue.count > 0 && mainState.imageShown && !mainState.image.unusable) {
+  if (left.empty() && mainState.catalogue.count > 0 && mainState.imageShown &&
+      !mainState.image.unusable) {
     left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
                            mainState.image.bitCount);
   }
@@ -165,5 +166,6 @@ void HandleNavigationScroll(int code, int position) {
       break;
   }
   SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, position), false);
+             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, position),
+             false);
 }

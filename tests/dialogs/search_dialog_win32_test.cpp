@@ -68,8 +68,7 @@ class Search : public ::testing::Test {
   void ExpectUsableRecords(int32_t count, const std::string& base) {
     std::set<std::pair<const char*, const char*>> files;
     for (int32_t i = 0; i < count; ++i) {
-      files.insert({catalogue_.records[i].directory,
-                    catalogue_.records[i].fileName});
+      files.insert({catalogue_.records[i].directory, catalogue_.records[i].fileName});
     }
     for (const auto& [directory, name] : files) {
       ASSERT_NE(directory, nullptr);

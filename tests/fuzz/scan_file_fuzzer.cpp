@@ -25,7 +25,8 @@ Catalogue small;
 bool Setup() {
   // Heap tables of exactly their capacity, so that AddressSanitizer sees a
   // write past either of them.
-  if (!AllocateCatalogue(&roomy, kCatalogueCapacity) || !AllocateCatalogue(&small, kSmallCapacity)) {
+  if (!AllocateCatalogue(&roomy, kCatalogueCapacity) ||
+      !AllocateCatalogue(&small, kSmallCapacity)) {
     abort();
   }
   for (int32_t i = 0; i < kCatalogueCapacity; ++i) roomy.records[i].sequence = kUntouched;

@@ -371,7 +371,8 @@ TEST_F(ImageLoader, EveryEntryOfTheCorpusLoads) {
     ++usable;
     if (image.png) continue;  // its pixels lie beside the bytes
     const uint8_t* end = image.data + image.dataSize;
-    EXPECT_LE(image.bitsSize, static_cast<uint32_t>(end - image.bits)) << catalogue.records[i].fileName;
+    EXPECT_LE(image.bitsSize, static_cast<uint32_t>(end - image.bits))
+        << catalogue.records[i].fileName;
   }
   EXPECT_GT(usable, 0);
 }

@@ -108,18 +108,13 @@ TEST_F(CatalogueTest, StatusesAsTheCommandsSeeThem) {
   dir_.Write("text.exe", std::vector<uint8_t>(100, 'x'));
   std::filesystem::create_directory(dir_.Join("folder.exe"));
 
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "short.exe"),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "short.exe"), AddStatus::Done);
   ScanStatus why = ScanStatus::Ok;
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "norsrc.exe", &why),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "norsrc.exe", &why), AddStatus::Done);
   EXPECT_EQ(why, ScanStatus::NoImages);
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "text.exe"),
-            AddStatus::Unsupported);
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"),
-            AddStatus::CannotOpen);
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "folder.exe"),
-            AddStatus::CannotOpen);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "text.exe"), AddStatus::Unsupported);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"), AddStatus::CannotOpen);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "folder.exe"), AddStatus::CannotOpen);
   EXPECT_EQ(catalogue_.count, 0);
   EXPECT_EQ(catalogue_.nextSequence, sequenceBefore);
   EXPECT_EQ(ScanPath(d, "emptytree.exe").status, ScanStatus::NoImages);
@@ -133,8 +128,7 @@ TEST_F(CatalogueTest, CatalogueFillsUpInTheMiddleOfAFile) {
 
   catalogue_.count = 19998;
   ScanStatus why = ScanStatus::NoImages;
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe", &why),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe", &why), AddStatus::Done);
   EXPECT_EQ(why, ScanStatus::Ok);
   EXPECT_EQ(catalogue_.count, kCatalogueCapacity);
   EXPECT_EQ(catalogue_.records[19997].sequence, -7);
@@ -145,10 +139,8 @@ TEST_F(CatalogueTest, CatalogueFillsUpInTheMiddleOfAFile) {
   // A full catalogue does not open the next file, so even a missing one is
   // reported as CatalogueFull, and no sequence number is used up.
   int32_t sequence = catalogue_.nextSequence;
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"),
-            AddStatus::CatalogueFull);
-  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe"),
-            AddStatus::CatalogueFull);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"), AddStatus::CatalogueFull);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe"), AddStatus::CatalogueFull);
   EXPECT_EQ(catalogue_.nextSequence, sequence);
   EXPECT_EQ(catalogue_.count, kCatalogueCapacity);
 

@@ -60,7 +60,8 @@ void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files
   Catalogue& catalogue = mainState.catalogue;
   catalogue.count = 0;
   for (const auto& [directory, fileName] : files) {
-    if (AddFileToCatalogue(&catalogue, Keep(directory), Keep(fileName)) == AddStatus::CatalogueFull) {
+    if (AddFileToCatalogue(&catalogue, Keep(directory), Keep(fileName)) ==
+        AddStatus::CatalogueFull) {
       break;
     }
   }
@@ -68,7 +69,8 @@ void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files
   mainState.catalogueChanged = true;
   SelectItem(mainState.window, 0, true);
   UpdateCommandStates();
-  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count, mainState.window);
+  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count,
+                mainState.window);
   PumpMessages();
 }
 
@@ -478,7 +480,8 @@ TEST_F(FinderWindow, WheelAndBarScrollByRows) {
   EXPECT_EQ(FinderBar().nMax, 8);
 
   // A refresh returns to the top.
-  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count, mainState.window);
+  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count,
+                mainState.window);
   EXPECT_EQ(CurrentFinderState().topRow, 0);
 }
 
@@ -579,7 +582,8 @@ bool MenuChecked(UINT command) {
 
 std::vector<ImageRecord> Entries() {
   const Catalogue& catalogue = mainState.catalogue;
-  return std::vector<ImageRecord>(catalogue.records.get(), catalogue.records.get() + catalogue.count);
+  return std::vector<ImageRecord>(catalogue.records.get(),
+                                  catalogue.records.get() + catalogue.count);
 }
 
 TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
@@ -687,7 +691,8 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   ASSERT_EQ(mainState.catalogue.count, 3);
   ASSERT_EQ(mainState.catalogue.records[2].area, 0);
   const std::string title = Title();
-  const int32_t scanned[] = {mainState.catalogue.records[0].sequence, mainState.catalogue.records[1].sequence,
+  const int32_t scanned[] = {mainState.catalogue.records[0].sequence,
+                             mainState.catalogue.records[1].sequence,
                              mainState.catalogue.records[2].sequence};
   ASSERT_TRUE(DeleteFileA(dir.Join("going.exe").c_str()));
 
@@ -697,7 +702,8 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   EXPECT_FALSE(noBox.finished());
   EXPECT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   EXPECT_TRUE(MenuChecked(CMD_SORT_SMALL_TO_LARGE));
-  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(mainState.catalogue.records[i].sequence, scanned[i]) << i;
+  for (int32_t i = 0; i < 3; ++i)
+    EXPECT_EQ(mainState.catalogue.records[i].sequence, scanned[i]) << i;
   EXPECT_EQ(mainState.catalogue.records[2].area, 0);
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(Title(), title);
@@ -712,7 +718,8 @@ TEST_F(FinderWindow, TwentyThousandEntriesStayFluid) {
   FillCatalogue(SystemFiles(6));
   ASSERT_EQ(mainState.catalogue.count, kCatalogueCapacity);
   int32_t unknown = 0;
-  for (int32_t i = 0; i < mainState.catalogue.count; ++i) unknown += mainState.catalogue.records[i].area == 0;
+  for (int32_t i = 0; i < mainState.catalogue.count; ++i)
+    unknown += mainState.catalogue.records[i].area == 0;
   SetFinderClient(300, 700);
 
   auto start = Clock::now();
