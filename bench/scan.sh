@@ -48,7 +48,7 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF >"$B
   || { cat "$BUILD.configure.log"; exit 1; }
 cmake --build "$BUILD" -j 2 --target ravelin-scan >"$BUILD.build.log" 2>&1 \
   || { tail -n 40 "$BUILD.build.log"; exit 1; }
-SCAN=$BUILD/shell/ravelin-scan
+SCAN=$BUILD/cli/ravelin-scan
 PROBE=$BUILD/open_read_close
 g++ -std=c++20 -O2 -Wall -Wextra -Wshadow -o "$PROBE" "$ROOT/bench/open_read_close.cpp"
 

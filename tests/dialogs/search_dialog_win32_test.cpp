@@ -46,7 +46,7 @@ class Search : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(SearchOwner(), nullptr);
     ownerLog = OwnerLog{};
-    catalogue_.assign(kCatalogueCapacity, ImageRecord{});
+    ASSERT_TRUE(AllocateCatalogue(&catalogue_, kCatalogueCapacity));
   }
 
   // Opens the chooser in start, accepts it and lets the search run; further
@@ -57,7 +57,7 @@ class Search : public ::testing::Test {
     std::vector<DialogStep> steps = {{kChooserTitle, [](HWND d) { PressButton(d, IDOK); }}};
     steps.insert(steps.end(), searchSteps.begin(), searchSteps.end());
     DialogDriver driver(std::move(steps), timeoutMs);
-    int32_t result = SearchDirectory(SearchOwner(), catalogue_.data(), kCatalogueCapacity);
+    int32_t result = SearchDirectory(SearchOwner(), &catalogue_);
     PumpMessages();
     finished_ = driver.finished();
     return result;
@@ -68,8 +68,7 @@ class Search : public ::testing::Test {
   void ExpectUsableRecords(int32_t count, const std::string& base) {
     std::set<std::pair<const char*, const char*>> files;
     for (int32_t i = 0; i < count; ++i) {
-      files.insert({catalogue_[static_cast<size_t>(i)].directory,
-                    catalogue_[static_cast<size_t>(i)].fileName});
+      files.insert({catalogue_.records[i].directory, catalogue_.records[i].fileName});
     }
     for (const auto& [directory, name] : files) {
       ASSERT_NE(directory, nullptr);
@@ -80,7 +79,7 @@ class Search : public ::testing::Test {
     }
   }
 
-  std::vector<ImageRecord> catalogue_;
+  Catalogue catalogue_;
   bool finished_ = false;
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
@@ -90,15 +89,15 @@ class Search : public ::testing::Test {
 
 TEST_F(Search, CancelledChooserChangesNothing) {
   std::string s = PutPe(Under(dir_.path(), "S"), "one.exe", 3);
-  catalogueFill.fillCount = 7;
+  catalogue_.count = 7;
   ASSERT_TRUE(directoryNamePool.Reset(kDirectoryPoolSize));
   const char* kept = directoryNamePool.Append("kept");
   ASSERT_TRUE(SetCurrentDirectoryA(s.c_str()));
   DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
-  EXPECT_EQ(SearchDirectory(SearchOwner(), catalogue_.data(), kCatalogueCapacity), -1);
+  EXPECT_EQ(SearchDirectory(SearchOwner(), &catalogue_), -1);
   PumpMessages();
   EXPECT_TRUE(driver.finished());
-  EXPECT_EQ(catalogueFill.fillCount, 7);
+  EXPECT_EQ(catalogue_.count, 7);
   EXPECT_STREQ(kept, "kept");
   EXPECT_EQ(directoryNamePool.used, 5);
   EXPECT_EQ(ownerLog.searchIdles, 0);
@@ -241,14 +240,14 @@ TEST_F(LargeDirectory, CancelAnswersQuicklyAndKeepsTheRecordsFound) {
   EXPECT_LT(answer, 250.0);
   EXPECT_GT(result, 1);
   EXPECT_LT(result, kFiles + 1);
-  EXPECT_EQ(result, catalogueFill.fillCount);
+  EXPECT_EQ(result, catalogue_.count);
   ExpectUsableRecords(result, start_);
   // The walk stopped inside the large directory and stays there.
   EXPECT_TRUE(fs::equivalent(CurrentDirectory(), big_)) << CurrentDirectory();
 }
 
 TEST_F(LargeDirectory, StepsStayShortAndTheWalkFindsEverything) {
-  ASSERT_TRUE(StartSearch(catalogue_.data(), kCatalogueCapacity));
+  ASSERT_TRUE(StartSearch(&catalogue_));
   LARGE_INTEGER begin = Now();
   EnterSearchDirectory(start_.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
@@ -266,7 +265,7 @@ TEST_F(LargeDirectory, StepsStayShortAndTheWalkFindsEverything) {
   double whole = Milliseconds(begin, Now());
   printf("%d steps over %d files: longest %.2f ms, mean %.2f ms; whole walk %.0f ms\n", steps,
          kFiles + 1, longest, total / steps, whole);
-  EXPECT_EQ(catalogueFill.fillCount, kFiles + 1);
+  EXPECT_EQ(catalogue_.count, kFiles + 1);
   EXPECT_LT(longest, 100.0);
   // One step per directory would have taken the whole large directory.
   EXPECT_LT(longest, whole / 10);

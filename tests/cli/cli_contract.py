@@ -16,7 +16,7 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "real"))
 import pe_fixture  # noqa: E402
 import scan_runner  # noqa: E402
 

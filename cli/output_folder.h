@@ -1,0 +1,7 @@
+#pragma once
+
+// An output folder is checked before anything is scanned: one clear error
+// rather than a cannot-create line for every entry. True for no folder
+// (nullptr); otherwise false, with the reason on standard error, unless
+// folder is a folder a file can be made in.
+bool OutputFolderUsable(const char* folder);
