@@ -43,3 +43,10 @@ bool OutputFolderUsable(const char* folder) {
   fprintf(stderr, "ravelin-scan: output folder %s: %s\n", folder, problem);
   return false;
 }
+
+std::string AbsoluteFolder(const char* folder) {
+  if (folder == nullptr) return std::string();
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+  return ec ? std::string(folder) : absolute.string();
+}

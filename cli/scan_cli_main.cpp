@@ -91,6 +91,14 @@ int main(int argc, char** argv) {
       !OutputFolderUsable(options.pngDirectory)) {
     return 2;
   }
+  // The walk changes the current folder and groups are written during it, so
+  // a folder named relative to where the tool started is fixed now.
+  const std::string exportFolder = AbsoluteFolder(options.exportDirectory);
+  const std::string groupFolder = AbsoluteFolder(options.groupDirectory);
+  const std::string pngFolder = AbsoluteFolder(options.pngDirectory);
+  if (options.exportDirectory != nullptr) options.exportDirectory = exportFolder.c_str();
+  if (options.groupDirectory != nullptr) options.groupDirectory = groupFolder.c_str();
+  if (options.pngDirectory != nullptr) options.pngDirectory = pngFolder.c_str();
   const bool load =
       options.describe || options.exportDirectory != nullptr || options.pngDirectory != nullptr;
   if (load && !InitImageLoader()) {
