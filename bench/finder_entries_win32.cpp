@@ -29,11 +29,12 @@ std::deque<std::string> names;
 // Offers the folder's executables until the catalogue is full; false when
 // the folder holds none.
 bool Fill(const char* folder) {
-  catalogueFill.fillCount = 0;
+  Catalogue& catalogue = mainState.catalogue;
+  catalogue.count = 0;
   names.emplace_back(folder);
   const char* directory = names.back().c_str();
   for (;;) {
-    const int32_t before = catalogueFill.fillCount;
+    const int32_t before = catalogue.count;
     WIN32_FIND_DATAA found{};
     HANDLE find = FindFirstFileA((std::string(folder) + "\\*.*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return false;
@@ -41,12 +42,12 @@ bool Fill(const char* folder) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       names.emplace_back(found.cFileName);
-      full = AddFileToCatalogue(kCatalogueCapacity, directory, mainState.catalogue,
-                                names.back().c_str()) == AddStatus::CatalogueFull;
+      full = AddFileToCatalogue(&catalogue, directory, names.back().c_str()) ==
+             AddStatus::CatalogueFull;
     } while (!full && FindNextFileA(find, &found));
     FindClose(find);
     if (full) return true;
-    if (catalogueFill.fillCount == before) return false;
+    if (catalogue.count == before) return false;
   }
 }
 
@@ -79,17 +80,19 @@ int main(int argc, char** argv) {
     fprintf(stderr, "finder_entries_bench: no executables in %s\n", args.directory);
     return 1;
   }
-  mainState.count = catalogueFill.fillCount;
   mainState.catalogueChanged = true;
   SelectItem(mainState.window, 0, true);
   UpdateCommandStates();
-  RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, mainState.window);
+  RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
+                mainState.window);
   PumpMessages();
   SetFinderClient(300, 700);
   int32_t unknown = 0;
-  for (int32_t i = 0; i < mainState.count; ++i) unknown += mainState.catalogue[i].area == 0;
-  printf("%d entries (%d without an area from the scan), %d rounds:\n", mainState.count, unknown,
-         args.rounds);
+  for (int32_t i = 0; i < mainState.catalogue.count; ++i) {
+    unknown += mainState.catalogue.records[i].area == 0;
+  }
+  printf("%d entries (%d without an area from the scan), %d rounds:\n", mainState.catalogue.count,
+         unknown, args.rounds);
 
   // The first sort reads every unknown area from its file, once; the
   // rounds after it sort what is then known.

@@ -38,12 +38,13 @@ double PaintMs(HDC dc, const RECT& all) {
 int32_t Keep(bool png) {
   int32_t kept = 0;
   uint8_t* large = nullptr;
-  for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-    ImageRecord record = mainState.catalogue[i];
+  ImageRecord* records = mainState.catalogue.records.get();
+  for (int32_t i = 0; i < mainState.catalogue.count; ++i) {
+    ImageRecord record = records[i];
     if (record.kind != ImageKind::Icon) continue;
     LoadedImage image;
     if (!LoadImageRecord(&record, &image, &large) || image.unusable || image.png != png) continue;
-    mainState.catalogue[kept++] = mainState.catalogue[i];
+    records[kept++] = records[i];
   }
   ReleaseLargeBuffer(&large);
   return kept;
@@ -51,7 +52,7 @@ int32_t Keep(bool png) {
 
 void Measure(const char* folder, bool png) {
   // Sized while empty, so that no paint runs before the timed ones.
-  RefreshFinder(mainState.finder, mainState.catalogue, 0, mainState.window);
+  RefreshFinder(mainState.finder, mainState.catalogue.records.get(), 0, mainState.window);
   RECT window{};
   GetWindowRect(mainState.finder, &window);
   RECT before{};
@@ -59,7 +60,7 @@ void Measure(const char* folder, bool png) {
   SetWindowPos(mainState.finder, nullptr, 0, 0, window.right - window.left + 300 - before.right,
                window.bottom - window.top + 700 - before.bottom, SWP_NOMOVE | SWP_NOZORDER);
   PumpMessages();
-  catalogueFill.fillCount = 0;
+  mainState.catalogue.count = 0;
   WIN32_FIND_DATAA found{};
   const std::string pattern = std::string(folder) + "\\*.dll";
   HANDLE find = FindFirstFileA(pattern.c_str(), &found);
@@ -68,14 +69,14 @@ void Measure(const char* folder, bool png) {
   const char* directory = names.back().c_str();
   do {
     names.emplace_back(found.cFileName);
-    AddFileToCatalogue(kCatalogueCapacity, directory, mainState.catalogue, names.back().c_str());
+    AddFileToCatalogue(&mainState.catalogue, directory, names.back().c_str());
   } while (FindNextFileA(find, &found));
   FindClose(find);
   InitImageLoader();  // nothing decoded yet
   const int32_t count = Keep(png);
   InitImageLoader();
-  mainState.count = count;
-  RefreshFinder(mainState.finder, mainState.catalogue, count, mainState.window);
+  mainState.catalogue.count = count;
+  RefreshFinder(mainState.finder, mainState.catalogue.records.get(), count, mainState.window);
   RECT client{};
   GetClientRect(mainState.finder, &client);
 
@@ -100,7 +101,7 @@ void Measure(const char* folder, bool png) {
   for (int32_t i = 0; i < shown; ++i) {
     LoadedImage image;
     auto start = Clock::now();
-    const bool loaded = LoadImageRecord(&mainState.catalogue[i], &image, &large);
+    const bool loaded = LoadImageRecord(&mainState.catalogue.records[i], &image, &large);
     loads += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     start = Clock::now();
     if (loaded && image.alpha) CompositeOver(image, 0, 0, 0, &pixels);
@@ -109,11 +110,11 @@ void Measure(const char* folder, bool png) {
   ReleaseLargeBuffer(&large);
   auto start = Clock::now();
   for (int32_t i = 0; i < shown; ++i) {
-    FileHandle f =
-        OpenInDirectory(mainState.catalogue[i].directory, mainState.catalogue[i].fileName);
-    std::vector<uint8_t> b(static_cast<size_t>(mainState.catalogue[i].size));
-    SeekFromStart(f, mainState.catalogue[i].offset);
-    ReadBytes(f, b.data(), mainState.catalogue[i].size);
+    FileHandle f = OpenInDirectory(mainState.catalogue.records[i].directory,
+                                   mainState.catalogue.records[i].fileName);
+    std::vector<uint8_t> b(static_cast<size_t>(mainState.catalogue.records[i].size));
+    SeekFromStart(f, mainState.catalogue.records[i].offset);
+    ReadBytes(f, b.data(), mainState.catalogue.records[i].size);
     CloseFile(f);
   }
   printf("  their files opened, read and closed alone %.1f ms\n",

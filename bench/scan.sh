@@ -48,7 +48,7 @@ fi
 
 echo "Building the release ravelin-scan in $BUILD ..."
 ravelin_build "$BUILD" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_TESTS=OFF --target ravelin-scan || exit 1
-SCAN=$BUILD/shell/ravelin-scan
+SCAN=$BUILD/cli/ravelin-scan
 PROBE=$BUILD/open_read_close
 g++ -std=c++20 -O2 -Wall -Wextra -Wshadow -o "$PROBE" "$ROOT/bench/open_read_close.cpp"
 

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "scan/catalogue.h"
@@ -45,8 +44,8 @@ double Since(LARGE_INTEGER from) {
          static_cast<double>(frequency.QuadPart);
 }
 
-bool Search(const char* start, ImageRecord* catalogue) {
-  if (!StartSearch(catalogue, kCatalogueCapacity)) return false;
+bool Search(const char* start, Catalogue* catalogue) {
+  if (!StartSearch(catalogue)) return false;
   EnterSearchDirectory(start);
   ReadSearchListing(kFilesBeforeSearchDialog);
   MSG waiting;
@@ -68,15 +67,15 @@ bool Search(const char* start, ImageRecord* catalogue) {
 int main(int argc, char** argv) {
   BenchArgs args;
   if (!ParseBenchArgs(argc, argv, "search_bench", &args)) return 2;
-  std::unique_ptr<ImageRecord[]> catalogue(new ImageRecord[kCatalogueCapacity]);
-  if (!Search(args.directory, catalogue.get())) {
+  Catalogue catalogue;
+  if (!AllocateCatalogue(&catalogue, kCatalogueCapacity) || !Search(args.directory, &catalogue)) {
     fprintf(stderr, "search_bench: out of memory\n");
     return 1;
   }
-  const RoundTimes t = TimeRounds(args.rounds, [&] { Search(args.directory, catalogue.get()); });
+  const RoundTimes t = TimeRounds(args.rounds, [&] { Search(args.directory, &catalogue); });
   printf("%d files offered, %d records, median %.1f ms, fastest %.1f ms of %d searches\n",
-         static_cast<int>(FilesOffered()), static_cast<int>(catalogueFill.fillCount), t.median,
-         t.fastest, args.rounds);
+         static_cast<int>(FilesOffered()), static_cast<int>(catalogue.count), t.median, t.fastest,
+         args.rounds);
   printf("longest step %.2f ms\n", longestStep);
   return 0;
 }

@@ -83,17 +83,15 @@ const char* AddStatusMessage(AddStatus status) {
 
 namespace {
 
-void LoadSingle(const PickedFiles& picked, ImageRecord* catalogue, int32_t capacity,
-                LoadFeedback& feedback) {
+void LoadSingle(const PickedFiles& picked, Catalogue* catalogue, LoadFeedback& feedback) {
   const char* folder = directoryNamePool.Append(picked.folder);
   const char* name = fileNamePool.Append(picked.firstName);
   if (folder == nullptr || name == nullptr) return;
-  const char* message = AddStatusMessage(AddFileToCatalogue(capacity, folder, catalogue, name));
+  const char* message = AddStatusMessage(AddFileToCatalogue(catalogue, folder, name));
   if (message != nullptr) feedback.ShowError(message, name);
 }
 
-void LoadSeveral(const PickedFiles& picked, ImageRecord* catalogue, int32_t capacity,
-                 LoadFeedback& feedback) {
+void LoadSeveral(const PickedFiles& picked, Catalogue* catalogue, LoadFeedback& feedback) {
   bool withProgress = picked.count >= kProgressMinimumFiles;
   if (withProgress) feedback.ShowProgress(ProgressRange(picked.count), kProgressStep);
   const char* folder = directoryNamePool.Append(picked.folder);
@@ -105,7 +103,7 @@ void LoadSeveral(const PickedFiles& picked, ImageRecord* catalogue, int32_t capa
       const char* name = fileNamePool.Append(nameInResult);
       if (name == nullptr) break;
       // Unreadable and unsupported files among several are skipped quietly.
-      if (AddFileToCatalogue(capacity, folder, catalogue, name) == AddStatus::CatalogueFull) break;
+      if (AddFileToCatalogue(catalogue, folder, name) == AddStatus::CatalogueFull) break;
       if (withProgress) feedback.StepProgress();
     }
   }
@@ -114,11 +112,11 @@ void LoadSeveral(const PickedFiles& picked, ImageRecord* catalogue, int32_t capa
 
 }  // namespace
 
-int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset,
-                        ImageRecord* catalogue, int32_t capacity, LoadFeedback& feedback) {
+int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Catalogue* catalogue,
+                        LoadFeedback& feedback) {
   PickedFiles picked = ReadOpenResult(result, resultSize, fileOffset);
   if (picked.form != PickForm::Single && picked.form != PickForm::Several) return -1;
-  catalogueFill.fillCount = 0;
+  catalogue->count = 0;
   // A pool left without storage refuses every name, and then nothing loads.
   directoryNamePool.Reset(kDirectoryPoolSize);
   fileNamePool.Reset(kFilePoolSize);
@@ -126,11 +124,11 @@ int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset,
     // The folder keeps no trailing separator; for a file in a drive's root
     // it is the drive letter and colon alone.
     result[fileOffset - 1] = '\0';
-    LoadSingle(picked, catalogue, capacity, feedback);
+    LoadSingle(picked, catalogue, feedback);
   } else {
-    LoadSeveral(picked, catalogue, capacity, feedback);
+    LoadSeveral(picked, catalogue, feedback);
   }
-  return catalogueFill.fillCount;
+  return catalogue->count;
 }
 
 int32_t PlanOverflowRetry(int32_t currentSize, int32_t neededSize, char* message,

@@ -78,8 +78,8 @@ class LoadFeedback {
 // successful pick, given the dialog's result buffer and file-name offset.
 // Returns the new fill count, or -1 with nothing changed when the result is
 // cut or invalid.
-int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset,
-                        ImageRecord* catalogue, int32_t capacity, LoadFeedback& feedback);
+int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Catalogue* catalogue,
+                        LoadFeedback& feedback);
 
 // A pick too long for its buffer. neededSize is what the dialog said it
 // needs (0 when it did not say). Writes the text to show into message

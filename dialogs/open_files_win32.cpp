@@ -42,13 +42,13 @@ class WindowFeedback final : public LoadFeedback {
 };
 
 int32_t LoadPick(HWND owner, char* result, int32_t resultSize, int32_t fileOffset,
-                 ImageRecord* catalogue, int32_t capacity) {
+                 Catalogue* catalogue) {
   RememberOpenDialogDirectory(result, resultSize);
   // The dialog's area is painted over before the load takes the thread.
   UpdateWindow(owner);
   SetWaitCursor(true);
   WindowFeedback feedback(owner);
-  int32_t count = LoadPickedFiles(result, resultSize, fileOffset, catalogue, capacity, feedback);
+  int32_t count = LoadPickedFiles(result, resultSize, fileOffset, catalogue, feedback);
   SetWaitCursor(false);
   return count;
 }
@@ -71,7 +71,7 @@ bool OfferLargerBuffer(HWND owner, int32_t* size, int32_t neededSize) {
 
 }  // namespace
 
-int32_t OpenExecutableFiles(HWND owner, ImageRecord* catalogue, int32_t capacity) {
+int32_t OpenExecutableFiles(HWND owner, Catalogue* catalogue) {
   int32_t size = kOpenResultSize;
   // A pick that overflowed is offered again in the folder it was made in,
   // when the dialog let that be seen.
@@ -99,7 +99,7 @@ int32_t OpenExecutableFiles(HWND owner, ImageRecord* catalogue, int32_t capacity
       // instead of failing; a cut list is treated like a failed one.
       PickedFiles picked = ReadOpenResult(result.get(), size, ofn.nFileOffset);
       if (picked.form == PickForm::Single || picked.form == PickForm::Several) {
-        return LoadPick(owner, result.get(), size, ofn.nFileOffset, catalogue, capacity);
+        return LoadPick(owner, result.get(), size, ofn.nFileOffset, catalogue);
       }
       if (picked.form != PickForm::Cut) return -1;
       if (picked.folder != nullptr && strlen(picked.folder) < sizeof retryFolder) {

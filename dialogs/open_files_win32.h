@@ -10,4 +10,4 @@
 // or -1 when the dialog was cancelled (then the catalogue, its fill count
 // and the name pools are as they were). owner owns the dialog, the error
 // boxes and the progress window.
-int32_t OpenExecutableFiles(HWND owner, ImageRecord* catalogue, int32_t capacity);
+int32_t OpenExecutableFiles(HWND owner, Catalogue* catalogue);

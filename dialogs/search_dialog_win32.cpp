@@ -14,10 +14,11 @@ int32_t shownCount = 0;
 
 void ShowFoundCount() {
   char text[40];
-  snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(catalogueFill.fillCount));
+  const int32_t count = searchState.catalogue->count;
+  snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(count));
   SetDlgItemTextA(searchDialog, IDC_FOUND_COUNT, text);
   UpdateWindow(GetDlgItem(searchDialog, IDC_FOUND_COUNT));
-  shownCount = catalogueFill.fillCount;
+  shownCount = count;
 }
 
 INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -38,10 +39,10 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-int32_t SearchDirectory(HWND owner, ImageRecord* catalogue, int32_t capacity) {
+int32_t SearchDirectory(HWND owner, Catalogue* catalogue) {
   const char* start = ChooseDirectory(owner);
   if (start == nullptr) return -1;
-  if (!StartSearch(catalogue, capacity)) return 0;
+  if (!StartSearch(catalogue)) return 0;
   // The start directory is read before the dialog shows; only a large one
   // goes on in the dialog's steps.
   EnterSearchDirectory(start);
@@ -53,7 +54,7 @@ int32_t SearchDirectory(HWND owner, ImageRecord* catalogue, int32_t capacity) {
   searchDialog = nullptr;
   StopSearch();
   if (result == -1) return 0;
-  return catalogueFill.fillCount;
+  return catalogue->count;
 }
 
 void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
@@ -72,7 +73,7 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
     // A large directory shows its progress while it is read; finishing a
     // level changes nothing on the count line.
     if (step == SearchStepResult::DirectoryRead ||
-        (step == SearchStepResult::Listing && catalogueFill.fillCount != shownCount)) {
+        (step == SearchStepResult::Listing && searchState.catalogue->count != shownCount)) {
       ShowFoundCount();
     }
   }

@@ -13,7 +13,7 @@
 // (nothing changed), 0 when the name pools or the dialog could not be had,
 // and otherwise the number of records now in the catalogue from slot 0, also
 // after Cancel.
-int32_t SearchDirectory(HWND owner, ImageRecord* catalogue, int32_t capacity);
+int32_t SearchDirectory(HWND owner, Catalogue* catalogue);
 
 // Runs steps of the walk until a message waits; anything but the search
 // dialog's own idle notification is ignored.

@@ -9,8 +9,6 @@
 #include "scan/pe_walker.h"
 #include "scan/scan_window.h"
 
-CatalogueFill catalogueFill;
-
 namespace {
 
 char* pathBuffer = nullptr;
@@ -25,6 +23,13 @@ int32_t ClampedLength(int64_t length) {
 }
 
 }  // namespace
+
+bool AllocateCatalogue(Catalogue* catalogue, int32_t capacity) {
+  catalogue->records.reset(new (std::nothrow) ImageRecord[capacity]());
+  catalogue->capacity = catalogue->records != nullptr ? capacity : 0;
+  catalogue->count = 0;
+  return catalogue->records != nullptr;
+}
 
 bool JoinPath(const char* directory, const char* fileName, char* out) {
   size_t dirLength = strlen(directory);
@@ -47,9 +52,9 @@ FileHandle OpenInDirectory(const char* directory, const char* fileName) {
   return OpenFileForReading(pathBuffer);
 }
 
-ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* records,
-                    int32_t capacity, int32_t* count) {
-  catalogueFill.fileImageCount = 0;
+ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* catalogue,
+                    int32_t* count) {
+  const int32_t start = catalogue->count;
   // Without its buffer no scan can run; the caller hears it as a file it
   // could not read.
   if (!EnsureWindowBuffer()) return ScanStatus::CannotOpen;
@@ -78,9 +83,9 @@ ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* re
     } else {
       const uint8_t* sig = scanWindow.bytes;
       if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
-        status = ScanPeResources(file, fileLength, headerPosition + 4, records, capacity);
+        status = ScanPeResources(file, fileLength, headerPosition + 4, catalogue);
       } else if (sig[0] == 'N' && sig[1] == 'E') {
-        status = ScanNeResources(file, fileLength, headerPosition, records, capacity);
+        status = ScanNeResources(file, fileLength, headerPosition, catalogue);
       } else {
         status = ScanStatus::Unsupported;
       }
@@ -88,28 +93,30 @@ ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* re
   }
   CloseFile(file);
   ForgetWindowFile();
-  if (status != ScanStatus::Ok) return status;
-  if (catalogueFill.fileImageCount == 0) return ScanStatus::NoImages;
-  *count = catalogueFill.fileImageCount;
+  // The walkers make no record before they are sure of the file; a file they
+  // turn down adds nothing all the same.
+  if (status != ScanStatus::Ok) {
+    catalogue->count = start;
+    return status;
+  }
+  if (catalogue->count == start) return ScanStatus::NoImages;
+  *count = catalogue->count - start;
   return ScanStatus::Ok;
 }
 
-AddStatus AddFileToCatalogue(int32_t capacity, const char* directory, ImageRecord* catalogue,
-                             const char* fileName, ScanStatus* scanStatus) {
-  CatalogueFill& fill = catalogueFill;
+AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
+                             ScanStatus* scanStatus) {
   if (scanStatus != nullptr) *scanStatus = ScanStatus::Ok;
-  if (fill.fillCount >= capacity) return AddStatus::CatalogueFull;
+  if (catalogue->count >= catalogue->capacity) return AddStatus::CatalogueFull;
   int32_t n = 0;
-  ScanStatus status =
-      ScanFile(directory, fileName, catalogue + fill.fillCount, capacity - fill.fillCount, &n);
+  ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
   if (scanStatus != nullptr) *scanStatus = status;
   switch (status) {
     case ScanStatus::Ok:
-      for (int32_t i = 0; i < n; ++i) {
-        catalogue[fill.fillCount + i].directory = directory;
-        catalogue[fill.fillCount + i].fileName = fileName;
+      for (int32_t i = catalogue->count - n; i < catalogue->count; ++i) {
+        catalogue->records[i].directory = directory;
+        catalogue->records[i].fileName = fileName;
       }
-      fill.fillCount += n;
       return AddStatus::Done;
     case ScanStatus::CannotOpen:
       return AddStatus::CannotOpen;

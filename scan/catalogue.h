@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "scan/file_services.h"
 
@@ -23,14 +24,21 @@ struct ImageRecord {
 
 inline constexpr int32_t kCatalogueCapacity = 20000;
 
-// The fill in progress; lives for the run.
-struct CatalogueFill {
-  int32_t fillCount = 0;
-  int32_t fileImageCount = 0;
-  // Never reset, so sequence numbers rise across fills.
+// The table of found images and how far it is filled. Its owner gives it a
+// table once; the fills only write into it, so a refill costs no memory. The
+// valid records are slots 0 to count - 1.
+struct Catalogue {
+  // A sort replaces the table: users take it from here each time.
+  std::unique_ptr<ImageRecord[]> records;
+  int32_t capacity = 0;
+  int32_t count = 0;
+  // Never reset, so sequence numbers rise across the fills of a run.
   int32_t nextSequence = 0;
 };
-extern CatalogueFill catalogueFill;
+
+// Gives catalogue an empty table of capacity slots. False, with no table,
+// when the memory cannot be had; the sequence numbers go on either way.
+bool AllocateCatalogue(Catalogue* catalogue, int32_t capacity);
 
 enum class ScanStatus : int32_t {
   Ok = 0,
@@ -50,10 +58,14 @@ bool JoinPath(const char* directory, const char* fileName, char* out);
 // the file it names cannot be reached through the path buffer.
 FileHandle OpenInDirectory(const char* directory, const char* fileName);
 
-ScanStatus ScanFile(const char* directory, const char* fileName, ImageRecord* records,
-                    int32_t capacity, int32_t* count);
+// Scans one file into the free slots of catalogue, from its count on, and
+// counts the records made into catalogue->count; on Ok *count receives how
+// many. Their directory and file name are left for the caller to set. Any
+// other status leaves the count and *count as they were.
+ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* catalogue,
+                    int32_t* count);
 
 // scanStatus, when given, receives what ScanFile said (Ok when the file was
 // not opened because the catalogue was full).
-AddStatus AddFileToCatalogue(int32_t capacity, const char* directory, ImageRecord* catalogue,
-                             const char* fileName, ScanStatus* scanStatus = nullptr);
+AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
+                             ScanStatus* scanStatus = nullptr);

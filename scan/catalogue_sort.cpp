@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "scan/scan_window.h"
 
@@ -90,17 +91,17 @@ void SortIndex(const ImageRecord* records, int32_t count, SortOrder sortOrder, i
   std::stable_sort(order, order + count, GoesFirst{records, sortOrder});
 }
 
-SortOutcome SortRecords(ImageRecord** table, int32_t count, SortOrder sortOrder) {
+SortOutcome SortRecords(Catalogue* catalogue, SortOrder sortOrder) {
+  const int32_t count = catalogue->count;
   if (count <= 0) return SortOutcome::Empty;
-  ImageRecord* old = *table;
+  ImageRecord* old = catalogue->records.get();
   if (!FillMissingAreas(old, count)) return SortOutcome::AreasUnreadable;
   std::unique_ptr<int32_t[]> order(new (std::nothrow) int32_t[count]);
   if (order == nullptr) return SortOutcome::NoMemory;
   SortIndex(old, count, sortOrder, order.get());
-  auto* sorted = new (std::nothrow) ImageRecord[kCatalogueCapacity];
+  std::unique_ptr<ImageRecord[]> sorted(new (std::nothrow) ImageRecord[catalogue->capacity]);
   if (sorted == nullptr) return SortOutcome::NoMemory;
   for (int32_t i = 0; i < count; ++i) sorted[i] = old[order[i]];
-  delete[] old;
-  *table = sorted;
+  catalogue->records = std::move(sorted);
   return SortOutcome::Sorted;
 }

@@ -31,9 +31,7 @@ enum class SortOutcome : int32_t {
   NoMemory = 3,
 };
 
-// Puts the first count records of *table, a table of kCatalogueCapacity
-// slots from new[] (count at most that), in sortOrder: the area pass, then a
-// new full-capacity table receiving each record once, which replaces *table;
-// the old one is deleted. On any outcome but Sorted *table is the same table
-// as before.
-SortOutcome SortRecords(ImageRecord** table, int32_t count, SortOrder sortOrder);
+// Puts the catalogue's records in sortOrder: the area pass, then a new table
+// of the catalogue's capacity receiving each record once, which replaces the
+// old one. On any outcome but Sorted the table is the same as before.
+SortOutcome SortRecords(Catalogue* catalogue, SortOrder sortOrder);

@@ -61,14 +61,14 @@ bool TakeEntry(const DirEntry& entry) {
   }
   // What the scan reports does not change the walk: a full catalogue still
   // lets the walk run to its end.
-  AddFileToCatalogue(s.capacity, s.directory, s.catalogue, name);
-  if (catalogueFill.fillCount >= s.capacity) NoteStop(SearchStop::CatalogueFull);
+  AddFileToCatalogue(s.catalogue, s.directory, name);
+  if (s.catalogue->count >= s.catalogue->capacity) NoteStop(SearchStop::CatalogueFull);
   return true;
 }
 
 }  // namespace
 
-bool StartSearch(ImageRecord* catalogue, int32_t capacity) {
+bool StartSearch(Catalogue* catalogue) {
   CloseListing();
   SearchState& s = searchState;
   s.stop = SearchStop::None;
@@ -78,10 +78,9 @@ bool StartSearch(ImageRecord* catalogue, int32_t capacity) {
     NoteStop(SearchStop::OutOfMemory);
     return false;
   }
-  catalogueFill.fillCount = 0;
+  catalogue->count = 0;
   s.depth = 0;
   s.catalogue = catalogue;
-  s.capacity = capacity;
   return true;
 }
 
@@ -128,9 +127,8 @@ bool ReadSearchListing(int32_t fileBudget) {
   return true;
 }
 
-bool ScanDirectory(const char* path, ImageRecord* catalogue, int32_t capacity) {
+bool ScanDirectory(const char* path, Catalogue* catalogue) {
   searchState.catalogue = catalogue;
-  searchState.capacity = capacity;
   bool entered = EnterSearchDirectory(path);
   while (!ReadSearchListing(INT32_MAX)) {
   }
@@ -178,8 +176,8 @@ std::string SearchStopText() {
     case SearchStop::None:
       return std::string();
     case SearchStop::CatalogueFull:
-      snprintf(text, sizeof text, "Catalogue full (%d images) at %s", static_cast<int>(s.capacity),
-               s.stopDirectory);
+      snprintf(text, sizeof text, "Catalogue full (%d images) at %s",
+               static_cast<int>(s.catalogue->capacity), s.stopDirectory);
       break;
     case SearchStop::OutOfMemory:
       if (s.stopDirectory[0] == '\0') return "Out of memory: nothing searched";

@@ -53,8 +53,8 @@ struct SearchState {
   int32_t depth;
   // Set while the search dialog is open.
   bool searching;
-  ImageRecord* catalogue;
-  int32_t capacity;
+  // The catalogue being filled, kept for the steps.
+  Catalogue* catalogue;
   // The full path of the directory being entered.
   char text[kPathBufferSize];
   // The listing of the directory at depth while its entries are still being
@@ -72,10 +72,11 @@ struct SearchState {
 };
 extern SearchState searchState;
 
-// Gives the three name pools new arenas, empties the catalogue fill and
-// puts the walk at level 0. False (stop OutOfMemory) when a pool cannot get
-// its arena. The pools grow as the tree needs, bounded only by memory.
-bool StartSearch(ImageRecord* catalogue, int32_t capacity);
+// Gives the three name pools new arenas, empties the catalogue and puts the
+// walk at level 0. False (stop OutOfMemory, the catalogue untouched) when a
+// pool cannot get its arena. The pools grow as the tree needs, bounded only
+// by memory.
+bool StartSearch(Catalogue* catalogue);
 
 // Makes path (absolute for the start directory, a bare name below it) the
 // directory of the level at depth, records its full path and opens its
@@ -91,7 +92,7 @@ bool EnterSearchDirectory(const char* path);
 bool ReadSearchListing(int32_t fileBudget);
 
 // One directory scanned whole: entered, listed and all its files offered.
-bool ScanDirectory(const char* path, ImageRecord* catalogue, int32_t capacity);
+bool ScanDirectory(const char* path, Catalogue* catalogue);
 
 enum class SearchStepResult : int32_t {
   // Part of a listing was read; more of it remains.

@@ -35,7 +35,7 @@ int64_t Shifted(uint16_t value, uint16_t shift) {
 }  // namespace
 
 ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
-                           ImageRecord* records, int32_t capacity) {
+                           Catalogue* catalogue) {
   if (headerPosition + 2 + kNeHeaderBytes > fileLength) return ScanStatus::Damaged;
   if (!ReadIntoWindow(file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
   ByteReader header(scanWindow.bytes, scanWindow.filled);
@@ -64,7 +64,7 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
     for (int64_t i = 0; i < count; ++i) {
       int64_t entry = q + kNeResourceEntrySize * i;
       RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart, kind,
-                  records, fileLength, capacity);
+                  catalogue, fileLength);
     }
     p = q + kNeResourceEntrySize * count;
   }

@@ -5,4 +5,4 @@
 
 // headerPosition is the file position of the "NE" signature.
 ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
-                           ImageRecord* records, int32_t capacity);
+                           Catalogue* catalogue);

@@ -61,7 +61,7 @@ void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageK
 }  // namespace
 
 ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           ImageRecord* records, int32_t capacity) {
+                           Catalogue* catalogue) {
   if (coffPosition + kCoffHeaderSize > fileLength) return ScanStatus::Damaged;
   if (!ReadIntoWindow(file, coffPosition, kCoffHeaderSize)) return ScanStatus::Damaged;
   ByteReader coff(scanWindow.bytes, scanWindow.filled);
@@ -133,7 +133,7 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
     int64_t rva = second.I32(e);
     int64_t size = second.I32(e + 4);
     RecordImage(rva - virtualAddress + rawPosition, size, secondStart, dataEntries.entries[i].kind,
-                records, fileLength, capacity);
+                catalogue, fileLength);
   }
   return ScanStatus::Ok;
 }

@@ -198,21 +198,20 @@ int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind
 }
 
 void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
-                 ImageRecord* records, int32_t fileLength, int32_t capacity) {
-  CatalogueFill& fill = catalogueFill;
-  if (fill.fileImageCount >= capacity) return;
+                 Catalogue* catalogue, int32_t fileLength) {
+  if (catalogue->count >= catalogue->capacity) return;
   // A negative offset cannot be read back, so it is dropped like data past
   // the end of the file.
   if (size < 0 || offset < 0 || offset + size > fileLength) return;
-  ImageRecord& rec = records[fill.fileImageCount];
+  ImageRecord& rec = catalogue->records[catalogue->count];
   rec.kind = kind;
   rec.offset = static_cast<int32_t>(offset);
   rec.size = static_cast<int32_t>(size);
-  rec.sequence = fill.nextSequence++;
+  rec.sequence = catalogue->nextSequence++;
   rec.area = 0;
   if (offset >= windowStart && offset + 16 <= windowStart + kScanWindowSize &&
       WindowBytes(offset - windowStart, 16) != nullptr) {
     rec.area = AreaFromHeader(scanWindow.bytes, scanWindow.filled, offset - windowStart, kind);
   }
-  ++fill.fileImageCount;
+  ++catalogue->count;
 }

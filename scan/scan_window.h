@@ -87,9 +87,11 @@ class WindowReader {
 bool EnsureWindowBuffer();
 
 // Offsets and sizes come in wide, as the walkers compute them from file
-// values; anything that is negative or ends past fileLength is dropped.
+// values; anything that is negative or ends past fileLength is dropped, and
+// so is everything once the catalogue is full. The record takes the next
+// free slot and the next sequence number.
 void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
-                 ImageRecord* records, int32_t fileLength, int32_t capacity);
+                 Catalogue* catalogue, int32_t fileLength);
 
 // Bytes from a record's offset that a classic header's area needs: a
 // cursor's hotspot, then biSize, biWidth and biHeight.

@@ -6,15 +6,16 @@
 #include "ui/wait_cursor.h"
 
 void SortCatalogue(HWND owner) {
-  if (mainState.count == 0) return;
+  if (mainState.catalogue.count == 0) return;
   SetWaitCursor(true);
-  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.count, mainState.sortOrder);
+  const SortOutcome outcome = SortRecords(&mainState.catalogue, mainState.sortOrder);
   SetWaitCursor(false);
   if (outcome != SortOutcome::Sorted) return;
   // The entry on show now sits at another index, or none of the new table
   // has been loaded: the next selection must not take the old one for it.
   mainState.catalogueChanged = true;
   if (mainState.finder != nullptr && IsWindowVisible(mainState.finder)) {
-    RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, owner);
+    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
+                  owner);
   }
 }

@@ -97,9 +97,7 @@ void ReleaseBanner() {
 
 bool CreateMainWindowParts(HWND window) {
   mainState.window = window;
-  mainState.catalogue = new (std::nothrow) ImageRecord[kCatalogueCapacity];
-  if (mainState.catalogue == nullptr) return false;
-  mainState.count = 0;
+  if (!AllocateCatalogue(&mainState.catalogue, kCatalogueCapacity)) return false;
   if (!InitImageLoader()) return false;
 
   TBBUTTON buttons[] = {
@@ -243,26 +241,29 @@ bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mai
 void SetOpenNote(int command) {
   mainState.statusNote.clear();
   if (command == CMD_OPEN_DIRECTORY) mainState.statusNote = SearchStopText();
-  if (mainState.statusNote.empty() && mainState.count == 0) {
+  if (mainState.statusNote.empty() && mainState.catalogue.count == 0) {
     mainState.statusNote = kNoImagesFound;
   }
 }
 
 void OnOpenCommand(HWND window, int command) {
-  RefreshFinder(mainState.finder, mainState.catalogue, 0, window);
+  RefreshFinder(mainState.finder, mainState.catalogue.records.get(), 0, window);
   int result = -1;
   if (command == CMD_OPEN_FILES) {
-    result = OpenExecutableFiles(window, mainState.catalogue, kCatalogueCapacity);
+    result = OpenExecutableFiles(window, &mainState.catalogue);
   } else if (command == CMD_OPEN_DIRECTORY) {
-    result = SearchDirectory(window, mainState.catalogue, kCatalogueCapacity);
+    result = SearchDirectory(window, &mainState.catalogue);
   }
   if (result == -1) {
     if (FinderVisible()) {
-      RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+      RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
+                    window);
     }
     return;
   }
-  mainState.count = result;
+  // A search that could not start or show its dialog says 0 whatever the
+  // table holds.
+  mainState.catalogue.count = result;
   mainState.catalogueChanged = true;
   if (mainState.sortOrder != SortOrder::Unsorted) SortCatalogue(window);
   SelectItem(window, 0, true);
@@ -270,26 +271,28 @@ void OnOpenCommand(HWND window, int command) {
   SetOpenNote(command);
   InvalidateRect(window, nullptr, FALSE);
   if (FinderVisible()) {
-    RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
+                  window);
   }
 }
 
 void OnSaveCommand(HWND window) {
   // Only an image loaded from the present catalogue may be written; after a
   // cancelled first load there is none, and the index may be stale.
-  if (!mainState.imageShown || mainState.currentIndex >= mainState.count) return;
-  SaveImage(window, mainState.catalogue[mainState.currentIndex], mainState.image);
+  if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
+  SaveImage(window, mainState.catalogue.records[mainState.currentIndex], mainState.image);
 }
 
 bool CurrentIsIconOrCursor() {
-  if (mainState.count == 0 || mainState.currentIndex >= mainState.count) return false;
-  ImageKind kind = mainState.catalogue[mainState.currentIndex].kind;
+  const Catalogue& catalogue = mainState.catalogue;
+  if (catalogue.count == 0 || mainState.currentIndex >= catalogue.count) return false;
+  ImageKind kind = catalogue.records[mainState.currentIndex].kind;
   return kind == ImageKind::Icon || kind == ImageKind::Cursor;
 }
 
 void OnSaveGroupCommand(HWND window) {
   if (!CurrentIsIconOrCursor()) return;
-  SaveIconGroup(window, mainState.catalogue[mainState.currentIndex]);
+  SaveIconGroup(window, mainState.catalogue.records[mainState.currentIndex]);
 }
 
 void OnSortCommand(HWND window, SortOrder wanted) {
@@ -306,7 +309,8 @@ void OnToggleFinder(HWND window) {
     ShowWindow(mainState.finder, SW_HIDE);
   } else {
     ShowWindow(mainState.finder, SW_SHOW);
-    RefreshFinder(mainState.finder, mainState.catalogue, mainState.count, window);
+    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
+                  window);
   }
 }
 
@@ -374,7 +378,7 @@ void SetMenuCommand(HMENU popup, UINT command, bool enabled) {
 }  // namespace
 
 void UpdateCommandStates() {
-  bool haveEntries = mainState.count != 0;
+  bool haveEntries = mainState.catalogue.count != 0;
   HMENU menu = GetMenu(mainState.window);
   HMENU file = GetSubMenu(menu, 0);
   HMENU view = GetSubMenu(menu, 1);

@@ -20,9 +20,9 @@ struct MainState {
   HBITMAP bannerBitmap = nullptr;
   HCURSOR handCursor = nullptr;
 
-  // A sort may replace the array: every user takes it from here each time.
-  ImageRecord* catalogue = nullptr;
-  int32_t count = 0;
+  // Its table is had once, when the window is made; a sort may replace it,
+  // so every user takes it from here each time.
+  Catalogue catalogue;
   int32_t currentIndex = 0;
   SortOrder sortOrder = SortOrder::Unsorted;
 

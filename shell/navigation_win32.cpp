@@ -25,7 +25,7 @@ void InvalidateStatusBand() {
 // catalogue may be read any more, so the state is made to describe no
 // image at an index inside the new catalogue.
 void ForgetStaleImage() {
-  mainState.currentIndex = ClampIndex(mainState.currentIndex, mainState.count);
+  mainState.currentIndex = ClampIndex(mainState.currentIndex, mainState.catalogue.count);
   mainState.imageShown = false;
   UnpinCachedRecord();
   ShowImage(mainState.view, nullptr);
@@ -37,16 +37,16 @@ void ForgetStaleImage() {
 }  // namespace
 
 void SelectItem(HWND window, int32_t index, bool forced) {
-  if (mainState.count == 0) {
+  if (mainState.catalogue.count == 0) {
     UpdateNavigationBar();
     ShowImage(mainState.view, nullptr);
     SetWindowTextA(window, kProgramTitle);
     return;
   }
-  index = ClampIndex(index, mainState.count);
+  index = ClampIndex(index, mainState.catalogue.count);
   if (index == mainState.currentIndex && !forced && !mainState.catalogueChanged) return;
 
-  ImageRecord& record = mainState.catalogue[index];
+  ImageRecord& record = mainState.catalogue.records[index];
   while (!LoadImageRecordWaiting(&record, &mainState.image, &mainState.largeBuffer)) {
     int answer = MessageBoxA(window, "Can't view item.\nPossibly, drive not ready", kProgramTitle,
                              MB_ICONWARNING | MB_RETRYCANCEL);
@@ -72,7 +72,7 @@ void UpdateNavigationBar() {
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
   info.nMin = 0;
-  info.nMax = mainState.count + 8;
+  info.nMax = mainState.catalogue.count + 8;
   info.nPage = kNavigationPage;
   info.nPos = mainState.currentIndex;
   SetScrollInfo(mainState.navigationBar, SB_CTL, &info, TRUE);
@@ -93,13 +93,14 @@ void PaintStatusLine(HDC dc, const RECT& update) {
 
   std::string right;
   SIZE rightSize = {};
-  if (mainState.count > 0) {
-    right = PositionText(mainState.currentIndex, mainState.count);
+  if (mainState.catalogue.count > 0) {
+    right = PositionText(mainState.currentIndex, mainState.catalogue.count);
     GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
   }
   // A note stands where the image's description would.
   std::string left = mainState.statusNote;
-  if (left.empty() && mainState.count > 0 && mainState.imageShown && !mainState.image.unusable) {
+  if (left.empty() && mainState.catalogue.count > 0 && mainState.imageShown &&
+      !mainState.image.unusable) {
     left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
                            mainState.image.bitCount);
   }
@@ -140,7 +141,7 @@ void HandleNavigationKey(WPARAM virtualKey) {
       return;
   }
   SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.count, 0), false);
+             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, 0), false);
 }
 
 void HandleNavigationScroll(int code, int position) {
@@ -165,5 +166,6 @@ void HandleNavigationScroll(int code, int position) {
       break;
   }
   SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.count, position), false);
+             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, position),
+             false);
 }

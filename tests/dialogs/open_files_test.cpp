@@ -74,16 +74,15 @@ std::vector<std::string> ProgressEvents(size_t files, size_t steps) {
 
 class OpenFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override { catalogueFill.fillCount = 0; }
-
+  // Each load gets a table of exactly capacity slots; the sequence numbers
+  // go on from load to load.
   int32_t Load(DialogResult& r, int32_t capacity = kCatalogueCapacity) {
-    table_.assign(static_cast<size_t>(capacity), ImageRecord{});
-    return LoadPickedFiles(r.bytes.data(), r.size(), r.fileOffset, table_.data(), capacity,
-                           feedback_);
+    if (!AllocateCatalogue(&table_, capacity)) return -2;
+    return LoadPickedFiles(r.bytes.data(), r.size(), r.fileOffset, &table_, feedback_);
   }
 
   TempDir dir_;
-  std::vector<ImageRecord> table_;
+  Catalogue table_;
   RecordingFeedback feedback_;
 };
 
@@ -165,20 +164,20 @@ TEST(OpenResult, RememberedFolderIsTheFirstString) {
 TEST_F(OpenFilesTest, OneFile) {
   dir_.Write("one.exe", PeWithIcons(3));
   DialogResult r = Single(dir_.path(), "one.exe");
-  int32_t before = catalogueFill.nextSequence;
+  int32_t before = table_.nextSequence;
   EXPECT_EQ(Load(r), 3);
-  EXPECT_EQ(catalogueFill.fillCount, 3);
+  EXPECT_EQ(table_.count, 3);
   EXPECT_TRUE(feedback_.errors.empty());
   EXPECT_TRUE(feedback_.events.empty());
   for (int i = 0; i < 3; ++i) {
-    EXPECT_STREQ(table_[i].directory, dir_.path().c_str());
-    EXPECT_STREQ(table_[i].fileName, "one.exe");
-    EXPECT_EQ(table_[i].sequence, before + i);
+    EXPECT_STREQ(table_.records[i].directory, dir_.path().c_str());
+    EXPECT_STREQ(table_.records[i].fileName, "one.exe");
+    EXPECT_EQ(table_.records[i].sequence, before + i);
   }
   // The names live in the pools, once each, not in the dialog's buffer.
-  EXPECT_EQ(table_[0].directory, directoryNamePool.base);
-  EXPECT_EQ(table_[0].fileName, fileNamePool.base);
-  EXPECT_EQ(table_[2].fileName, table_[0].fileName);
+  EXPECT_EQ(table_.records[0].directory, directoryNamePool.base);
+  EXPECT_EQ(table_.records[0].fileName, fileNamePool.base);
+  EXPECT_EQ(table_.records[2].fileName, table_.records[0].fileName);
   EXPECT_EQ(directoryNamePool.used, static_cast<int32_t>(dir_.path().size() + 1));
   EXPECT_EQ(fileNamePool.used, 8);
 }
@@ -191,11 +190,11 @@ TEST_F(OpenFilesTest, SeveralFilesInPickOrder) {
   DialogResult r =
       Several(dir_.path(), {"b.exe", "missing.exe", "notes.dll", "short.exe", "a.exe"});
   EXPECT_EQ(Load(r), 3);
-  EXPECT_STREQ(table_[0].fileName, "b.exe");
-  EXPECT_STREQ(table_[1].fileName, "b.exe");
-  EXPECT_STREQ(table_[2].fileName, "a.exe");
+  EXPECT_STREQ(table_.records[0].fileName, "b.exe");
+  EXPECT_STREQ(table_.records[1].fileName, "b.exe");
+  EXPECT_STREQ(table_.records[2].fileName, "a.exe");
   // The folder is stored once for all files.
-  EXPECT_EQ(table_[0].directory, table_[2].directory);
+  EXPECT_EQ(table_.records[0].directory, table_.records[2].directory);
   EXPECT_EQ(directoryNamePool.used, static_cast<int32_t>(dir_.path().size() + 1));
   // Unreadable, unsupported and damaged files among several are not reported.
   EXPECT_TRUE(feedback_.errors.empty());
@@ -255,7 +254,7 @@ TEST_F(OpenFilesTest, FileInARootLikeFolder) {
   std::string rootLike = dir_.path() + kSep;
   DialogResult r = Several(rootLike, {"r.exe"});
   EXPECT_EQ(Load(r), 2);
-  EXPECT_STREQ(table_[0].directory, rootLike.c_str());
+  EXPECT_STREQ(table_.records[0].directory, rootLike.c_str());
 
   // A single pick there keeps the folder without the separator: "C:".
   r = Single("C:", "a.exe");
@@ -270,12 +269,12 @@ TEST_F(OpenFilesTest, CatalogueFillingUpStopsTheLoad) {
     names.push_back("g" + std::to_string(i) + ".exe");
     dir_.Write(names.back(), PeWithIcons(3));
   }
-  int32_t before = catalogueFill.nextSequence;
+  int32_t before = table_.nextSequence;
   DialogResult r = Several(dir_.path(), names);
   // Three from the first file, two of the second's three, then full.
   EXPECT_EQ(Load(r, 5), 5);
-  EXPECT_STREQ(table_[4].fileName, "g1.exe");
-  EXPECT_EQ(catalogueFill.nextSequence - before, 5);
+  EXPECT_STREQ(table_.records[4].fileName, "g1.exe");
+  EXPECT_EQ(table_.nextSequence - before, 5);
   // The third name was appended before its file was refused, the rest never.
   EXPECT_EQ(fileNamePool.used, 3 * 7);
   EXPECT_EQ(feedback_.events, ProgressEvents(10, 2));
@@ -304,7 +303,7 @@ TEST_F(OpenFilesTest, NamePoolThatRefusesEndsTheLoad) {
   names.insert(names.end(), {"fit.exe", "toolong.exe", "b"});
   DialogResult r = Several(dir_.path(), names);
   EXPECT_EQ(Load(r), 2);
-  EXPECT_STREQ(table_[0].fileName, "fit.exe");
+  EXPECT_STREQ(table_.records[0].fileName, "fit.exe");
   EXPECT_EQ(fileNamePool.used, kFilePoolSize - 2);
   EXPECT_EQ(feedback_.events, ProgressEvents(names.size(), names.size() - 2));
 
@@ -335,16 +334,13 @@ TEST_F(OpenFilesTest, UnreadableResultsChangeNothing) {
   int32_t fileUsed = fileNamePool.used;
 
   DialogResult cut = Several(dir_.path(), {"keep.exe", "other.exe"});
-  EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size() - 1, cut.fileOffset, table_.data(),
-                            kCatalogueCapacity, feedback_),
+  EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size() - 1, cut.fileOffset, &table_, feedback_),
             -1);
-  EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size(), 0, table_.data(), kCatalogueCapacity,
-                            feedback_),
-            -1);
-  EXPECT_EQ(catalogueFill.fillCount, 2);
+  EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size(), 0, &table_, feedback_), -1);
+  EXPECT_EQ(table_.count, 2);
   EXPECT_EQ(directoryNamePool.base, directoryBase);
   EXPECT_EQ(fileNamePool.used, fileUsed);
-  EXPECT_STREQ(table_[1].fileName, "keep.exe");
+  EXPECT_STREQ(table_.records[1].fileName, "keep.exe");
 }
 
 TEST(OverflowRetry, GrowsOnceToWhatThePoolsCanLoad) {

@@ -195,7 +195,7 @@ class OpenCommandTest : public ::testing::Test {
   void SetUp() override {
     owner_ = CreateOwnerWindow(100, 80, 800, 600);
     ASSERT_NE(owner_, nullptr);
-    table_.assign(kCatalogueCapacity, ImageRecord{});
+    ASSERT_TRUE(AllocateCatalogue(&table_, kCatalogueCapacity));
     // Quoted names are looked up in the folder the dialog opens in.
     strcpy(OpenDialogDirectory, dir_.path().c_str());
   }
@@ -203,12 +203,12 @@ class OpenCommandTest : public ::testing::Test {
   void TearDown() override { DestroyWindow(owner_); }
 
   // Any other dialog or box fails the test: it is cancelled and noted.
-  int32_t Run(const std::vector<UserStep>& steps, int32_t capacity = kCatalogueCapacity) {
+  int32_t Run(const std::vector<UserStep>& steps) {
     report_ = StepsSeen{};
     std::vector<DialogStep> driven;
     for (const UserStep& step : steps) driven.push_back(Play(step, owner_, &report_));
     DialogDriver driver(std::move(driven), 20000, DialogDriver::Others::Cancel);
-    int32_t result = OpenExecutableFiles(owner_, table_.data(), capacity);
+    int32_t result = OpenExecutableFiles(owner_, &table_);
     EXPECT_TRUE(driver.finished()) << (driver.timedOut() ? "timed out" : "steps left");
     for (const std::string& window : driver.unexpected()) ADD_FAILURE() << "unexpected " << window;
     return result;
@@ -216,7 +216,7 @@ class OpenCommandTest : public ::testing::Test {
 
   TempDir dir_;
   HWND owner_ = nullptr;
-  std::vector<ImageRecord> table_;
+  Catalogue table_;
   StepsSeen report_;
 };
 
@@ -225,10 +225,10 @@ class OpenCommandTest : public ::testing::Test {
 TEST_F(OpenCommandTest, OneFileByItsFullPath) {
   std::string path = dir_.Write("one.exe", PeWithIcons(3));
   EXPECT_EQ(Run({PickFiles(path)}), 3);
-  EXPECT_EQ(catalogueFill.fillCount, 3);
+  EXPECT_EQ(table_.count, 3);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_STREQ(table_[i].directory, dir_.path().c_str());
-    EXPECT_STREQ(table_[i].fileName, "one.exe");
+    EXPECT_STREQ(table_.records[i].directory, dir_.path().c_str());
+    EXPECT_STREQ(table_.records[i].fileName, "one.exe");
   }
   EXPECT_STREQ(OpenDialogDirectory, path.c_str());
 
@@ -248,10 +248,10 @@ TEST_F(OpenCommandTest, SeveralQuotedFilesSkipProblemsQuietly) {
   ASSERT_TRUE(lock.ok());
 
   EXPECT_EQ(Run({PickFiles(Quoted({"b.exe", "locked.exe", "a.exe", "notes.dll"}))}), 3);
-  EXPECT_STREQ(table_[0].fileName, "b.exe");
-  EXPECT_STREQ(table_[1].fileName, "b.exe");
-  EXPECT_STREQ(table_[2].fileName, "a.exe");
-  EXPECT_STREQ(table_[2].directory, dir_.path().c_str());
+  EXPECT_STREQ(table_.records[0].fileName, "b.exe");
+  EXPECT_STREQ(table_.records[1].fileName, "b.exe");
+  EXPECT_STREQ(table_.records[2].fileName, "a.exe");
+  EXPECT_STREQ(table_.records[2].directory, dir_.path().c_str());
   // After a multi-file pick the folder is remembered, not a file.
   EXPECT_STREQ(OpenDialogDirectory, dir_.path().c_str());
   // Run fails on any message box it was not told to expect.
@@ -267,11 +267,11 @@ TEST_F(OpenCommandTest, CancelChangesNothing) {
   std::string remembered = OpenDialogDirectory;
 
   EXPECT_EQ(Run({CancelDialog()}), -1);
-  EXPECT_EQ(catalogueFill.fillCount, 2);
+  EXPECT_EQ(table_.count, 2);
   EXPECT_EQ(directoryNamePool.base, directoryBase);
   EXPECT_EQ(fileNamePool.base, fileBase);
   EXPECT_EQ(fileNamePool.used, fileUsed);
-  EXPECT_STREQ(table_[1].fileName, "keep.exe");
+  EXPECT_STREQ(table_.records[1].fileName, "keep.exe");
   EXPECT_EQ(remembered, OpenDialogDirectory);
 }
 
@@ -279,12 +279,12 @@ TEST_F(OpenCommandTest, SingleFileThatCannotBeOpened) {
   std::string path = dir_.Write("locked.exe", PeWithIcons(1));
   LockedFile lock(path);
   ASSERT_TRUE(lock.ok());
-  catalogueFill.fillCount = 9;
+  table_.count = 9;
   EXPECT_EQ(Run({PickFiles(path), AnswerBox(IDOK)}), 0);
   ASSERT_EQ(report_.boxTexts.size(), 1u);
   EXPECT_EQ(report_.boxTexts[0], "Can't open\n\"locked.exe\"");
   EXPECT_TRUE(report_.boxOwnedByOwner[0]);
-  EXPECT_EQ(catalogueFill.fillCount, 0);
+  EXPECT_EQ(table_.count, 0);
 }
 
 TEST_F(OpenCommandTest, SingleFileOfAnotherFormat) {
@@ -339,8 +339,8 @@ TEST_F(OpenCommandTest, FileInADriveRoot) {
   int32_t count = Run({PickFiles(path)});
   DeleteFileA(path.c_str());
   EXPECT_EQ(count, 2);
-  EXPECT_STREQ(table_[0].directory, "C:");
-  EXPECT_STREQ(table_[0].fileName, path.substr(3).c_str());
+  EXPECT_STREQ(table_.records[0].directory, "C:");
+  EXPECT_STREQ(table_.records[0].fileName, path.substr(3).c_str());
   EXPECT_STREQ(OpenDialogDirectory, path.c_str());
 }
 
@@ -380,10 +380,10 @@ TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
   ASSERT_GT(typed.size(), static_cast<size_t>(kOpenResultSize));
 
   // Cancelled at the box: nothing changes.
-  catalogueFill.fillCount = 4;
+  table_.count = 4;
   std::string remembered = OpenDialogDirectory;
   EXPECT_EQ(Run({PickFiles(typed), AnswerBox(IDCANCEL)}), -1);
-  EXPECT_EQ(catalogueFill.fillCount, 4);
+  EXPECT_EQ(table_.count, 4);
   EXPECT_EQ(remembered, OpenDialogDirectory);
   ASSERT_EQ(report_.boxTexts.size(), 1u);
   EXPECT_EQ(report_.boxTexts[0].substr(0, 23), "Too many files picked: ");
@@ -398,7 +398,7 @@ TEST_F(OpenCommandTest, TooManyFilesAreOfferedAgainWithRoom) {
   EXPECT_EQ(report_.dialogFolders[0], "C:\\");
   EXPECT_EQ(report_.dialogFolders[1], dir_.path());
   EXPECT_EQ(report_.dialogFolders[2], dir_.path());
-  EXPECT_STREQ(table_[29].fileName, names[29].c_str());
+  EXPECT_STREQ(table_.records[29].fileName, names[29].c_str());
   EXPECT_STREQ(OpenDialogDirectory, dir_.path().c_str());
   EXPECT_EQ(seen.finalPosition, 310);
 }
@@ -410,5 +410,5 @@ TEST_F(OpenCommandTest, OneOfWinesOwnDlls) {
   ASSERT_TRUE(CopyFileA(source, copy.c_str(), FALSE));
   int32_t count = Run({PickFiles(copy)});
   EXPECT_GT(count, 0);
-  for (int32_t i = 0; i < count; ++i) EXPECT_STREQ(table_[i].fileName, "user32.dll");
+  for (int32_t i = 0; i < count; ++i) EXPECT_STREQ(table_.records[i].fileName, "user32.dll");
 }

@@ -33,7 +33,7 @@ class Search : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(SearchOwner(), nullptr);
     ownerLog = OwnerLog{};
-    catalogue_.assign(kCatalogueCapacity, ImageRecord{});
+    ASSERT_TRUE(AllocateCatalogue(&catalogue_, kCatalogueCapacity));
   }
 
   // Opens the chooser in start, accepts it and lets the search run; further
@@ -44,7 +44,7 @@ class Search : public ::testing::Test {
     std::vector<DialogStep> steps = {{kChooserTitle, [](HWND d) { PressButton(d, IDOK); }}};
     steps.insert(steps.end(), searchSteps.begin(), searchSteps.end());
     DialogDriver driver(std::move(steps), timeoutMs);
-    int32_t result = SearchDirectory(SearchOwner(), catalogue_.data(), kCatalogueCapacity);
+    int32_t result = SearchDirectory(SearchOwner(), &catalogue_);
     PumpMessages();
     finished_ = driver.finished();
     return result;
@@ -55,8 +55,7 @@ class Search : public ::testing::Test {
   void ExpectUsableRecords(int32_t count, const std::string& base) {
     std::set<std::pair<const char*, const char*>> files;
     for (int32_t i = 0; i < count; ++i) {
-      files.insert({catalogue_[static_cast<size_t>(i)].directory,
-                    catalogue_[static_cast<size_t>(i)].fileName});
+      files.insert({catalogue_.records[i].directory, catalogue_.records[i].fileName});
     }
     for (const auto& [directory, name] : files) {
       ASSERT_NE(directory, nullptr);
@@ -67,7 +66,7 @@ class Search : public ::testing::Test {
     }
   }
 
-  std::vector<ImageRecord> catalogue_;
+  Catalogue catalogue_;
   bool finished_ = false;
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
@@ -77,15 +76,15 @@ class Search : public ::testing::Test {
 
 TEST_F(Search, CancelledChooserChangesNothing) {
   std::string s = PutPe(Under(dir_.path(), "S"), "one.exe", 3);
-  catalogueFill.fillCount = 7;
+  catalogue_.count = 7;
   ASSERT_TRUE(directoryNamePool.Reset(kDirectoryPoolSize));
   const char* kept = directoryNamePool.Append("kept");
   ASSERT_TRUE(SetCurrentDirectoryA(s.c_str()));
   DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
-  EXPECT_EQ(SearchDirectory(SearchOwner(), catalogue_.data(), kCatalogueCapacity), -1);
+  EXPECT_EQ(SearchDirectory(SearchOwner(), &catalogue_), -1);
   PumpMessages();
   EXPECT_TRUE(driver.finished());
-  EXPECT_EQ(catalogueFill.fillCount, 7);
+  EXPECT_EQ(catalogue_.count, 7);
   EXPECT_STREQ(kept, "kept");
   EXPECT_EQ(directoryNamePool.used, 5);
   EXPECT_EQ(ownerLog.searchIdles, 0);
@@ -224,19 +223,19 @@ TEST_F(LargeDirectory, CancelKeepsTheRecordsFound) {
   ASSERT_TRUE(finished_);
   EXPECT_GT(result, 1);
   EXPECT_LT(result, kFiles + 1);
-  EXPECT_EQ(result, catalogueFill.fillCount);
+  EXPECT_EQ(result, catalogue_.count);
   ExpectUsableRecords(result, start_);
   // The walk stopped inside the large directory and stays there.
   EXPECT_TRUE(fs::equivalent(CurrentDirectory(), big_)) << CurrentDirectory();
 }
 
 TEST_F(LargeDirectory, StepsStayShortAndTheWalkFindsEverything) {
-  ASSERT_TRUE(StartSearch(catalogue_.data(), kCatalogueCapacity));
+  ASSERT_TRUE(StartSearch(&catalogue_));
   EnterSearchDirectory(start_.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
   int steps = 0;
   while (SearchStep(kFilesPerSearchStep) != SearchStepResult::Done) ++steps;
-  EXPECT_EQ(catalogueFill.fillCount, kFiles + 1);
+  EXPECT_EQ(catalogue_.count, kFiles + 1);
   // The large directory is offered a step's budget at a time, not read in
   // one step.
   EXPECT_GE(steps, (kFiles - kFilesBeforeSearchDialog) / kFilesPerSearchStep);

@@ -45,7 +45,7 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
     PumpMessages();
     ASSERT_TRUE(driver.finished());
   }
-  EXPECT_EQ(mainState.count, 6);
+  EXPECT_EQ(mainState.catalogue.count, 6);
   EXPECT_EQ(mainState.currentIndex, 0);
   // The first entry is shown: the start directory's file comes first.
   EXPECT_EQ(Title().rfind("Ravelin 1.5 - [", 0), 0u) << Title();
@@ -61,7 +61,7 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
     PumpMessages();
     ASSERT_TRUE(driver.finished());
   }
-  EXPECT_EQ(mainState.count, 6);
+  EXPECT_EQ(mainState.catalogue.count, 6);
   EXPECT_EQ(Title(), before);
   EXPECT_EQ(mainState.statusNote, "");
 
@@ -76,7 +76,7 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
     PumpMessages();
     ASSERT_TRUE(driver.finished());
   }
-  EXPECT_EQ(mainState.count, 0);
+  EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   EXPECT_EQ(Title(), "Ravelin 1.5");
 }

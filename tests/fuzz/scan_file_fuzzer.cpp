@@ -19,16 +19,18 @@ constexpr char kName[] = "input.exe";
 constexpr int32_t kSmallCapacity = 2;
 constexpr int32_t kUntouched = -0x5A5A5A5A;
 
-ImageRecord* roomy = nullptr;
-ImageRecord* small = nullptr;
+Catalogue roomy;
+Catalogue small;
 
 bool Setup() {
-  // Heap tables of exactly the capacity passed, so that AddressSanitizer
-  // sees a write past either of them.
-  roomy = new ImageRecord[kCatalogueCapacity];
-  small = new ImageRecord[kSmallCapacity];
-  for (int32_t i = 0; i < kCatalogueCapacity; ++i) roomy[i].sequence = kUntouched;
-  for (int32_t i = 0; i < kSmallCapacity; ++i) small[i].sequence = kUntouched;
+  // Heap tables of exactly their capacity, so that AddressSanitizer sees a
+  // write past either of them.
+  if (!AllocateCatalogue(&roomy, kCatalogueCapacity) ||
+      !AllocateCatalogue(&small, kSmallCapacity)) {
+    abort();
+  }
+  for (int32_t i = 0; i < kCatalogueCapacity; ++i) roomy.records[i].sequence = kUntouched;
+  for (int32_t i = 0; i < kSmallCapacity; ++i) small.records[i].sequence = kUntouched;
   return true;
 }
 
@@ -42,13 +44,15 @@ void Require(bool condition, const char* what) {
 // Every slot holds kUntouched between scans; only the slots a scan wrote are
 // looked at and reset, as records are written in slot order and a stray one
 // would land right after the last.
-void ScanOnce(ImageRecord* records, int32_t capacity, int64_t length) {
+void ScanOnce(Catalogue* catalogue, int64_t length) {
   constexpr int32_t kMargin = 64;
-  int32_t sequence = catalogueFill.nextSequence;
+  ImageRecord* records = catalogue->records.get();
+  const int32_t capacity = catalogue->capacity;
+  catalogue->count = 0;
+  int32_t sequence = catalogue->nextSequence;
   int32_t count = -1;
-  ScanStatus status =
-      ScanFile(FuzzScratchFile(kName).directory.c_str(), kName, records, capacity, &count);
-  int32_t made = catalogueFill.nextSequence - sequence;
+  ScanStatus status = ScanFile(FuzzScratchFile(kName).directory.c_str(), kName, catalogue, &count);
+  int32_t made = catalogue->nextSequence - sequence;
   int32_t touched = 0;
   int32_t look = made < 0 ? capacity : (made + kMargin < capacity ? made + kMargin : capacity);
   for (int32_t i = look; i > 0; --i) {
@@ -88,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)ready;
   WriteFuzzFile(FuzzScratchFile(kName).path, data, size);
   int64_t length = static_cast<int64_t>(size);
-  ScanOnce(roomy, kCatalogueCapacity, length);
-  ScanOnce(small, kSmallCapacity, length);
+  ScanOnce(&roomy, length);
+  ScanOnce(&small, length);
   return 0;
 }

@@ -129,19 +129,20 @@ void WritePngOf(const fs::path& folder, const std::string& name, ImageKind kind,
 
 // Every image resource of an executable, as the scan finds it.
 void WriteResourcesOf(const fs::path& folder, const fs::path& executable) {
-  static std::vector<ImageRecord> records(kCatalogueCapacity);
+  static Catalogue records;
+  if (records.records == nullptr && !AllocateCatalogue(&records, kCatalogueCapacity)) return;
+  records.count = 0;
   int32_t count = 0;
   const std::string dir = executable.parent_path().string();
   const std::string name = executable.filename().string();
-  if (ScanFile(dir.c_str(), name.c_str(), records.data(), kCatalogueCapacity, &count) !=
-      ScanStatus::Ok) {
+  if (ScanFile(dir.c_str(), name.c_str(), &records, &count) != ScanStatus::Ok) {
     return;
   }
   std::ifstream in(executable, std::ios::binary);
   Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   int taken = 0;
   for (int32_t i = 0; i < count && taken < kMaxResourcesPerFile; ++i) {
-    const ImageRecord& r = records[static_cast<size_t>(i)];
+    const ImageRecord& r = records.records[i];
     if (r.size <= 0 || static_cast<size_t>(r.size) > kMaxSeedSize) continue;
     if (static_cast<size_t>(r.offset) + static_cast<size_t>(r.size) > file.size()) continue;
     Bytes bytes(file.begin() + r.offset, file.begin() + r.offset + r.size);

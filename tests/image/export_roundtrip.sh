@@ -58,9 +58,10 @@ converted=$(ls ../png | wc -l)
 
 grep -E '\.(ico|cur)$' ../files.txt >../icons.txt
 xargs icotool -l <../icons.txt >../icotool.txt 2>../icotool.raw.err
-# The resources' own headers sometimes carry a resolution, which icotool
-# only warns about; these bytes are written unchanged on purpose.
-grep -v 'pels_per_meter field in bitmap should be zero' ../icotool.raw.err >../icotool.err
+# The resources' own headers sometimes carry a resolution or a count of
+# important colours, which icotool only warns about; these bytes are written
+# unchanged on purpose.
+grep -v -E '(pels_per_meter|clr_important) field in bitmap should be zero' ../icotool.raw.err >../icotool.err
 [ -s ../icotool.err ] && { fail "icotool reported errors:"; head -n 20 ../icotool.err; }
 [ "$(wc -l <../icotool.txt)" -eq "$(wc -l <../icons.txt)" ] \
   || fail "icotool listed $(wc -l <../icotool.txt) entries for $(wc -l <../icons.txt) files"
@@ -89,7 +90,12 @@ while IFS= read -r exe; do
   # index size name language size: the pairs of files to compare.
   paste -d ' ' "$work/ours.txt" "$work/theirs.txt" | awk -v out="$work/out" -v ref="$ref/$base" -v exe="$exe" '
     $2 != $5 { print "FAIL: " exe ": bitmap " $1 " has " $2 " bytes, wrestool " $5 > "/dev/stderr"; next }
-    { print out "/" $1 ".bmp"; print ref "_2_" $3 "_" $4 ".bmp" }' >>"$work/pairs.txt" 2>>"$work/pairing.err"
+    { print out "/" $1 ".bmp"; print ref "_2_" $3 "_" $4 ".bmp" }' 2>>"$work/pairing.err" \
+    | while IFS= read -r path; do
+      # wrestool leaves the language out of the name for US English.
+      if [ ! -e "$path" ] && [ -e "${path%_1033.bmp}.bmp" ]; then path=${path%_1033.bmp}.bmp; fi
+      printf '%s\n' "$path"
+    done >>"$work/pairs.txt"
 done <"$work/bitmap-files.txt"
 [ -s "$work/pairing.err" ] && { fail "bitmaps paired by size disagree:"; head -n 20 "$work/pairing.err"; }
 # One checksum process for all pairs: lines 2k-1 and 2k must agree.

@@ -360,24 +360,25 @@ TEST(PngDecoder, MutatedAndCutPngsNeverDecodeOutsideTheirBuffer) {
 TEST_F(ImageLoader, EveryEntryOfTheCorpusLoads) {
   if (!std::filesystem::is_directory(RAVELIN_CORPUS_DIR)) GTEST_SKIP() << "no corpus";
   std::deque<std::string> texts;
-  std::vector<ImageRecord> catalogue(kCatalogueCapacity);
-  catalogueFill.fillCount = 0;
+  Catalogue catalogue;
+  ASSERT_TRUE(AllocateCatalogue(&catalogue, kCatalogueCapacity));
   WalkPath(RAVELIN_CORPUS_DIR, [&](const char* directory, const char* fileName) {
     texts.emplace_back(directory);
     const char* d = texts.back().c_str();
     texts.emplace_back(fileName);
-    AddFileToCatalogue(kCatalogueCapacity, d, catalogue.data(), texts.back().c_str());
+    AddFileToCatalogue(&catalogue, d, texts.back().c_str());
   });
-  ASSERT_GT(catalogueFill.fillCount, 0);
+  ASSERT_GT(catalogue.count, 0);
   int usable = 0;
-  for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
+  for (int32_t i = 0; i < catalogue.count; ++i) {
     LoadedImage image;
-    ASSERT_TRUE(Load(&catalogue[i], &image)) << catalogue[i].fileName;
+    ASSERT_TRUE(Load(&catalogue.records[i], &image)) << catalogue.records[i].fileName;
     if (image.unusable) continue;
     ++usable;
     if (image.png) continue;  // its pixels lie beside the bytes
     const uint8_t* end = image.data + image.dataSize;
-    EXPECT_LE(image.bitsSize, static_cast<uint32_t>(end - image.bits)) << catalogue[i].fileName;
+    EXPECT_LE(image.bitsSize, static_cast<uint32_t>(end - image.bits))
+        << catalogue.records[i].fileName;
   }
   EXPECT_GT(usable, 0);
 }

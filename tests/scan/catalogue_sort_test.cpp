@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -77,11 +78,13 @@ std::vector<ImageRecord> MakeRecords(int32_t count, uint32_t seed, KeyOf keyOf) 
   return records;
 }
 
-// A heap table of full capacity holding records, as the main window keeps.
-ImageRecord* NewTable(const std::vector<ImageRecord>& records) {
-  auto* table = new ImageRecord[kCatalogueCapacity];
-  for (size_t i = 0; i < records.size(); ++i) table[i] = records[i];
-  return table;
+// A catalogue of full capacity holding records, as the main window keeps.
+Catalogue NewCatalogue(const std::vector<ImageRecord>& records) {
+  Catalogue catalogue;
+  if (!AllocateCatalogue(&catalogue, kCatalogueCapacity)) abort();
+  for (size_t i = 0; i < records.size(); ++i) catalogue.records[i] = records[i];
+  catalogue.count = static_cast<int32_t>(records.size());
+  return catalogue;
 }
 
 std::vector<int32_t> Sequences(const ImageRecord* table, int32_t count) {
@@ -133,23 +136,22 @@ TEST(SortRecords, AreaBothWaysAndBackToDiscovery) {
   // top-down bitmap's (already positive, as the scan stores it).
   const std::vector<ImageRecord> scanned = {Record(10, 1024), Record(11, 5000), Record(12, 1024),
                                             Record(13, -64),  Record(14, 5000), Record(15, 1024)};
-  ImageRecord* table = NewTable(scanned);
-  ImageRecord* const first = table;
+  Catalogue table = NewCatalogue(scanned);
+  const ImageRecord* const first = table.records.get();
 
-  ASSERT_EQ(SortRecords(&table, 6, SortOrder::LargeToSmall), SortOutcome::Sorted);
-  EXPECT_NE(table, first);  // a new table replaced the old one
-  EXPECT_EQ(Sequences(table, 6), (std::vector<int32_t>{11, 14, 10, 12, 15, 13}));
+  ASSERT_EQ(SortRecords(&table, SortOrder::LargeToSmall), SortOutcome::Sorted);
+  EXPECT_NE(table.records.get(), first);  // a new table replaced the old one
+  EXPECT_EQ(Sequences(table.records.get(), 6), (std::vector<int32_t>{11, 14, 10, 12, 15, 13}));
 
   // Equal areas keep the order the previous sort left them in.
-  ASSERT_EQ(SortRecords(&table, 6, SortOrder::SmallToLarge), SortOutcome::Sorted);
-  EXPECT_EQ(Sequences(table, 6), (std::vector<int32_t>{13, 10, 12, 15, 11, 14}));
+  ASSERT_EQ(SortRecords(&table, SortOrder::SmallToLarge), SortOutcome::Sorted);
+  EXPECT_EQ(Sequences(table.records.get(), 6), (std::vector<int32_t>{13, 10, 12, 15, 11, 14}));
 
-  ASSERT_EQ(SortRecords(&table, 6, SortOrder::Unsorted), SortOutcome::Sorted);
-  EXPECT_EQ(Sequences(table, 6), (std::vector<int32_t>{10, 11, 12, 13, 14, 15}));
+  ASSERT_EQ(SortRecords(&table, SortOrder::Unsorted), SortOutcome::Sorted);
+  EXPECT_EQ(Sequences(table.records.get(), 6), (std::vector<int32_t>{10, 11, 12, 13, 14, 15}));
   // Whole records travel, not only their keys.
-  EXPECT_EQ(table[1].area, 5000);
-  EXPECT_EQ(table[3].area, -64);
-  delete[] table;
+  EXPECT_EQ(table.records[1].area, 5000);
+  EXPECT_EQ(table.records[3].area, -64);
 }
 
 TEST(SortRecords, AFullCatalogueKeepsEveryRecordOnceAndTiesInPlace) {
@@ -161,31 +163,29 @@ TEST(SortRecords, AFullCatalogueKeepsEveryRecordOnceAndTiesInPlace) {
   for (int32_t i = 0; i < kCatalogueCapacity; ++i) {
     records.push_back(Record(i, static_cast<int32_t>(random() % 50) + 1));
   }
-  ImageRecord* table = NewTable(records);
-  ASSERT_EQ(SortRecords(&table, kCatalogueCapacity, SortOrder::SmallToLarge), SortOutcome::Sorted);
+  Catalogue table = NewCatalogue(records);
+  ASSERT_EQ(SortRecords(&table, SortOrder::SmallToLarge), SortOutcome::Sorted);
   std::vector<bool> seen(kCatalogueCapacity, false);
   for (int32_t i = 0; i < kCatalogueCapacity; ++i) {
-    const ImageRecord& r = table[i];
+    const ImageRecord& r = table.records[i];
     ASSERT_TRUE(r.sequence >= 0 && r.sequence < kCatalogueCapacity && !seen[r.sequence]) << i;
     seen[r.sequence] = true;
     ASSERT_EQ(r.area, records[r.sequence].area) << i;
     if (i > 0) {
-      const ImageRecord& before = table[i - 1];
+      const ImageRecord& before = table.records[i - 1];
       ASSERT_TRUE(before.area < r.area || (before.area == r.area && before.sequence < r.sequence))
           << "slot " << i;
     }
   }
-  delete[] table;
 }
 
 TEST(SortRecords, AnEmptyCatalogueIsLeftAlone) {
-  ImageRecord* table = NewTable({});
-  ImageRecord* const before = table;
-  EXPECT_EQ(SortRecords(&table, 0, SortOrder::LargeToSmall), SortOutcome::Empty);
-  EXPECT_EQ(table, before);
-  EXPECT_TRUE(FillMissingAreas(table, 0));
-  EXPECT_TRUE(FillMissingAreas(table, -5));
-  delete[] table;
+  Catalogue table = NewCatalogue({});
+  const ImageRecord* const before = table.records.get();
+  EXPECT_EQ(SortRecords(&table, SortOrder::LargeToSmall), SortOutcome::Empty);
+  EXPECT_EQ(table.records.get(), before);
+  EXPECT_TRUE(FillMissingAreas(table.records.get(), 0));
+  EXPECT_TRUE(FillMissingAreas(table.records.get(), -5));
 }
 
 namespace {
@@ -252,17 +252,17 @@ TEST_F(AreaPass, ReadsTheHeadersTheScanCouldNotSee) {
   EXPECT_EQ(records[7].area, 0);
 
   // The icon sorts next to a 32 x 32 bitmap, by area alone.
-  ImageRecord* table = NewTable(records);
-  table[2].area = 1024;
-  ASSERT_EQ(SortRecords(&table, 5, SortOrder::LargeToSmall), SortOutcome::Sorted);
-  EXPECT_EQ(Sequences(table, 5), (std::vector<int32_t>{1, 2, 3, 5, 4}));
+  Catalogue table = NewCatalogue(records);
+  table.count = 5;
+  table.records[2].area = 1024;
+  ASSERT_EQ(SortRecords(&table, SortOrder::LargeToSmall), SortOutcome::Sorted);
+  EXPECT_EQ(Sequences(table.records.get(), 5), (std::vector<int32_t>{1, 2, 3, 5, 4}));
 
   // A width of 0 leaves the area unknown, so the next sort reads it again:
   // with its file gone, that sort cannot run.
   std::filesystem::remove(dir_.Join(name));
-  EXPECT_EQ(SortRecords(&table, 5, SortOrder::SmallToLarge), SortOutcome::AreasUnreadable);
-  EXPECT_EQ(Sequences(table, 5), (std::vector<int32_t>{1, 2, 3, 5, 4}));
-  delete[] table;
+  EXPECT_EQ(SortRecords(&table, SortOrder::SmallToLarge), SortOutcome::AreasUnreadable);
+  EXPECT_EQ(Sequences(table.records.get(), 5), (std::vector<int32_t>{1, 2, 3, 5, 4}));
 }
 
 TEST_F(AreaPass, AFileGoneOrCutShortLeavesTheOrderAndKeepsTheAreasFound) {
@@ -276,20 +276,19 @@ TEST_F(AreaPass, AFileGoneOrCutShortLeavesTheOrderAndKeepsTheAreasFound) {
   };
   // A header that ends one byte past the end of the file.
   std::filesystem::resize_file(dir_.Join("second.exe"), 104 + 15);
-  ImageRecord* table = NewTable(records);
-  ImageRecord* const before = table;
-  EXPECT_EQ(SortRecords(&table, 4, SortOrder::LargeToSmall), SortOutcome::AreasUnreadable);
-  EXPECT_EQ(table, before);
-  EXPECT_EQ(Sequences(table, 4), (std::vector<int32_t>{1, 2, 3, 4}));
-  EXPECT_EQ(table[1].area, 100);
-  EXPECT_EQ(table[2].area, 400);
-  EXPECT_EQ(table[3].area, 0);
+  Catalogue table = NewCatalogue(records);
+  const ImageRecord* const before = table.records.get();
+  EXPECT_EQ(SortRecords(&table, SortOrder::LargeToSmall), SortOutcome::AreasUnreadable);
+  EXPECT_EQ(table.records.get(), before);
+  EXPECT_EQ(Sequences(table.records.get(), 4), (std::vector<int32_t>{1, 2, 3, 4}));
+  EXPECT_EQ(table.records[1].area, 100);
+  EXPECT_EQ(table.records[2].area, 400);
+  EXPECT_EQ(table.records[3].area, 0);
 
   // Exactly 16 bytes are enough.
   std::filesystem::resize_file(dir_.Join("second.exe"), 104 + 16);
-  EXPECT_EQ(SortRecords(&table, 4, SortOrder::LargeToSmall), SortOutcome::Sorted);
-  EXPECT_EQ(Sequences(table, 4), (std::vector<int32_t>{4, 1, 3, 2}));
-  delete[] table;
+  EXPECT_EQ(SortRecords(&table, SortOrder::LargeToSmall), SortOutcome::Sorted);
+  EXPECT_EQ(Sequences(table.records.get(), 4), (std::vector<int32_t>{4, 1, 3, 2}));
 }
 
 TEST_F(AreaPass, AScannedFileDeletedBeforeTheSortKeepsItsOrder) {
@@ -298,22 +297,19 @@ TEST_F(AreaPass, AScannedFileDeletedBeforeTheSortKeepsItsOrder) {
   const MinimalPe pe = MakeMinimalPe(
       {PeBitmap(1, MakeBitmapData(300, 80, 24)), PeBitmap(2, MakeBitmapData(8, 4, 24))});
   dir_.Write("late.exe", pe.bytes);
-  ImageRecord* table = NewTable({});
-  catalogueFill.fillCount = 0;
-  ASSERT_EQ(AddFileToCatalogue(kCatalogueCapacity, dir_.path().c_str(), table, "late.exe"),
-            AddStatus::Done);
-  ASSERT_EQ(catalogueFill.fillCount, 2);
-  ASSERT_EQ(table[1].area, 0) << "the fixture no longer puts the header out of the window";
-  const std::vector<int32_t> scanned = Sequences(table, 2);
+  Catalogue table = NewCatalogue({});
+  ASSERT_EQ(AddFileToCatalogue(&table, dir_.path().c_str(), "late.exe"), AddStatus::Done);
+  ASSERT_EQ(table.count, 2);
+  ASSERT_EQ(table.records[1].area, 0) << "the fixture no longer puts the header out of the window";
+  const std::vector<int32_t> scanned = Sequences(table.records.get(), 2);
 
   std::filesystem::remove(dir_.Join("late.exe"));
-  EXPECT_EQ(SortRecords(&table, 2, SortOrder::SmallToLarge), SortOutcome::AreasUnreadable);
-  EXPECT_EQ(Sequences(table, 2), scanned);
+  EXPECT_EQ(SortRecords(&table, SortOrder::SmallToLarge), SortOutcome::AreasUnreadable);
+  EXPECT_EQ(Sequences(table.records.get(), 2), scanned);
 
   // Back in place, the area pass finds the area and the small one leads.
   dir_.Write("late.exe", pe.bytes);
-  ASSERT_EQ(SortRecords(&table, 2, SortOrder::SmallToLarge), SortOutcome::Sorted);
-  EXPECT_EQ(table[0].area, 32);
-  EXPECT_EQ(table[0].sequence, scanned[1]);
-  delete[] table;
+  ASSERT_EQ(SortRecords(&table, SortOrder::SmallToLarge), SortOutcome::Sorted);
+  EXPECT_EQ(table.records[0].area, 32);
+  EXPECT_EQ(table.records[0].sequence, scanned[1]);
 }

@@ -36,8 +36,9 @@ MinimalPe FiveBitmaps() {
 
 class CatalogueTest : public ::testing::Test {
  protected:
-  void SetUp() override { catalogueFill.fillCount = 0; }
+  void SetUp() override { ASSERT_TRUE(AllocateCatalogue(&catalogue_, kCatalogueCapacity)); }
   TempDir dir_;
+  Catalogue catalogue_;
 };
 
 }  // namespace
@@ -96,9 +97,8 @@ TEST_F(CatalogueTest, SignaturesThatSelectAWalker) {
 }
 
 TEST_F(CatalogueTest, StatusesAsTheCommandsSeeThem) {
-  auto catalogue = std::make_unique<ImageRecord[]>(kCatalogueCapacity);
   std::string d = dir_.path();
-  int32_t sequenceBefore = catalogueFill.nextSequence;
+  int32_t sequenceBefore = catalogue_.nextSequence;
 
   dir_.Write("short.exe", std::vector<uint8_t>(63, 'M'));
   dir_.Write("emptytree.exe", MakeMinimalPe({}).bytes);
@@ -108,20 +108,15 @@ TEST_F(CatalogueTest, StatusesAsTheCommandsSeeThem) {
   dir_.Write("text.exe", std::vector<uint8_t>(100, 'x'));
   std::filesystem::create_directory(dir_.Join("folder.exe"));
 
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "short.exe"),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "short.exe"), AddStatus::Done);
   ScanStatus why = ScanStatus::Ok;
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "norsrc.exe", &why),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "norsrc.exe", &why), AddStatus::Done);
   EXPECT_EQ(why, ScanStatus::NoImages);
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "text.exe"),
-            AddStatus::Unsupported);
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "missing.exe"),
-            AddStatus::CannotOpen);
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "folder.exe"),
-            AddStatus::CannotOpen);
-  EXPECT_EQ(catalogueFill.fillCount, 0);
-  EXPECT_EQ(catalogueFill.nextSequence, sequenceBefore);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "text.exe"), AddStatus::Unsupported);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"), AddStatus::CannotOpen);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "folder.exe"), AddStatus::CannotOpen);
+  EXPECT_EQ(catalogue_.count, 0);
+  EXPECT_EQ(catalogue_.nextSequence, sequenceBefore);
   EXPECT_EQ(ScanPath(d, "emptytree.exe").status, ScanStatus::NoImages);
 }
 
@@ -129,29 +124,25 @@ TEST_F(CatalogueTest, CatalogueFillsUpInTheMiddleOfAFile) {
   MinimalPe pe = FiveBitmaps();
   dir_.Write("five.exe", pe.bytes);
   std::string d = dir_.path();
-  auto catalogue = std::make_unique<ImageRecord[]>(kCatalogueCapacity);
-  catalogue[19997].sequence = -7;
+  catalogue_.records[19997].sequence = -7;
 
-  catalogueFill.fillCount = 19998;
+  catalogue_.count = 19998;
   ScanStatus why = ScanStatus::NoImages;
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "five.exe", &why),
-            AddStatus::Done);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe", &why), AddStatus::Done);
   EXPECT_EQ(why, ScanStatus::Ok);
-  EXPECT_EQ(catalogueFill.fillCount, kCatalogueCapacity);
-  EXPECT_EQ(catalogue[19997].sequence, -7);
-  EXPECT_EQ(catalogue[19998].offset, pe.DataPosition(0));
-  EXPECT_EQ(catalogue[19999].offset, pe.DataPosition(1));
-  EXPECT_EQ(catalogue[19999].sequence, catalogue[19998].sequence + 1);
+  EXPECT_EQ(catalogue_.count, kCatalogueCapacity);
+  EXPECT_EQ(catalogue_.records[19997].sequence, -7);
+  EXPECT_EQ(catalogue_.records[19998].offset, pe.DataPosition(0));
+  EXPECT_EQ(catalogue_.records[19999].offset, pe.DataPosition(1));
+  EXPECT_EQ(catalogue_.records[19999].sequence, catalogue_.records[19998].sequence + 1);
 
   // A full catalogue does not open the next file, so even a missing one is
   // reported as CatalogueFull, and no sequence number is used up.
-  int32_t sequence = catalogueFill.nextSequence;
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "missing.exe"),
-            AddStatus::CatalogueFull);
-  EXPECT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), "five.exe"),
-            AddStatus::CatalogueFull);
-  EXPECT_EQ(catalogueFill.nextSequence, sequence);
-  EXPECT_EQ(catalogueFill.fillCount, kCatalogueCapacity);
+  int32_t sequence = catalogue_.nextSequence;
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "missing.exe"), AddStatus::CatalogueFull);
+  EXPECT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), "five.exe"), AddStatus::CatalogueFull);
+  EXPECT_EQ(catalogue_.nextSequence, sequence);
+  EXPECT_EQ(catalogue_.count, kCatalogueCapacity);
 
   // ScanFile itself writes no slot past the room it is given.
   ScanOutcome two = ScanBytes(dir_, pe.bytes, 2);
@@ -166,25 +157,24 @@ TEST_F(CatalogueTest, SequenceNumbersAndNamesAcrossFills) {
   std::string d = dir_.path();
   const char* one = "one.exe";
   const char* two = "two.exe";
-  auto catalogue = std::make_unique<ImageRecord[]>(kCatalogueCapacity);
 
-  int32_t start = catalogueFill.nextSequence;
-  ASSERT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), one), AddStatus::Done);
-  ASSERT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), two), AddStatus::Done);
-  ASSERT_EQ(catalogueFill.fillCount, 6);
+  int32_t start = catalogue_.nextSequence;
+  ASSERT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), one), AddStatus::Done);
+  ASSERT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), two), AddStatus::Done);
+  ASSERT_EQ(catalogue_.count, 6);
   for (int32_t i = 0; i < 6; ++i) {
-    EXPECT_EQ(catalogue[i].sequence, start + i);
-    EXPECT_EQ(catalogue[i].directory, d.c_str());
-    EXPECT_EQ(catalogue[i].fileName, i < 5 ? one : two);  // the very references given
+    EXPECT_EQ(catalogue_.records[i].sequence, start + i);
+    EXPECT_EQ(catalogue_.records[i].directory, d.c_str());
+    EXPECT_EQ(catalogue_.records[i].fileName, i < 5 ? one : two);  // the very references given
   }
 
   // A new fill starts at slot 0 but the numbers go on.
-  catalogueFill.fillCount = 0;
-  ASSERT_EQ(AddFileToCatalogue(kCatalogueCapacity, d.c_str(), catalogue.get(), two), AddStatus::Done);
-  EXPECT_EQ(catalogueFill.fillCount, 1);
-  EXPECT_EQ(catalogue[0].sequence, start + 6);
-  EXPECT_EQ(catalogue[0].kind, ImageKind::Icon);
-  EXPECT_EQ(catalogue[1].sequence, start + 1);  // left from the first fill
+  catalogue_.count = 0;
+  ASSERT_EQ(AddFileToCatalogue(&catalogue_, d.c_str(), two), AddStatus::Done);
+  EXPECT_EQ(catalogue_.count, 1);
+  EXPECT_EQ(catalogue_.records[0].sequence, start + 6);
+  EXPECT_EQ(catalogue_.records[0].kind, ImageKind::Icon);
+  EXPECT_EQ(catalogue_.records[1].sequence, start + 1);  // left from the first fill
 }
 
 TEST_F(CatalogueTest, AreaFromTheHeaderInTheWindow) {
@@ -360,6 +350,7 @@ TEST(OpenInDirectory, OpensUpToTheLongestJoin) {
   }
   EXPECT_EQ(OpenInDirectory(dir.path().c_str(), name260.c_str()), kInvalidFile);
   int32_t count = 0;
-  ImageRecord record;
-  EXPECT_EQ(ScanFile(dir.path().c_str(), name260.c_str(), &record, 1, &count), ScanStatus::CannotOpen);
+  Catalogue one;
+  ASSERT_TRUE(AllocateCatalogue(&one, 1));
+  EXPECT_EQ(ScanFile(dir.path().c_str(), name260.c_str(), &one, &count), ScanStatus::CannotOpen);
 }

@@ -49,10 +49,9 @@ bool SamePath(const std::string& a, const std::string& b) {
 
 class DirectorySearch : public ::testing::Test {
  protected:
-  void SetUp() override { catalogue_.resize(kCatalogueCapacity); }
-
+  // A table of exactly capacity slots, so that a write past it is caught.
   bool Start(int32_t capacity = kCatalogueCapacity) {
-    return StartSearch(catalogue_.data(), capacity);
+    return AllocateCatalogue(&catalogue_, capacity) && StartSearch(&catalogue_);
   }
 
   // The walk as the search dialog drives it: the start directory read before
@@ -95,15 +94,15 @@ class DirectorySearch : public ::testing::Test {
   // Each record's file, joined, relative to base.
   std::multiset<std::string> RecordFiles(const std::string& base) {
     std::multiset<std::string> files;
-    for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-      const ImageRecord& record = catalogue_[static_cast<size_t>(i)];
+    for (int32_t i = 0; i < catalogue_.count; ++i) {
+      const ImageRecord& record = catalogue_.records[i];
       fs::path full = fs::path(record.directory) / record.fileName;
       files.insert(fs::relative(full, base).generic_string());
     }
     return files;
   }
 
-  std::vector<ImageRecord> catalogue_;
+  Catalogue catalogue_;
   // Declared last, so the current directory is back before the trees go.
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
@@ -127,13 +126,13 @@ TEST_F(DirectorySearch, EntersEachDirectoryBeforeItsSubtreeAndSiblingsInListingO
                                           ? std::vector<std::string>{"", "B", "B/D", "E"}
                                           : std::vector<std::string>{"", "E", "B", "B/D"};
   EXPECT_EQ(order, expected);
-  EXPECT_EQ(catalogueFill.fillCount, 10);
+  EXPECT_EQ(catalogue_.count, 10);
   // Records follow the walk: a directory's files come before its subtree's.
   const std::map<std::string, std::string> fileOf = {
       {"", "a.exe"}, {"B", "b.exe"}, {"B/D", "d.exe"}, {"E", "e.exe"}};
   std::vector<std::string> filesInOrder;
-  for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-    std::string file = catalogue_[static_cast<size_t>(i)].fileName;
+  for (int32_t i = 0; i < catalogue_.count; ++i) {
+    std::string file = catalogue_.records[i].fileName;
     if (filesInOrder.empty() || filesInOrder.back() != file) filesInOrder.push_back(file);
   }
   std::vector<std::string> expectedFiles;
@@ -154,7 +153,7 @@ TEST_F(DirectorySearch, WiderTreeIsWalkedDepthFirst) {
   EXPECT_EQ(EnteredBelow(s), expected);
   // Directories without files of their own (v, v/x, v/x/y) are entered too.
   EXPECT_EQ(expected.size(), 11u);
-  EXPECT_EQ(catalogueFill.fillCount, 8);
+  EXPECT_EQ(catalogue_.count, 8);
 }
 
 TEST_F(DirectorySearch, OffersOnlyFilesOfFourCharactersOrMoreAndNoDotNames) {
@@ -168,7 +167,7 @@ TEST_F(DirectorySearch, OffersOnlyFilesOfFourCharactersOrMoreAndNoDotNames) {
 
   Walk(s);
 
-  EXPECT_EQ(catalogueFill.fillCount, 3);
+  EXPECT_EQ(catalogue_.count, 3);
   std::vector<std::string> offered = PoolTexts(fileNamePool);
   EXPECT_EQ(std::multiset<std::string>(offered.begin(), offered.end()),
             (std::multiset<std::string>{"a.exe", "readme.txt", "in.exe"}));
@@ -208,8 +207,8 @@ TEST_F(DirectorySearch, MissingStartDirectoryEndsAtOnceWhereItWas) {
   EXPECT_FALSE(EnterSearchDirectory(Under(dir_.path(), "gone").c_str()));
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
   EXPECT_EQ(CurrentDirectory(), before);
-  EXPECT_EQ(catalogueFill.fillCount, 0);
-  EXPECT_FALSE(ScanDirectory(Under(dir_.path(), "gone").c_str(), catalogue_.data(), 10));
+  EXPECT_EQ(catalogue_.count, 0);
+  EXPECT_FALSE(ScanDirectory(Under(dir_.path(), "gone").c_str(), &catalogue_));
 }
 
 TEST_F(DirectorySearch, TreeDeeperThanThirtyLevelsIsWalkedToLevelTwentyNine) {
@@ -225,7 +224,7 @@ TEST_F(DirectorySearch, TreeDeeperThanThirtyLevelsIsWalkedToLevelTwentyNine) {
   std::vector<std::string> entered = EnteredBelow(start);
   ASSERT_EQ(entered.size(), static_cast<size_t>(kSearchLevelCount));
   EXPECT_EQ(fs::path(entered.back()).filename().string(), "lv29");
-  EXPECT_EQ(catalogueFill.fillCount, kSearchLevelCount);
+  EXPECT_EQ(catalogue_.count, kSearchLevelCount);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
 }
 
@@ -253,7 +252,7 @@ TEST_F(DirectorySearch, DirectoryWhosePathDoesNotFitIsSkippedWithItsSubtree) {
   std::vector<std::string> entered = EnteredBelow(s);
   EXPECT_EQ(std::set<std::string>(entered.begin(), entered.end()),
             (std::set<std::string>{"", longName, "zz"}));
-  EXPECT_EQ(catalogueFill.fillCount, 9);
+  EXPECT_EQ(catalogue_.count, 9);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path())) << CurrentDirectory();
 
   // Removed by short relative names: a recursive removal through the long
@@ -279,11 +278,11 @@ TEST_F(DirectorySearch, EachStepOffersAtMostItsBudgetOfFiles) {
   ASSERT_TRUE(ReadSearchListing(kFilesBeforeSearchDialog));
 
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
-  EXPECT_EQ(catalogueFill.fillCount, kFilesPerSearchStep);
+  EXPECT_EQ(catalogue_.count, kFilesPerSearchStep);
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
-  EXPECT_EQ(catalogueFill.fillCount, 2 * kFilesPerSearchStep);
+  EXPECT_EQ(catalogue_.count, 2 * kFilesPerSearchStep);
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::DirectoryRead);
-  EXPECT_EQ(catalogueFill.fillCount, 2 * kFilesPerSearchStep + 3);
+  EXPECT_EQ(catalogue_.count, 2 * kFilesPerSearchStep + 3);
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::LevelLeft);
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
 
@@ -291,19 +290,19 @@ TEST_F(DirectorySearch, EachStepOffersAtMostItsBudgetOfFiles) {
   ASSERT_TRUE(Start());
   ASSERT_TRUE(EnterSearchDirectory(big.c_str()));
   EXPECT_FALSE(ReadSearchListing(5));
-  EXPECT_EQ(catalogueFill.fillCount, 5);
+  EXPECT_EQ(catalogue_.count, 5);
   StopSearch();
   EXPECT_EQ(searchState.listing, nullptr);
   // With the listing closed the walk goes on as if the directory had ended.
   EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
-  EXPECT_EQ(catalogueFill.fillCount, 5);
+  EXPECT_EQ(catalogue_.count, 5);
 }
 
 TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
   std::string s = Under(dir_.path(), "S");
   for (const char* relative : {"", "a", "a/b", "c", "d"}) PutPe(Under(s, relative), "four.exe", 4);
   Walk(s, 10);
-  EXPECT_EQ(catalogueFill.fillCount, 10);
+  EXPECT_EQ(catalogue_.count, 10);
   std::vector<std::string> entered = EnteredBelow(s);
   ASSERT_EQ(entered.size(), 5u);
   // The third file filled it; the status line names its directory.
@@ -333,7 +332,7 @@ TEST_F(DirectorySearch, AFullDirectoryArenaStartsAnotherAndKeepsEveryPath) {
   EXPECT_EQ(directoryNamePool.used, directoryNamePool.capacity);
   Finish();
   EXPECT_EQ(directoryNamePool.earlier.size(), 1u);
-  EXPECT_EQ(catalogueFill.fillCount, 7);
+  EXPECT_EQ(catalogue_.count, 7);
   EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"top.exe", "sub1/one.exe", "sub1/one.exe",
                                                         "sub2/sub3/two.exe", "sub2/sub3/two.exe",
                                                         "sub2/sub3/two.exe", "sub2/sub3/two.exe"}));
@@ -358,7 +357,7 @@ TEST_F(DirectorySearch, AFullSubdirectoryArenaGrowsAndEverySubdirectoryIsVisited
   Finish();
 
   EXPECT_EQ(EnteredBelow(s).size(), 4u);
-  EXPECT_EQ(catalogueFill.fillCount, 7);
+  EXPECT_EQ(catalogue_.count, 7);
   // Every level gave its names back.
   EXPECT_EQ(subdirectoryNamePool.used, below);
 }
@@ -413,20 +412,20 @@ TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
     EXPECT_EQ(searchState.listing, nullptr);
     std::string stoppedIn = searchState.stopDirectory;
     if (c.startRead) {
-      EXPECT_EQ(catalogueFill.fillCount, 1);
+      EXPECT_EQ(catalogue_.count, 1);
       EXPECT_EQ(searchState.directoriesRead, 1);
       EXPECT_TRUE(SamePath(fs::path(stoppedIn).parent_path().string(), s)) << stoppedIn;
       EXPECT_LE(steps, 1);
     } else {
       EXPECT_TRUE(SamePath(stoppedIn, s)) << stoppedIn;
       EXPECT_EQ(steps, 0);
-      EXPECT_LE(catalogueFill.fillCount, 1);
+      EXPECT_LE(catalogue_.count, 1);
     }
     EXPECT_EQ(SearchStopText(), "Out of memory: search stopped at " + stoppedIn + " after " +
                                     std::to_string(searchState.directoriesRead) + " folders");
     // The records found stay usable.
-    for (int32_t i = 0; i < catalogueFill.fillCount; ++i) {
-      EXPECT_STREQ(catalogue_[static_cast<size_t>(i)].fileName, "aaaa.exe");
+    for (int32_t i = 0; i < catalogue_.count; ++i) {
+      EXPECT_STREQ(catalogue_.records[i].fileName, "aaaa.exe");
     }
     ASSERT_TRUE(SetCurrentDir(s.c_str()));
   }
@@ -471,5 +470,5 @@ TEST_F(DirectorySearch, LinksToDirectoriesAreNotFollowed) {
   if (ec) GTEST_SKIP() << "no directory links here: " << ec.message();
   Walk(s);
   EXPECT_EQ(EnteredBelow(s), (std::vector<std::string>{"", "real"}));
-  EXPECT_EQ(catalogueFill.fillCount, 1);
+  EXPECT_EQ(catalogue_.count, 1);
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -78,7 +79,8 @@ class Sweep {
   Sweep(const TempDir& dir, std::string label, std::vector<uint8_t> bytes, std::mt19937& rng)
       : dir_(dir), label_(std::move(label)), bytes_(std::move(bytes)), rng_(rng) {
     path_ = dir_.Write(kName, bytes_);
-    roomy_.assign(kRoomy, Untouched());
+    if (!AllocateCatalogue(&roomy_, kRoomy)) abort();
+    for (int32_t i = 0; i < kRoomy; ++i) roomy_.records[i] = Untouched();
     spots_ = HotSpots(bytes_, Scan(static_cast<int64_t>(bytes_.size()), kRoomy, "unchanged"));
   }
 
@@ -176,20 +178,26 @@ class Sweep {
     ScanStatus status;
     int32_t count;
     int32_t touched;
+    // Sequence numbers used up.
+    int32_t made;
     std::vector<ImageRecord> records;
   };
   Outcome ScanInto(int32_t capacity) {
-    std::vector<ImageRecord> exact;
-    ImageRecord* table = roomy_.data();
+    Catalogue exact;
+    Catalogue* catalogue = &roomy_;
     if (capacity != kRoomy) {
-      exact.assign(static_cast<size_t>(capacity), Untouched());
-      table = exact.data();
+      if (!AllocateCatalogue(&exact, capacity)) abort();
+      for (int32_t i = 0; i < capacity; ++i) exact.records[i] = Untouched();
+      catalogue = &exact;
     }
-    Outcome out{ScanStatus::CannotOpen, -1, 0, {}};
-    out.status = ScanFile(dir_.path().c_str(), kName, table, capacity, &out.count);
+    catalogue->count = 0;
+    catalogue->nextSequence = sequence_;
+    Outcome out{ScanStatus::CannotOpen, -1, 0, 0, {}};
+    out.status = ScanFile(dir_.path().c_str(), kName, catalogue, &out.count);
+    ImageRecord* table = catalogue->records.get();
     // Records are written in slot order, so a stray write lands right after
     // the last one made; a margin past the count catches it.
-    int32_t made = catalogueFill.nextSequence - sequence_;
+    const int32_t made = out.made = catalogue->nextSequence - sequence_;
     int32_t look = std::min(capacity, std::max(made, 0) + kMargin);
     for (int32_t i = look; i > 0; --i) {
       if (table[i - 1].sequence != kUntouched) {
@@ -206,9 +214,8 @@ class Sweep {
 
   std::vector<ImageRecord> Scan(int64_t length, int32_t capacity, const std::string& what) {
     ++scans_;
-    sequence_ = catalogueFill.nextSequence;
     Outcome out = ScanInto(capacity);
-    int32_t made = catalogueFill.nextSequence - sequence_;
+    const int32_t made = out.made;
     std::string problem;
     auto status = static_cast<int32_t>(out.status);
     if (status < 0 || status > 4 || out.status == ScanStatus::CannotOpen) {
@@ -228,6 +235,8 @@ class Sweep {
                 " records, writing " + std::to_string(out.touched) + " slots";
     }
     if (!problem.empty()) failures_.push_back(label_ + ", " + what + ": " + problem);
+    // Numbers rise across the scans as across the fills of a run.
+    sequence_ += std::max(made, 0);
     return out.records;
   }
 
@@ -243,7 +252,7 @@ class Sweep {
   std::mt19937& rng_;
   std::string path_;
   std::vector<int64_t> spots_;
-  std::vector<ImageRecord> roomy_;
+  Catalogue roomy_;
   int32_t sequence_ = 0;
   std::vector<std::string> failures_;
   size_t scans_ = 0;

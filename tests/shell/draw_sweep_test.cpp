@@ -62,10 +62,12 @@ struct Base {
 std::vector<Base> RealImages() {
   std::vector<Base> bases;
   std::map<std::string, int> taken;
-  static std::vector<ImageRecord> records(kCatalogueCapacity);
+  Catalogue records;
+  if (!AllocateCatalogue(&records, kCatalogueCapacity)) return bases;
   for (const char* dll : kDlls) {
     int32_t count = 0;
-    if (ScanFile(kSystem32, dll, records.data(), kCatalogueCapacity, &count) != ScanStatus::Ok) {
+    records.count = 0;
+    if (ScanFile(kSystem32, dll, &records, &count) != ScanStatus::Ok) {
       continue;
     }
     // Read through the scan's own file services: a 32-bit process would
@@ -80,7 +82,7 @@ std::vector<Base> RealImages() {
     }
     CloseFile(handle);
     for (int32_t i = 0; i < count; ++i) {
-      const ImageRecord& r = records[static_cast<size_t>(i)];
+      const ImageRecord& r = records.records[i];
       const size_t h = r.kind == ImageKind::Cursor ? 4 : 0;
       if (r.size > kMaxBaseSize || static_cast<size_t>(r.size) < h + 40 ||
           static_cast<size_t>(r.offset) + static_cast<size_t>(r.size) > file.size()) {

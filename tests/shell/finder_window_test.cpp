@@ -53,18 +53,20 @@ HWND Finder() { return mainState.finder; }
 // leaves it, and shows it in the Finder.
 void FillCatalogue(const std::vector<std::pair<std::string, std::string>>& files,
                    int32_t limit = kCatalogueCapacity) {
-  catalogueFill.fillCount = 0;
+  Catalogue& catalogue = mainState.catalogue;
+  catalogue.count = 0;
   for (const auto& [directory, fileName] : files) {
-    if (AddFileToCatalogue(kCatalogueCapacity, Keep(directory), mainState.catalogue,
-                           Keep(fileName)) == AddStatus::CatalogueFull) {
+    if (AddFileToCatalogue(&catalogue, Keep(directory), Keep(fileName)) ==
+        AddStatus::CatalogueFull) {
       break;
     }
   }
-  mainState.count = catalogueFill.fillCount < limit ? catalogueFill.fillCount : limit;
+  if (catalogue.count > limit) catalogue.count = limit;
   mainState.catalogueChanged = true;
   SelectItem(mainState.window, 0, true);
   UpdateCommandStates();
-  RefreshFinder(Finder(), mainState.catalogue, mainState.count, mainState.window);
+  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count,
+                mainState.window);
   PumpMessages();
 }
 
@@ -246,7 +248,7 @@ class FinderWindow : public ::testing::Test {
     fixtures_->Write("alpha.exe", MakeMinimalPe(alpha).bytes);
   }
   static void TearDownTestSuite() {
-    mainState.count = 0;
+    mainState.catalogue.count = 0;
     delete fixtures_;
   }
   void SetUp() override {
@@ -288,10 +290,10 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   std::vector<std::pair<std::string, std::string>> files = Pictures();
   files.emplace_back(fixtures_->path(), "icon.exe");
   FillCatalogue(files);
-  ASSERT_EQ(mainState.count, 36);
+  ASSERT_EQ(mainState.catalogue.count, 36);
   SetFinderClient(150, 300);
   // Put the icon in slot 5, the second row's last cell.
-  std::swap(mainState.catalogue[5], mainState.catalogue[35]);
+  std::swap(mainState.catalogue.records[5], mainState.catalogue.records[35]);
   FinderPicture picture;
   const COLORREF background = GetSysColor(COLOR_APPWORKSPACE);
 
@@ -333,8 +335,8 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
 
 TEST_F(FinderWindow, AlphaThumbnailsAreColourTimesAlpha) {
   FillCatalogue({{fixtures_->path(), "alpha.exe"}});
-  ASSERT_EQ(mainState.count, 2);
-  ASSERT_GT(mainState.catalogue[0].size, kMediumSlotSize);
+  ASSERT_EQ(mainState.catalogue.count, 2);
+  ASSERT_GT(mainState.catalogue.records[0].size, kMediumSlotSize);
   SetFinderClient(150, 100);
   // The first paint makes the thumbnails, the second draws them as kept.
   for (int paint = 0; paint < 2; ++paint) {
@@ -441,7 +443,8 @@ TEST_F(FinderWindow, WheelAndBarScrollByRows) {
   EXPECT_EQ(FinderBar().nMax, 8);
 
   // A refresh returns to the top.
-  RefreshFinder(Finder(), mainState.catalogue, mainState.count, mainState.window);
+  RefreshFinder(Finder(), mainState.catalogue.records.get(), mainState.catalogue.count,
+                mainState.window);
   EXPECT_EQ(CurrentFinderState().topRow, 0);
 }
 
@@ -541,12 +544,14 @@ bool MenuChecked(UINT command) {
 }
 
 std::vector<ImageRecord> Entries() {
-  return std::vector<ImageRecord>(mainState.catalogue, mainState.catalogue + mainState.count);
+  const Catalogue& catalogue = mainState.catalogue;
+  return std::vector<ImageRecord>(catalogue.records.get(),
+                                  catalogue.records.get() + catalogue.count);
 }
 
 TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
   FillCatalogue({{kWineSystemDlls, "user32.dll"}, {kWineSystemDlls, "comctl32.dll"}});
-  ASSERT_GT(mainState.count, 50);
+  ASSERT_GT(mainState.catalogue.count, 50);
   const std::vector<ImageRecord> scanned = Entries();
   SelectItem(mainState.window, 5, false);
 
@@ -555,8 +560,8 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
   EXPECT_TRUE(MenuChecked(CMD_SORT_LARGE_TO_SMALL));
   EXPECT_TRUE(SendMessageA(mainState.toolbar, TB_ISBUTTONCHECKED, CMD_SORT_LARGE_TO_SMALL, 0));
   EXPECT_EQ(mainState.currentIndex, 0);
-  EXPECT_EQ(CurrentFinderState().catalogue, mainState.catalogue);
-  EXPECT_EQ(CurrentFinderState().count, mainState.count);
+  EXPECT_EQ(CurrentFinderState().catalogue, mainState.catalogue.records.get());
+  EXPECT_EQ(CurrentFinderState().count, mainState.catalogue.count);
   std::vector<ImageRecord> large = Entries();
   for (size_t i = 0; i < large.size(); ++i) EXPECT_NE(large[i].area, 0) << i;
   int ties = 0;
@@ -582,16 +587,16 @@ TEST_F(FinderWindow, SortCommandsOrderByAreaBothWaysAndBack) {
   // The order that is already current: nothing happens, not even a new
   // selection.
   SelectItem(mainState.window, 9, false);
-  const ImageRecord* table = mainState.catalogue;
+  const ImageRecord* table = mainState.catalogue.records.get();
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
   EXPECT_EQ(mainState.currentIndex, 9);
-  EXPECT_EQ(mainState.catalogue, table);
+  EXPECT_EQ(mainState.catalogue.records.get(), table);
 
   SendMessageA(mainState.window, WM_COMMAND, CMD_NO_SORT, 0);
   EXPECT_TRUE(MenuChecked(CMD_NO_SORT));
-  ASSERT_EQ(mainState.count, static_cast<int32_t>(scanned.size()));
+  ASSERT_EQ(mainState.catalogue.count, static_cast<int32_t>(scanned.size()));
   for (size_t i = 0; i < scanned.size(); ++i) {
-    EXPECT_EQ(mainState.catalogue[i].sequence, scanned[i].sequence) << i;
+    EXPECT_EQ(mainState.catalogue.records[i].sequence, scanned[i].sequence) << i;
   }
 }
 
@@ -604,12 +609,12 @@ TEST_F(FinderWindow, AnOpenWithASortOrderShowsTheNewEntriesSorted) {
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   PumpMessages();
   ASSERT_TRUE(driver.finished());
-  ASSERT_GT(mainState.count, 20);
-  for (int32_t i = 1; i < mainState.count; ++i) {
-    ASSERT_LE(mainState.catalogue[i - 1].area, mainState.catalogue[i].area) << i;
+  ASSERT_GT(mainState.catalogue.count, 20);
+  for (int32_t i = 1; i < mainState.catalogue.count; ++i) {
+    ASSERT_LE(mainState.catalogue.records[i - 1].area, mainState.catalogue.records[i].area) << i;
   }
   EXPECT_EQ(mainState.currentIndex, 0);
-  EXPECT_EQ(CurrentFinderState().catalogue, mainState.catalogue);
+  EXPECT_EQ(CurrentFinderState().catalogue, mainState.catalogue.records.get());
 }
 
 TEST_F(FinderWindow, ASortRunsUnderTheWaitCursorAndAnEmptyOneDoesNot) {
@@ -645,11 +650,12 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   // Thumbnails would load the entries and learn their areas on the way.
   ShowWindow(Finder(), SW_HIDE);
   FillCatalogue({{dir.path(), "going.exe"}});
-  ASSERT_EQ(mainState.count, 3);
-  ASSERT_EQ(mainState.catalogue[2].area, 0);
+  ASSERT_EQ(mainState.catalogue.count, 3);
+  ASSERT_EQ(mainState.catalogue.records[2].area, 0);
   const std::string title = Title();
-  const int32_t scanned[] = {mainState.catalogue[0].sequence, mainState.catalogue[1].sequence,
-                             mainState.catalogue[2].sequence};
+  const int32_t scanned[] = {mainState.catalogue.records[0].sequence,
+                             mainState.catalogue.records[1].sequence,
+                             mainState.catalogue.records[2].sequence};
   ASSERT_TRUE(DeleteFileA(dir.Join("going.exe").c_str()));
 
   DialogDriver noBox({{"Ravelin 1.5", [](HWND box) { PressButton(box, IDCANCEL); }}}, 1500);
@@ -658,8 +664,9 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
   EXPECT_FALSE(noBox.finished());
   EXPECT_EQ(mainState.sortOrder, SortOrder::SmallToLarge);
   EXPECT_TRUE(MenuChecked(CMD_SORT_SMALL_TO_LARGE));
-  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(mainState.catalogue[i].sequence, scanned[i]) << i;
-  EXPECT_EQ(mainState.catalogue[2].area, 0);
+  for (int32_t i = 0; i < 3; ++i)
+    EXPECT_EQ(mainState.catalogue.records[i].sequence, scanned[i]) << i;
+  EXPECT_EQ(mainState.catalogue.records[2].area, 0);
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(Title(), title);
 }
@@ -668,13 +675,13 @@ TEST_F(FinderWindow, AFileDeletedAfterTheScanLeavesTheOrderAsItWas) {
 // page by page (bench/finder_entries_win32.cpp times the same).
 TEST_F(FinderWindow, TwentyThousandEntriesSortAndScroll) {
   FillCatalogue(SystemFiles(6));
-  ASSERT_EQ(mainState.count, kCatalogueCapacity);
+  ASSERT_EQ(mainState.catalogue.count, kCatalogueCapacity);
   SetFinderClient(300, 700);
 
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_LARGE_TO_SMALL, 0);
   SendMessageA(mainState.window, WM_COMMAND, CMD_SORT_SMALL_TO_LARGE, 0);
-  for (int32_t i = 1; i < mainState.count; ++i) {
-    ASSERT_LE(mainState.catalogue[i - 1].area, mainState.catalogue[i].area) << i;
+  for (int32_t i = 1; i < mainState.catalogue.count; ++i) {
+    ASSERT_LE(mainState.catalogue.records[i - 1].area, mainState.catalogue.records[i].area) << i;
   }
   InvalidateRect(Finder(), nullptr, TRUE);
   UpdateWindow(Finder());

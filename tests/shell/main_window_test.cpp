@@ -126,7 +126,7 @@ TEST_F(MainWindow, StartsEmptyWithEntryCommandsDisabled) {
 }
 
 TEST_F(MainWindow, AcceleratorsOfGreyedCommandsAreSwallowed) {
-  ASSERT_EQ(mainState.count, 0);
+  ASSERT_EQ(mainState.catalogue.count, 0);
   PressKey(mainState.window, accelerators, 'S', true);
   PressKey(mainState.window, accelerators, 'G', true);
   PressKey(mainState.window, accelerators, VK_ADD);
@@ -142,13 +142,13 @@ TEST_F(MainWindow, AcceleratorsOfGreyedCommandsAreSwallowed) {
 }
 
 TEST_F(MainWindow, SaveIconGroupFollowsTheCurrentEntrysKind) {
-  if (mainState.count == 0) {
+  if (mainState.catalogue.count == 0) {
     ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
   }
   int32_t bitmap = -1, cursor = -1;
-  for (int32_t i = 0; i < mainState.count; ++i) {
-    if (bitmap < 0 && mainState.catalogue[i].kind == ImageKind::Bitmap) bitmap = i;
-    if (cursor < 0 && mainState.catalogue[i].kind == ImageKind::Cursor) cursor = i;
+  for (int32_t i = 0; i < mainState.catalogue.count; ++i) {
+    if (bitmap < 0 && mainState.catalogue.records[i].kind == ImageKind::Bitmap) bitmap = i;
+    if (cursor < 0 && mainState.catalogue.records[i].kind == ImageKind::Cursor) cursor = i;
   }
   ASSERT_GE(bitmap, 0);
   ASSERT_GE(cursor, 0);
@@ -183,17 +183,17 @@ TEST_F(MainWindow, TooltipsNameTheCommandsAndTheirKeys) {
 
 TEST_F(MainWindow, CancelledOpenChangesNothing) {
   std::string before = Title();
-  int32_t count = mainState.count;
+  int32_t count = mainState.catalogue.count;
   DialogDriver driver({{kOpenDialogTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
   SendMessageA(mainState.window, WM_COMMAND, CMD_OPEN_FILES, 0);
   EXPECT_TRUE(driver.finished());
   EXPECT_EQ(Title(), before);
-  EXPECT_EQ(mainState.count, count);
+  EXPECT_EQ(mainState.catalogue.count, count);
 }
 
 TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
   ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
-  ASSERT_GT(mainState.count, 20);
+  ASSERT_GT(mainState.catalogue.count, 20);
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(Title(), "Ravelin 1.5 - [" + DllPath("user32.dll") + "]");
   EXPECT_TRUE(CurrentViewState().hasImage);
@@ -205,7 +205,7 @@ TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
   EXPECT_TRUE(MenuChecked(CMD_NO_SORT));
   SCROLLINFO nav = NavigationInfo();
   EXPECT_EQ(nav.nMin, 0);
-  EXPECT_EQ(nav.nMax, mainState.count + 8);
+  EXPECT_EQ(nav.nMax, mainState.catalogue.count + 8);
   EXPECT_EQ(nav.nPage, 10u);
   EXPECT_EQ(nav.nPos, 0);
   // "1 of N" ends flush with the right edge.
@@ -216,7 +216,7 @@ TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
 
 TEST_F(MainWindow, AnOpenThatFindsNoImagesSaysSoInTheStatusLine) {
   ASSERT_TRUE(OpenThroughDialog(DllPath("ntdll.dll")));  // no images in it
-  EXPECT_EQ(mainState.count, 0);
+  EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   RECT client;
   GetClientRect(mainState.window, &client);
@@ -229,10 +229,10 @@ TEST_F(MainWindow, AnOpenThatFindsNoImagesSaysSoInTheStatusLine) {
 }
 
 TEST_F(MainWindow, NavigationKeysAndBarClampAndSelect) {
-  if (mainState.count == 0) {
+  if (mainState.catalogue.count == 0) {
     ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
   }
-  int32_t last = mainState.count - 1;
+  int32_t last = mainState.catalogue.count - 1;
   ASSERT_GT(last, 20);
   SelectItem(mainState.window, 0, true);
   PressKey(mainState.window, accelerators, VK_RIGHT);
@@ -274,8 +274,8 @@ TEST_F(MainWindow, AFileInADriveRootIsNamedWithoutADoubledBackslash) {
   bool opened = OpenThroughDialog(rootCopy);
   DeleteFileA(rootCopy);
   ASSERT_TRUE(opened);
-  ASSERT_GT(mainState.count, 0);
-  EXPECT_STREQ(mainState.catalogue[0].directory, "C:");
+  ASSERT_GT(mainState.catalogue.count, 0);
+  EXPECT_STREQ(mainState.catalogue.records[0].directory, "C:");
   EXPECT_EQ(Title(), "Ravelin 1.5 - [C:\\ravelin-root-test.dll]");
 }
 
@@ -285,7 +285,7 @@ TEST_F(MainWindow, AnEntryThatCannotBeReadOffersRetryAndCancelKeepsThePreviousOn
   std::string copy = std::string(folder) + "ravelin-vanishing.dll";
   ASSERT_TRUE(CopyFileA(DllPath("user32.dll").c_str(), copy.c_str(), FALSE));
   ASSERT_TRUE(OpenThroughDialog(copy));
-  ASSERT_GT(mainState.count, 30);
+  ASSERT_GT(mainState.catalogue.count, 30);
   // Far enough from the entries loaded so far that nothing is cached.
   SelectItem(mainState.window, 2, false);
   std::string before = Title();
@@ -310,21 +310,21 @@ TEST_F(MainWindow, AnEntryThatCannotBeReadOffersRetryAndCancelKeepsThePreviousOn
 
 TEST_F(MainWindow, ACancelledFirstLoadOfANewCatalogueLeavesNoStaleEntry) {
   ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
-  SelectItem(mainState.window, mainState.count - 1, false);
+  SelectItem(mainState.window, mainState.catalogue.count - 1, false);
   ASSERT_TRUE(mainState.imageShown);
   // A refill to two entries of a file that has gone by the time the first
   // is loaded, as after a drive was removed.
   static const char kGone[] = "ravelin-no-such-file.dll";
   static const char kNowhere[] = "C:\\";
   for (int i = 0; i < 2; ++i) {
-    mainState.catalogue[i] = {ImageKind::Icon, 0, 744, 900000 + i, 0, kNowhere, kGone};
+    mainState.catalogue.records[i] = {ImageKind::Icon, 0, 744, 900000 + i, 0, kNowhere, kGone};
   }
-  mainState.count = 2;
+  mainState.catalogue.count = 2;
   mainState.catalogueChanged = true;
   DialogDriver driver({{"Ravelin 1.5", [](HWND box) { PressButton(box, IDCANCEL); }}});
   SelectItem(mainState.window, 0, true);
   EXPECT_TRUE(driver.finished());
-  EXPECT_LT(mainState.currentIndex, mainState.count);
+  EXPECT_LT(mainState.currentIndex, mainState.catalogue.count);
   EXPECT_FALSE(mainState.imageShown);
   EXPECT_FALSE(CurrentViewState().hasImage);
   EXPECT_EQ(Title(), "Ravelin 1.5");
@@ -333,7 +333,7 @@ TEST_F(MainWindow, ACancelledFirstLoadOfANewCatalogueLeavesNoStaleEntry) {
   SendMessageA(mainState.window, WM_COMMAND, CMD_SAVE_IMAGE, 0);
   PumpMessages();
   EXPECT_FALSE(none.finished());
-  mainState.count = 0;
+  mainState.catalogue.count = 0;
   mainState.catalogueChanged = false;
   SelectItem(mainState.window, 0, true);
   UpdateCommandStates();

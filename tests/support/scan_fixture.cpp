@@ -15,22 +15,20 @@ constexpr int32_t kUntouched = -0x5A5A5A5A;
 }  // namespace
 
 ScanOutcome ScanPath(const std::string& directory, const std::string& name, int32_t capacity) {
-  std::vector<ImageRecord> slots(static_cast<size_t>(capacity));
-  for (ImageRecord& r : slots) {
-    r = ImageRecord{};
-    r.sequence = kUntouched;
-  }
+  Catalogue slots;
+  if (!AllocateCatalogue(&slots, capacity)) abort();
+  for (int32_t i = 0; i < capacity; ++i) slots.records[i].sequence = kUntouched;
   ScanOutcome out;
   int32_t count = -1;
-  out.status = ScanFile(directory.c_str(), name.c_str(), slots.data(), capacity, &count);
+  out.status = ScanFile(directory.c_str(), name.c_str(), &slots, &count);
   for (int32_t i = capacity; i > 0; --i) {
-    if (slots[static_cast<size_t>(i - 1)].sequence != kUntouched) {
+    if (slots.records[i - 1].sequence != kUntouched) {
       out.slotsTouched = i;
       break;
     }
   }
   if (out.status == ScanStatus::Ok && count >= 0 && count <= capacity) {
-    out.records.assign(slots.begin(), slots.begin() + count);
+    out.records.assign(slots.records.get(), slots.records.get() + count);
   }
   return out;
 }

@@ -16,7 +16,7 @@ import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "real"))
 import pe_fixture  # noqa: E402
 import scan_runner  # noqa: E402
 
@@ -360,17 +360,18 @@ class CliContract(unittest.TestCase):
         wine = SCANNER.wine
 
         def run(*options):
-            # Each option's folder, made fresh; returns the folders, the
-            # output lines and the entries refused.
+            # Each option's folder, made fresh and named relative to the
+            # folder the tool starts in (the walk must not lose it); returns
+            # the folders, the output lines and the entries refused.
             args, folders = [], []
             for option in options:
                 path = os.path.join(self.tree.root, option.strip("-"))
                 os.makedirs(path)
                 folders.append(path)
-                args += [option, scan_runner.to_wine_path(path) if wine else path]
+                args += [option, option.strip("-")]
             rc, out, err = SCANNER.run_raw(
                 ["--describe"] + args + [scan_runner.to_wine_path(folder) if wine else folder],
-                timeout=600)
+                cwd=self.tree.root, timeout=600)
             for marker in ("Sanitizer", "runtime error"):
                 self.assertNotIn(marker, err)
             self.assertEqual(rc, 0, err[-2000:])

@@ -1,0 +1,193 @@
+// ravelin-scan: the scanning core over files and directory trees, with one
+// line of output per catalogue entry. Other tools read this format.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "cli/entry_files.h"
+#include "cli/entry_lines.h"
+#include "cli/options.h"
+#include "cli/output_folder.h"
+#include "image/image_loader.h"
+#include "scan/catalogue.h"
+#include "scan/catalogue_sort.h"
+#include "scan/name_pool.h"
+#include "scan/path_walk.h"
+
+namespace {
+
+// Far larger than the program's own pools: a command line may name trees of
+// any size, and a name the pools refuse would silently drop a file.
+constexpr int32_t kCliDirectoryPoolSize = 8 << 20;
+constexpr int32_t kCliFilePoolSize = 64 << 20;
+
+// On a terminal, one line on standard error says how far the walk has come,
+// rewritten in place; it is cleared before any other line goes there, and at
+// the end. Elsewhere it is never written, so the status lines stay as they are.
+class ProgressLine {
+ public:
+  void Start() { shown_ = StandardErrorIsTerminal(); }
+  void Update(long long filesSeen, int entriesFound) {
+    if (!shown_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < kInterval) return;
+    last_ = now;
+    drawn_ = true;
+    int width = fprintf(stderr, "\rfiles seen: %lld, entries found: %d", filesSeen, entriesFound);
+    if (width > 0 && width - 1 < width_) fprintf(stderr, "%*s", width_ - (width - 1), "");
+    if (width > 0 && width - 1 > width_) width_ = width - 1;
+    fflush(stderr);
+  }
+  void Clear() {
+    if (width_ == 0) return;
+    fprintf(stderr, "\r%*s\r", width_, "");
+    width_ = 0;
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kInterval{100};
+  bool shown_ = false;
+  bool drawn_ = false;
+  int width_ = 0;
+  std::chrono::steady_clock::time_point last_;
+};
+ProgressLine progress;
+
+void PrintPathLine(const char* status, const char* directory, const char* fileName) {
+  progress.Clear();
+  char path[kPathBufferSize];
+  if (JoinPath(directory, fileName, path)) {
+    // Most files of a tree get a line, so it is put together without the
+    // format parser.
+    fputs(status, stderr);
+    fputc('\t', stderr);
+    fputs(path, stderr);
+    fputc('\n', stderr);
+  } else {
+    fprintf(stderr, "%s\t%s%c%s\n", status, directory, PathSeparator(), fileName);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A write per status line costs as much as scanning the file it names; the
+  // lines go out together, at the latest when the program ends.
+  static char statusBuffer[1 << 16];
+  setvbuf(stderr, statusBuffer, _IOFBF, sizeof statusBuffer);
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) return Usage();
+  if (options.help) {
+    PrintHelp();
+    return 0;
+  }
+  if (options.version) {
+    PrintVersion();
+    return 0;
+  }
+  if (!OutputFolderUsable(options.exportDirectory) || !OutputFolderUsable(options.groupDirectory) ||
+      !OutputFolderUsable(options.pngDirectory)) {
+    return 2;
+  }
+  // The walk changes the current folder and groups are written during it, so
+  // a folder named relative to where the tool started is fixed now.
+  const std::string exportFolder = AbsoluteFolder(options.exportDirectory);
+  const std::string groupFolder = AbsoluteFolder(options.groupDirectory);
+  const std::string pngFolder = AbsoluteFolder(options.pngDirectory);
+  if (options.exportDirectory != nullptr) options.exportDirectory = exportFolder.c_str();
+  if (options.groupDirectory != nullptr) options.groupDirectory = groupFolder.c_str();
+  if (options.pngDirectory != nullptr) options.pngDirectory = pngFolder.c_str();
+  const bool load =
+      options.describe || options.exportDirectory != nullptr || options.pngDirectory != nullptr;
+  if (load && !InitImageLoader()) {
+    fprintf(stderr, "ravelin-scan: out of memory\n");
+    return 1;
+  }
+
+  Catalogue catalogue;
+  if (!directoryNamePool.Reset(kCliDirectoryPoolSize) || !fileNamePool.Reset(kCliFilePoolSize) ||
+      !AllocateCatalogue(&catalogue, kCatalogueCapacity)) {
+    fprintf(stderr, "ravelin-scan: out of memory\n");
+    return 1;
+  }
+
+  bool groupWriteFailed = false;
+  std::string lastDirectory;
+  const char* directoryRef = nullptr;
+  long long filesSeen = 0;
+  auto offer = [&](const char* directory, const char* fileName) {
+    progress.Update(++filesSeen, catalogue.count);
+    if (directoryRef == nullptr || lastDirectory != directory) {
+      directoryRef = directoryNamePool.Append(directory);
+      lastDirectory = directory;
+    }
+    const char* nameRef = fileNamePool.Append(fileName);
+    if (directoryRef == nullptr || nameRef == nullptr) {
+      PrintPathLine("cannot-open", directory, fileName);
+      return;
+    }
+    ScanStatus status = ScanStatus::Ok;
+    AddStatus added = AddFileToCatalogue(&catalogue, directoryRef, nameRef, &status);
+    if (added == AddStatus::CatalogueFull) {
+      PrintPathLine("catalogue-full", directory, fileName);
+    } else if (status != ScanStatus::Ok) {
+      PrintPathLine(StatusName(status), directory, fileName);
+    }
+    if (options.groupDirectory != nullptr &&
+        !ExportGroups(options.groupDirectory, directory, fileName)) {
+      groupWriteFailed = true;
+    }
+  };
+  progress.Start();
+  int status = 0;
+  for (int i = options.firstPath; i < argc; ++i) {
+    // A named path that is not there gets its cannot-open line and makes the
+    // run fail; files inside a tree that cannot be opened do not.
+    std::error_code ec;
+    if (!std::filesystem::exists(argv[i], ec)) status = 1;
+    WalkPath(argv[i], offer);
+  }
+  progress.Clear();
+  if (groupWriteFailed) status = 1;
+
+  if (options.sort) {
+    const SortOutcome sorted = SortRecords(&catalogue, options.sortOrder);
+    if (sorted == SortOutcome::AreasUnreadable) {
+      // As in the window: the order stays, the areas found so far are kept.
+      fprintf(stderr, "sort-abandoned\n");
+      status = 1;
+    } else if (sorted == SortOutcome::NoMemory) {
+      fprintf(stderr, "ravelin-scan: out of memory\n");
+      return 1;
+    }
+  }
+  uint8_t* largeBuffer = nullptr;
+  for (int32_t i = 0; i < catalogue.count; ++i) {
+    // The area column is the scan's (with --sort, the area pass's), before a
+    // load rewrites it.
+    const ImageRecord r = catalogue.records[i];
+    char path[kPathBufferSize];
+    if (!JoinPath(r.directory, r.fileName, path)) path[0] = '\0';
+    PrintRecordLine(i, r, path);
+    if (load) {
+      LoadedImage image;
+      memset(static_cast<void*>(&image), 0xA5, sizeof image);
+      bool loaded = LoadImageRecord(&catalogue.records[i], &image, &largeBuffer);
+      if (!loaded) fprintf(stderr, "cannot-load\t%d\t%s\n", i, path);
+      if (options.describe) PrintDescription(loaded, image, r);
+      if (loaded && options.exportDirectory != nullptr &&
+          !ExportEntry(options.exportDirectory, i, catalogue.records[i], image, path)) {
+        status = 1;
+      }
+      if (loaded && options.pngDirectory != nullptr &&
+          !WritePngEntry(options.pngDirectory, i, image, path)) {
+        status = 1;
+      }
+    }
+    printf("\n");
+  }
+  ReleaseLargeBuffer(&largeBuffer);
+  return status;
+}
