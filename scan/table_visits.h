@@ -16,6 +16,12 @@ template <int64_t kWindowSize>
 class TableVisitsOver {
  public:
   void Clear() { memset(bits_, 0, sizeof bits_); }
+  // Forgets the walks of a window of windowLength bytes only, so that a
+  // small file does not pay for clearing the largest window.
+  void Clear(int64_t windowLength) {
+    const int64_t used = windowLength < kWindowSize ? windowLength : kWindowSize;
+    memset(bits_, 0, static_cast<size_t>((used + 7) / 8));
+  }
   // False when the table at offset was walked before. offset lies in the
   // window (callers check that its table fits first).
   bool MarkVisited(int64_t offset) {
@@ -27,6 +33,7 @@ class TableVisitsOver {
   }
 
  private:
-  uint8_t bits_[kWindowSize / 8] = {};
+  // Left to Clear: a window of a megabyte would otherwise be cleared whole.
+  uint8_t bits_[kWindowSize / 8];
 };
 using TableVisits = TableVisitsOver<kScanWindowSize>;
