@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "scan/byte_reader.h"
 #include "scan/resource_format.h"
@@ -112,7 +110,7 @@ struct PeTree {
   int64_t virtualAddress;
   int64_t rawPosition;
   std::vector<uint8_t> window;
-  TableVisitsOver<kGroupTreeWindowSize> visits;
+  SizedTableVisits visits;
   int64_t entriesLeft = kMaxTreeEntries;
 
   // Section bytes at at: from the window when they lie there, else from the
@@ -244,46 +242,43 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   if (found < 0) return true;
   ByteReader table(sections.data(), tableBytes);
 
-  // 128 KiB of visited bits: kept off the stack, and cleared only as far as
-  // the window reaches.
-  std::unique_ptr<PeTree> tree(new (std::nothrow) PeTree);
-  if (tree == nullptr) return false;
-  tree->file = file;
-  tree->out = out;
-  tree->virtualAddress = table.U32(found * kSectionHeaderSize + 12);
-  tree->rawPosition = table.U32(found * kSectionHeaderSize + 20);
-  int64_t room = fileLength - tree->rawPosition;
+  PeTree tree{};
+  tree.file = file;
+  tree.out = out;
+  tree.virtualAddress = table.U32(found * kSectionHeaderSize + 12);
+  tree.rawPosition = table.U32(found * kSectionHeaderSize + 20);
+  int64_t room = fileLength - tree.rawPosition;
   if (room < kDirectoryTableSize) return false;
-  tree->window.resize(
+  tree.window.resize(
       static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
-  if (!ReadAt(file, tree->rawPosition, tree->window.data(),
-              static_cast<int32_t>(tree->window.size()))) {
+  if (!ReadAt(file, tree.rawPosition, tree.window.data(),
+              static_cast<int32_t>(tree.window.size()))) {
     return false;
   }
-  tree->visits.Clear(static_cast<int64_t>(tree->window.size()));
-  tree->visits.MarkVisited(0);
+  tree.visits.Reset(static_cast<int64_t>(tree.window.size()));
+  tree.visits.MarkVisited(0);
 
   // First the types the scan walks, in the scan's order, so that a table
   // reachable from two types is taken where the scan takes it; then groups.
-  ByteReader w(tree->window.data(), static_cast<int64_t>(tree->window.size()));
-  int64_t k = tree->EntryCount(0);
+  ByteReader w(tree.window.data(), static_cast<int64_t>(tree.window.size()));
+  int64_t k = tree.EntryCount(0);
   for (int pass = 0; pass < 2; ++pass) {
     for (int64_t j = 0; j < k; ++j) {
       int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
       int32_t id = w.I32(at);
       int64_t target = w.U32(at + 4) & ~kSubdirectoryBit;
       if (pass == 0) {
-        if (id == kPeTypeCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Images);
-        if (id == kPeTypeBitmap) tree->WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
-        if (id == kPeTypeIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Images);
+        if (id == kPeTypeCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Images);
+        if (id == kPeTypeBitmap) tree.WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
+        if (id == kPeTypeIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Images);
       } else {
-        if (id == kPeTypeGroupCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Groups);
-        if (id == kPeTypeGroupIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Groups);
+        if (id == kPeTypeGroupCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Groups);
+        if (id == kPeTypeGroupIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Groups);
       }
     }
   }
-  out->section.swap(tree->window);
-  out->sectionAt = tree->rawPosition;
+  out->section.swap(tree.window);
+  out->sectionAt = tree.rawPosition;
   return true;
 }
 
@@ -541,10 +536,15 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
   groups.entriesLeft -= count;
 
   int64_t total = kGroupHeaderSize;
+  // A directory that names one ID over and over (a run of zeros) looks it
+  // up once.
+  int32_t lastId = -1;
+  const GroupMemberImage* image = nullptr;
   for (int64_t i = 0; i < count; ++i) {
     const int64_t at = kGroupHeaderSize + kGroupEntrySize * i;
     const uint16_t id = r.U16(at + kGroupEntryIdAt);
-    const GroupMemberImage* image = FindMember(groups, group.kind, id, group.language);
+    if (id != lastId) image = FindMember(groups, group.kind, id, group.language);
+    lastId = id;
     const int64_t imageBytes = image != nullptr ? MeasureMember(file, groups, *image) : -1;
     // Each member adds its 16-byte file entry and its image.
     if (imageBytes <= 0 || total + 16 + imageBytes > kMaxGroupFileBytes) {
