@@ -112,6 +112,10 @@ struct PeTree {
   std::vector<uint8_t> window;
   SizedTableVisits visits;
   int64_t entriesLeft = kMaxTreeEntries;
+  // The last string name read: tables that overlap give thousands of groups
+  // the name of one string, and each would read it again.
+  uint32_t lastNameField = 0;
+  std::string lastName;
 
   // Section bytes at at: from the window when they lie there, else from the
   // file (data entries and names may stand beyond the first 64 KiB).
@@ -152,6 +156,10 @@ struct PeTree {
       *name = std::to_string(nameField);
       return true;
     }
+    if (nameField == lastNameField) {
+      *name = lastName;
+      return true;
+    }
     int64_t at = nameField & ~kSubdirectoryBit;
     uint8_t lengthBytes[2];
     if (!Read(at, 2, lengthBytes)) return false;
@@ -164,6 +172,8 @@ struct PeTree {
       kept[i] = NameCharacter(text[2 * i] | (static_cast<uint32_t>(text[2 * i + 1]) << 8));
     }
     name->assign(kept, static_cast<size_t>(length));
+    lastNameField = nameField;
+    lastName = *name;
     return true;
   }
 
