@@ -56,6 +56,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
     }
   }
   PinCachedRecord(record);
+  LendLargeRecord(record, mainState.image);
   mainState.statusNote.clear();
   mainState.imageShown = true;
   mainState.catalogueChanged = false;
@@ -139,8 +140,8 @@ void HandleNavigationKey(WPARAM virtualKey) {
     default:
       return;
   }
-  SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.count, 0), false);
+  SelectItem(mainState.window, NavigationTarget(move, mainState.currentIndex, mainState.count, 0),
+             false);
 }
 
 void HandleNavigationScroll(int code, int position) {

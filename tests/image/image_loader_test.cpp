@@ -41,8 +41,13 @@ class ImageLoader : public ::testing::Test {
     file.insert(file.end(), resource.begin(), resource.end());
     dir_.Write(name, file);
     names_.push_back(name);
-    return ImageRecord{kind,  kLead, static_cast<int32_t>(resource.size()), nextSequence_++, 0,
-                       dir_.path().c_str(), names_.back().c_str()};
+    return ImageRecord{kind,
+                       kLead,
+                       static_cast<int32_t>(resource.size()),
+                       nextSequence_++,
+                       0,
+                       dir_.path().c_str(),
+                       names_.back().c_str()};
   }
   void Remove(const std::string& name) { std::filesystem::remove(dir_.Join(name)); }
   void Rewrite(const std::string& name, const Bytes& resource) {
@@ -184,6 +189,19 @@ TEST_F(ImageLoader, PinnedRecordKeepsItsSlotAndBytes) {
   ImageRecord big = Put("big", SizedBitmap(5000, 1));
   PinCachedRecord(big);
   EXPECT_FALSE(imageCache.hasPin);
+
+  // Lent, its bytes answer its loads without the file, until a load
+  // through the same buffer replaces them.
+  LoadedImage bigView;
+  ASSERT_TRUE(Load(&big, &bigView));
+  LendLargeRecord(big, bigView);
+  Remove("big");
+  LoadedImage thumb;
+  ASSERT_TRUE(Load(&big, &thumb));
+  EXPECT_EQ(thumb.data, bigView.data);
+  ImageRecord next = Put("next", SizedBitmap(6000, 2));
+  ASSERT_TRUE(Load(&next, &thumb));
+  EXPECT_FALSE(Load(&big, &thumb));
 }
 
 TEST_F(ImageLoader, FailedLargeLoadKeepsTheImageOnShow) {
