@@ -533,16 +533,21 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
   }
   // Only as much as the count can name: 65535 entries.
   const int64_t most = kGroupHeaderSize + int64_t{kGroupEntrySize} * 0xFFFF;
+  const int64_t length = group.size < most ? group.size : most;
+  // The count first, then only the entries it names and the ceiling leaves:
+  // a million groups that name one long directory must not read it whole
+  // each time.
   std::vector<uint8_t> buffer;
-  const uint8_t* bytes =
-      BytesAt(file, groups, group.offset, group.size < most ? group.size : most, &buffer);
-  if (bytes == nullptr) return 0;
-  ByteReader r(bytes, group.size < most ? group.size : most);
-  int64_t count = r.U16(4);
-  int64_t room = (r.size() - kGroupHeaderSize) / kGroupEntrySize;
+  const uint8_t* header = BytesAt(file, groups, group.offset, kGroupHeaderSize, &buffer);
+  if (header == nullptr) return 0;
+  int64_t count = ByteReader(header, kGroupHeaderSize).U16(4);
+  int64_t room = (length - kGroupHeaderSize) / kGroupEntrySize;
   if (count > room) count = room;
-
   if (count > groups.entriesLeft) count = groups.entriesLeft;
+  const uint8_t* bytes =
+      BytesAt(file, groups, group.offset, kGroupHeaderSize + kGroupEntrySize * count, &buffer);
+  if (bytes == nullptr) return 0;
+  ByteReader r(bytes, kGroupHeaderSize + kGroupEntrySize * count);
   groups.entriesLeft -= count;
 
   int64_t total = kGroupHeaderSize;
