@@ -140,8 +140,8 @@ void HandleNavigationKey(WPARAM virtualKey) {
     default:
       return;
   }
-  SelectItem(mainState.window, NavigationTarget(move, mainState.currentIndex, mainState.count, 0),
-             false);
+  SelectItem(mainState.window,
+             NavigationTarget(move, mainState.currentIndex, mainState.count, 0), false);
 }
 
 void HandleNavigationScroll(int code, int position) {
