@@ -352,11 +352,15 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
 
 const GroupMemberImage* FindMember(const FileGroups& groups, ImageKind kind, uint16_t id,
                                    int32_t language) {
+  const uint64_t idKey = IdKey(kind, id);
+  if (groups.idBits.empty() || (groups.idBits[idKey >> 3] & (1u << (idKey & 7))) == 0) {
+    return nullptr;
+  }
   int64_t found = -1;
   if (language >= -1 && language <= 0xFFFF) {
     found = FirstImageOf(groups.byLanguage, LanguageKey(kind, id, language));
   }
-  if (found < 0) found = FirstImageOf(groups.byId, IdKey(kind, id));
+  if (found < 0) found = FirstImageOf(groups.byId, idKey);
   return found >= 0 ? &groups.images[static_cast<size_t>(found)] : nullptr;
 }
 
@@ -397,6 +401,8 @@ void IndexImages(FileGroups* out) {
     const uint64_t image = keys[i] & kImageIndexMask;
     if (out->byId.empty() || (out->byId.back() >> kImageIndexBits) != idKey) {
       out->byId.push_back(idKey << kImageIndexBits | image);
+      if (out->idBits.empty()) out->idBits.assign((IdKey(ImageKind::Cursor, 0xFFFF) >> 3) + 1, 0);
+      out->idBits[idKey >> 3] |= static_cast<uint8_t>(1u << (idKey & 7));
     } else if (image < (out->byId.back() & kImageIndexMask)) {
       out->byId.back() = idKey << kImageIndexBits | image;
     }
@@ -499,6 +505,7 @@ bool ReadDirectories(FileHandle file, FileGroups* out) {
   out->images.clear();
   out->byLanguage.clear();
   out->byId.clear();
+  out->idBits.clear();
   out->section.clear();
   out->sectionAt = 0;
   int64_t length = GetFileLength(file);

@@ -55,6 +55,9 @@ struct FileGroups {
   // file of a million images is indexed without a million allocations.
   std::vector<uint64_t> byLanguage;
   std::vector<uint64_t> byId;
+  // One bit per kind and ID that some image has: most entries of a hostile
+  // directory name no image at all, and are answered without a search.
+  std::vector<uint8_t> idBits;
   // The first stretch of a PE file's resource section, as the tree was read
   // from it: group directories and members that lie there are taken from
   // memory instead of being read again for every group that names them.
