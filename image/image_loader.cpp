@@ -170,6 +170,11 @@ bool ReadExactly(FileHandle file, int32_t offset, uint8_t* buffer, int32_t size)
   return ReadBytes(file, buffer, size) == size;
 }
 
+// A lent record's bytes go with the block that holds them.
+void ForgetLentBlock(const uint8_t* block) {
+  if (block != nullptr && imageCache.lent.data == block) imageCache.lent.inUse = false;
+}
+
 bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
   FileHandle file = OpenInDirectory(record->directory, record->fileName);
   if (file == kInvalidFile) return false;
@@ -198,6 +203,7 @@ bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
         pixels = block + at;
     }
   }
+  ForgetLentBlock(*largeBuffer);
   std::free(*largeBuffer);
   *largeBuffer = block;
   PrepareImage(block, record, image, pixels);
@@ -245,6 +251,7 @@ bool InitImageLoader() {
   }
   cache.memoClock = 0;
   cache.slotPixelBytes = 0;
+  cache.lent = LentRecord{false, 0, nullptr, nullptr};
   for (int32_t i = 0; i < kSmallSlotCount; ++i) {
     cache.smallSlots[i] = {
         false,   0, 0,    cache.smallBlock ? cache.smallBlock + i * kSmallSlotSize : nullptr,
@@ -274,6 +281,11 @@ CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record) {
 bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
   if (record->size < 0) return false;
   if (!LoadReadsTheFile(*record)) return LoadSmall(record, image);
+  const LentRecord& lent = imageCache.lent;
+  if (lent.inUse && lent.key == record->sequence) {
+    PrepareImage(lent.data, record, image, lent.pixels);
+    return true;
+  }
   return LoadLarge(record, image, largeBuffer);
 }
 
@@ -284,7 +296,16 @@ void PinCachedRecord(const ImageRecord& record) {
 
 void UnpinCachedRecord() { imageCache.hasPin = false; }
 
+void LendLargeRecord(const ImageRecord& record, const LoadedImage& image) {
+  if (!LoadReadsTheFile(record) || image.data == nullptr) {
+    imageCache.lent.inUse = false;
+    return;
+  }
+  imageCache.lent = LentRecord{true, record.sequence, image.data, image.png ? image.bits : nullptr};
+}
+
 void ReleaseLargeBuffer(uint8_t** largeBuffer) {
+  ForgetLentBlock(*largeBuffer);
   std::free(*largeBuffer);
   *largeBuffer = nullptr;
 }

@@ -82,6 +82,15 @@ struct PixelMemo {
 
 inline constexpr int32_t kPixelMemoCount = 64;
 
+// A record over 4096 bytes whose bytes stay in memory with their owner (the
+// image on show), and its decoded PNG pixels or nullptr.
+struct LentRecord {
+  bool inUse;
+  int32_t key;  // the record's sequence
+  const uint8_t* data;
+  const uint8_t* pixels;
+};
+
 // Small resources stay in memory, so repeated loads such as the Finder's
 // thumbnails on every paint cost no file access.
 struct ImageCache {
@@ -97,6 +106,7 @@ struct ImageCache {
   uint32_t memoClock = 0;
   // Bytes of decoded PNG pixels the slots and the memo hold together.
   int64_t slotPixelBytes = 0;
+  LentRecord lent = {false, 0, nullptr, nullptr};
 };
 
 // What the slots and the memo may hold in decoded PNG pixels together before
@@ -131,6 +141,14 @@ inline bool LoadReadsTheFile(const ImageRecord& record) { return record.size > k
 // simply lifts the previous pin.
 void PinCachedRecord(const ImageRecord& record);
 void UnpinCachedRecord();
+
+// Lends the bytes of a record over 4096 bytes (image as its load prepared
+// them, the bytes in the caller's largeBuffer): until that block is given
+// back or replaced by a load through the same buffer, or another record is
+// lent, loads of the record prepare those bytes where they lie instead of
+// reading the file, so the Finder's thumbnail of the image on show costs no
+// read. A small record, or one whose image holds no bytes, lends nothing.
+void LendLargeRecord(const ImageRecord& record, const LoadedImage& image);
 
 // Reads record's bytes from an open file into a slot of the pool for its
 // size; nullptr, with the chosen slot left free, when fewer arrive.

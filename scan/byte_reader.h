@@ -13,8 +13,11 @@ class ByteReader {
   ByteReader(const uint8_t* data, int64_t size) : data_(data), size_(size < 0 ? 0 : size) {}
 
   // True when the len bytes from at lie wholly inside the view.
+  // Unsigned, a negative at or len is larger than any size: two comparisons
+  // where four would be, on the path of every read.
   bool Has(int64_t at, int64_t len) const {
-    return at >= 0 && len >= 0 && at <= size_ && len <= size_ - at;
+    return static_cast<uint64_t>(at) <= static_cast<uint64_t>(size_) &&
+           static_cast<uint64_t>(len) <= static_cast<uint64_t>(size_ - at);
   }
   uint8_t U8(int64_t at) const { return Has(at, 1) ? data_[at] : Fail(); }
   uint16_t U16(int64_t at) const {

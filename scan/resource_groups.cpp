@@ -1,8 +1,8 @@
 #include "scan/resource_groups.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "scan/byte_reader.h"
 #include "scan/resource_format.h"
@@ -31,14 +31,21 @@ bool ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
   return SeekFromStart(file, position) && ReadBytes(file, buffer, count) == count;
 }
 
-bool NameCharacterKept(uint32_t c) {
+constexpr bool NameCharacterKept(uint32_t c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
          c == '-' || c == '.';
 }
 
-void AppendNameCharacter(std::string* name, uint32_t c) {
-  name->push_back(NameCharacterKept(c) ? static_cast<char>(c) : '_');
-}
+// A file of many long names asks for a character a hundred million times.
+constexpr std::array<char, 128> kNameCharacters = [] {
+  std::array<char, 128> table{};
+  for (uint32_t c = 0; c < table.size(); ++c) {
+    table[c] = NameCharacterKept(c) ? static_cast<char>(c) : '_';
+  }
+  return table;
+}();
+
+char NameCharacter(uint32_t c) { return c < kNameCharacters.size() ? kNameCharacters[c] : '_'; }
 
 // A 16-bit NE table value in units of 2^shift bytes, as the scan takes it:
 // shifts the format cannot mean and results past the signed 32-bit range
@@ -68,6 +75,29 @@ constexpr int64_t kMaxGroupEntriesPerFile = 1 << 22;
 // the executable's name; a file of many long names would also fill memory.
 constexpr int32_t kMaxGroupNameLength = 128;
 
+// Index keys: kind, ID and language above the image's place in walk order,
+// which the tree's ceiling keeps below 2^21.
+constexpr int kImageIndexBits = 21;
+constexpr uint64_t kImageIndexMask = (uint64_t{1} << kImageIndexBits) - 1;
+static_assert(kMaxTreeEntries <= (int64_t{1} << kImageIndexBits));
+// Languages are 16-bit, or -1 for data directly below a name.
+constexpr int kLanguageBits = 17;
+
+uint64_t IdKey(ImageKind kind, uint32_t id) {
+  return (kind == ImageKind::Cursor ? uint64_t{1} << 16 : 0) | id;
+}
+
+uint64_t LanguageKey(ImageKind kind, uint32_t id, int32_t language) {
+  return IdKey(kind, id) << kLanguageBits | static_cast<uint64_t>(language + 1);
+}
+
+// The image index of the first key with prefix, or -1.
+int64_t FirstImageOf(const std::vector<uint64_t>& keys, uint64_t prefix) {
+  auto it = std::lower_bound(keys.begin(), keys.end(), prefix << kImageIndexBits);
+  if (it == keys.end() || (*it >> kImageIndexBits) != prefix) return -1;
+  return static_cast<int64_t>(*it & kImageIndexMask);
+}
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
@@ -80,8 +110,12 @@ struct PeTree {
   int64_t virtualAddress;
   int64_t rawPosition;
   std::vector<uint8_t> window;
-  TableVisitsOver<kGroupTreeWindowSize> visits;
+  SizedTableVisits visits;
   int64_t entriesLeft = kMaxTreeEntries;
+  // The last string name read: tables that overlap give thousands of groups
+  // the name of one string, and each would read it again.
+  uint32_t lastNameField = 0;
+  std::string lastName;
 
   // Section bytes at at: from the window when they lie there, else from the
   // file (data entries and names may stand beyond the first 64 KiB).
@@ -122,17 +156,24 @@ struct PeTree {
       *name = std::to_string(nameField);
       return true;
     }
+    if (nameField == lastNameField) {
+      *name = lastName;
+      return true;
+    }
     int64_t at = nameField & ~kSubdirectoryBit;
     uint8_t lengthBytes[2];
     if (!Read(at, 2, lengthBytes)) return false;
     int32_t length = lengthBytes[0] | (lengthBytes[1] << 8);
     if (length > kMaxGroupNameLength) length = kMaxGroupNameLength;
-    std::vector<uint8_t> text(static_cast<size_t>(length) * 2);
-    if (!Read(at + 2, length * 2, text.data())) return false;
-    name->clear();
+    uint8_t text[2 * kMaxGroupNameLength];
+    if (!Read(at + 2, length * 2, text)) return false;
+    char kept[kMaxGroupNameLength];
     for (int32_t i = 0; i < length; ++i) {
-      AppendNameCharacter(name, text[2 * i] | (static_cast<uint32_t>(text[2 * i + 1]) << 8));
+      kept[i] = NameCharacter(text[2 * i] | (static_cast<uint32_t>(text[2 * i + 1]) << 8));
     }
+    name->assign(kept, static_cast<size_t>(length));
+    lastNameField = nameField;
+    lastName = *name;
     return true;
   }
 
@@ -141,8 +182,15 @@ struct PeTree {
     if (collect == Collect::Nothing) return;
     // Group entries name their members by number only.
     if (collect == Collect::Images && (nameField & kSubdirectoryBit) != 0) return;
-    uint8_t entry[8];
-    if (!Read(static_cast<int32_t>(dataEntry), 8, entry)) return;
+    // Data entries stand in the window but for the few beyond its megabyte.
+    const int64_t at = static_cast<int32_t>(dataEntry);
+    uint8_t copy[8];
+    const uint8_t* entry = copy;
+    if (ByteReader(window.data(), static_cast<int64_t>(window.size())).Has(at, 8)) {
+      entry = window.data() + at;
+    } else if (!Read(at, 8, copy)) {
+      return;
+    }
     ByteReader r(entry, 8);
     int64_t offset = static_cast<int64_t>(r.I32(0)) - virtualAddress + rawPosition;
     int64_t size = r.I32(4);
@@ -204,42 +252,43 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   if (found < 0) return true;
   ByteReader table(sections.data(), tableBytes);
 
-  // 128 KiB of visited bits: kept off the stack.
-  std::unique_ptr<PeTree> tree(new (std::nothrow) PeTree{});
-  if (tree == nullptr) return false;
-  tree->file = file;
-  tree->out = out;
-  tree->virtualAddress = table.U32(found * kSectionHeaderSize + 12);
-  tree->rawPosition = table.U32(found * kSectionHeaderSize + 20);
-  int64_t room = fileLength - tree->rawPosition;
+  PeTree tree{};
+  tree.file = file;
+  tree.out = out;
+  tree.virtualAddress = table.U32(found * kSectionHeaderSize + 12);
+  tree.rawPosition = table.U32(found * kSectionHeaderSize + 20);
+  int64_t room = fileLength - tree.rawPosition;
   if (room < kDirectoryTableSize) return false;
-  tree->window.resize(
+  tree.window.resize(
       static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
-  if (!ReadAt(file, tree->rawPosition, tree->window.data(),
-              static_cast<int32_t>(tree->window.size()))) {
+  if (!ReadAt(file, tree.rawPosition, tree.window.data(),
+              static_cast<int32_t>(tree.window.size()))) {
     return false;
   }
-  tree->visits.MarkVisited(0);
+  tree.visits.Reset(static_cast<int64_t>(tree.window.size()));
+  tree.visits.MarkVisited(0);
 
   // First the types the scan walks, in the scan's order, so that a table
   // reachable from two types is taken where the scan takes it; then groups.
-  ByteReader w(tree->window.data(), static_cast<int64_t>(tree->window.size()));
-  int64_t k = tree->EntryCount(0);
+  ByteReader w(tree.window.data(), static_cast<int64_t>(tree.window.size()));
+  int64_t k = tree.EntryCount(0);
   for (int pass = 0; pass < 2; ++pass) {
     for (int64_t j = 0; j < k; ++j) {
       int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
       int32_t id = w.I32(at);
       int64_t target = w.U32(at + 4) & ~kSubdirectoryBit;
       if (pass == 0) {
-        if (id == kPeTypeCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Images);
-        if (id == kPeTypeBitmap) tree->WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
-        if (id == kPeTypeIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Images);
+        if (id == kPeTypeCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Images);
+        if (id == kPeTypeBitmap) tree.WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
+        if (id == kPeTypeIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Images);
       } else {
-        if (id == kPeTypeGroupCursor) tree->WalkNames(target, ImageKind::Cursor, Collect::Groups);
-        if (id == kPeTypeGroupIcon) tree->WalkNames(target, ImageKind::Icon, Collect::Groups);
+        if (id == kPeTypeGroupCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Groups);
+        if (id == kPeTypeGroupIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Groups);
       }
     }
   }
+  out->section.swap(tree.window);
+  out->sectionAt = tree.rawPosition;
   return true;
 }
 
@@ -290,7 +339,9 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
         int64_t textLength = w.U8(id);
         if (!w.Has(id + 1, textLength)) continue;
         if (textLength > kMaxGroupNameLength) textLength = kMaxGroupNameLength;
-        for (int64_t c = 0; c < textLength; ++c) AppendNameCharacter(&g.name, w.U8(id + 1 + c));
+        char kept[kMaxGroupNameLength];
+        for (int64_t c = 0; c < textLength; ++c) kept[c] = NameCharacter(w.U8(id + 1 + c));
+        g.name.assign(kept, static_cast<size_t>(textLength));
       }
       out->groups.push_back(std::move(g));
     }
@@ -301,10 +352,62 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
 
 const GroupMemberImage* FindMember(const FileGroups& groups, ImageKind kind, uint16_t id,
                                    int32_t language) {
-  auto exact = groups.firstByLanguage.find({kind, id, language});
-  if (exact != groups.firstByLanguage.end()) return &groups.images[exact->second];
-  auto any = groups.firstById.find({kind, id});
-  return any != groups.firstById.end() ? &groups.images[any->second] : nullptr;
+  const uint64_t idKey = IdKey(kind, id);
+  if (groups.idBits.empty() || (groups.idBits[idKey >> 3] & (1u << (idKey & 7))) == 0) {
+    return nullptr;
+  }
+  int64_t found = -1;
+  if (language >= -1 && language <= 0xFFFF) {
+    found = FirstImageOf(groups.byLanguage, LanguageKey(kind, id, language));
+  }
+  if (found < 0) found = FirstImageOf(groups.byId, idKey);
+  return found >= 0 ? &groups.images[static_cast<size_t>(found)] : nullptr;
+}
+
+// count bytes of the file at position, which the caller has checked against
+// the file's length: in the resource section kept in memory when they lie
+// there, else read into buffer. Null when the read fails.
+const uint8_t* BytesAt(FileHandle file, const FileGroups& groups, int64_t position, int64_t count,
+                       std::vector<uint8_t>* buffer) {
+  const int64_t at = position - groups.sectionAt;
+  if (ByteReader(groups.section.data(), static_cast<int64_t>(groups.section.size()))
+          .Has(at, count) &&
+      count > 0) {
+    return groups.section.data() + at;
+  }
+  buffer->resize(static_cast<size_t>(count));
+  if (!ReadAt(file, position, buffer->data(), static_cast<int32_t>(count))) return nullptr;
+  return buffer->data();
+}
+
+// The images a group entry can name, indexed: see FileGroups.
+void IndexImages(FileGroups* out) {
+  std::vector<uint64_t>& keys = out->byLanguage;
+  for (size_t i = 0; i < out->images.size(); ++i) {
+    const GroupMemberImage& image = out->images[i];
+    if (image.id > 0xFFFF) continue;
+    keys.push_back(LanguageKey(image.kind, image.id, image.language) << kImageIndexBits | i);
+  }
+  std::sort(keys.begin(), keys.end());
+  // Equal kind, ID and language sort in walk order: the first of each stays.
+  // A kind and ID's languages follow one another, so its first image is the
+  // least of theirs.
+  size_t kept = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const uint64_t language = keys[i] >> kImageIndexBits;
+    if (kept > 0 && (keys[kept - 1] >> kImageIndexBits) == language) continue;
+    keys[kept++] = keys[i];
+    const uint64_t idKey = language >> kLanguageBits;
+    const uint64_t image = keys[i] & kImageIndexMask;
+    if (out->byId.empty() || (out->byId.back() >> kImageIndexBits) != idKey) {
+      out->byId.push_back(idKey << kImageIndexBits | image);
+      if (out->idBits.empty()) out->idBits.assign((IdKey(ImageKind::Cursor, 0xFFFF) >> 3) + 1, 0);
+      out->idBits[idKey >> 3] |= static_cast<uint8_t>(1u << (idKey & 7));
+    } else if (image < (out->byId.back() & kImageIndexMask)) {
+      out->byId.back() = idKey << kImageIndexBits | image;
+    }
+  }
+  keys.resize(kept);
 }
 
 // The image bytes of a member (ImageBytesOfMember after a cursor's
@@ -322,10 +425,9 @@ int64_t MeasureMember(FileHandle file, const FileGroups& groups, const GroupMemb
     return known;
   }
   groups.bytesLeft -= image.size;
-  std::vector<uint8_t> data(static_cast<size_t>(image.size));
-  if (ReadAt(file, image.offset, data.data(), static_cast<int32_t>(image.size))) {
-    known = ImageBytesOfMember(data.data() + headerAt, image.size - headerAt);
-  }
+  std::vector<uint8_t> buffer;
+  const uint8_t* data = BytesAt(file, groups, image.offset, image.size, &buffer);
+  if (data != nullptr) known = ImageBytesOfMember(data + headerAt, image.size - headerAt);
   return known;
 }
 
@@ -389,11 +491,7 @@ int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
 
 bool ReadFileGroups(FileHandle file, FileGroups* out) {
   if (!ReadDirectories(file, out)) return false;
-  for (size_t i = 0; i < out->images.size(); ++i) {
-    const GroupMemberImage& image = out->images[i];
-    out->firstById.emplace(std::make_tuple(image.kind, image.id), i);
-    out->firstByLanguage.emplace(std::make_tuple(image.kind, image.id, image.language), i);
-  }
+  IndexImages(out);
   out->measured.assign(out->images.size(), -2);
   out->bytesLeft = kMaxGroupFileBytes + int64_t{kMemberReadsPerFileByte} * out->fileLength;
   out->entriesLeft = kMaxGroupEntriesPerFile;
@@ -405,8 +503,11 @@ namespace {
 bool ReadDirectories(FileHandle file, FileGroups* out) {
   out->groups.clear();
   out->images.clear();
-  out->firstById.clear();
-  out->firstByLanguage.clear();
+  out->byLanguage.clear();
+  out->byId.clear();
+  out->idBits.clear();
+  out->section.clear();
+  out->sectionAt = 0;
   int64_t length = GetFileLength(file);
   if (length < kMzHeaderSize) return false;
   out->fileLength = static_cast<int32_t>(length > kMaxFileLength ? kMaxFileLength : length);
@@ -439,21 +540,33 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
   }
   // Only as much as the count can name: 65535 entries.
   const int64_t most = kGroupHeaderSize + int64_t{kGroupEntrySize} * 0xFFFF;
-  std::vector<uint8_t> bytes(static_cast<size_t>(group.size < most ? group.size : most));
-  if (!ReadAt(file, group.offset, bytes.data(), static_cast<int32_t>(bytes.size()))) return 0;
-  ByteReader r(bytes.data(), static_cast<int64_t>(bytes.size()));
-  int64_t count = r.U16(4);
-  int64_t room = (r.size() - kGroupHeaderSize) / kGroupEntrySize;
+  const int64_t length = group.size < most ? group.size : most;
+  // The count first, then only the entries it names and the ceiling leaves:
+  // a million groups that name one long directory must not read it whole
+  // each time.
+  std::vector<uint8_t> buffer;
+  const uint8_t* header = BytesAt(file, groups, group.offset, kGroupHeaderSize, &buffer);
+  if (header == nullptr) return 0;
+  int64_t count = ByteReader(header, kGroupHeaderSize).U16(4);
+  int64_t room = (length - kGroupHeaderSize) / kGroupEntrySize;
   if (count > room) count = room;
-
   if (count > groups.entriesLeft) count = groups.entriesLeft;
+  const uint8_t* bytes =
+      BytesAt(file, groups, group.offset, kGroupHeaderSize + kGroupEntrySize * count, &buffer);
+  if (bytes == nullptr) return 0;
+  ByteReader r(bytes, kGroupHeaderSize + kGroupEntrySize * count);
   groups.entriesLeft -= count;
 
   int64_t total = kGroupHeaderSize;
+  // A directory that names one ID over and over (a run of zeros) looks it
+  // up once.
+  int32_t lastId = -1;
+  const GroupMemberImage* image = nullptr;
   for (int64_t i = 0; i < count; ++i) {
     const int64_t at = kGroupHeaderSize + kGroupEntrySize * i;
     const uint16_t id = r.U16(at + kGroupEntryIdAt);
-    const GroupMemberImage* image = FindMember(groups, group.kind, id, group.language);
+    if (id != lastId) image = FindMember(groups, group.kind, id, group.language);
+    lastId = id;
     const int64_t imageBytes = image != nullptr ? MeasureMember(file, groups, *image) : -1;
     // Each member adds its 16-byte file entry and its image.
     if (imageBytes <= 0 || total + 16 + imageBytes > kMaxGroupFileBytes) {
@@ -462,7 +575,7 @@ int32_t ReadGroupContents(FileHandle file, const FileGroups& groups, const Resou
     }
     total += 16 + imageBytes;
     GroupMember m;
-    memcpy(m.entry, bytes.data() + at, kGroupEntrySize);
+    memcpy(m.entry, bytes + at, kGroupEntrySize);
     m.offset = image->offset;
     m.size = image->size;
     m.imageBytes = imageBytes;

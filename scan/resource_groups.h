@@ -1,8 +1,6 @@
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "scan/catalogue.h"
@@ -50,11 +48,21 @@ struct FileGroups {
   std::vector<ResourceGroup> groups;
   std::vector<GroupMemberImage> images;
 
-  // Indexes into images: the first of each kind and ID, and of each kind,
-  // ID and language, so that a group of 65535 entries over thousands of
-  // images resolves in logarithmic steps.
-  std::map<std::tuple<ImageKind, uint32_t>, size_t> firstById;
-  std::map<std::tuple<ImageKind, uint32_t, int32_t>, size_t> firstByLanguage;
+  // The images a group entry can name (those with 16-bit IDs), as keys of
+  // kind, ID, language and walk order, sorted and first of each kind, ID and
+  // language only; and the first of each kind and ID. A group of 65535
+  // entries over thousands of images resolves in logarithmic steps, and a
+  // file of a million images is indexed without a million allocations.
+  std::vector<uint64_t> byLanguage;
+  std::vector<uint64_t> byId;
+  // One bit per kind and ID that some image has: most entries of a hostile
+  // directory name no image at all, and are answered without a search.
+  std::vector<uint8_t> idBits;
+  // The first stretch of a PE file's resource section, as the tree was read
+  // from it: group directories and members that lie there are taken from
+  // memory instead of being read again for every group that names them.
+  std::vector<uint8_t> section;
+  int64_t sectionAt = 0;
   // What the group reads of one file may cost, however its groups repeat
   // or overlap: each image is read and measured once (its image bytes, or
   // -1; -2 until then), and bytes read and entries resolved have a ceiling.

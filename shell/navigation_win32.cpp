@@ -56,6 +56,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
     }
   }
   PinCachedRecord(record);
+  LendLargeRecord(record, mainState.image);
   mainState.statusNote.clear();
   mainState.imageShown = true;
   mainState.catalogueChanged = false;

@@ -28,11 +28,8 @@ void Require(bool condition, const char* what) {
 void CheckGroup(FileHandle file, const FileGroups& groups, const ResourceGroup& group,
                 const uint8_t* input, size_t size) {
   Require(group.kind == ImageKind::Icon || group.kind == ImageKind::Cursor, "group kind");
-  for (char c : group.name) {
-    Require((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                c == '_' || c == '-' || c == '.',
-            "name character");
-  }
+  const char* kNameCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-.";
+  Require(strspn(group.name.c_str(), kNameCharacters) == group.name.size(), "name character");
   GroupContents contents;
   const int32_t n = ReadGroupContents(file, groups, group, &contents);
   Require(n >= 0 && static_cast<size_t>(n) == contents.members.size(), "member count");

@@ -190,6 +190,19 @@ TEST_F(ImageLoader, PinnedRecordKeepsItsSlotAndBytes) {
   ImageRecord big = Put("big", SizedBitmap(5000, 1));
   PinCachedRecord(big);
   EXPECT_FALSE(imageCache.hasPin);
+
+  // Lent, its bytes answer its loads without the file, until a load
+  // through the same buffer replaces them.
+  LoadedImage bigView;
+  ASSERT_TRUE(Load(&big, &bigView));
+  LendLargeRecord(big, bigView);
+  Remove("big");
+  LoadedImage thumb;
+  ASSERT_TRUE(Load(&big, &thumb));
+  EXPECT_EQ(thumb.data, bigView.data);
+  ImageRecord next = Put("next", SizedBitmap(6000, 2));
+  ASSERT_TRUE(Load(&next, &thumb));
+  EXPECT_FALSE(Load(&big, &thumb));
 }
 
 TEST_F(ImageLoader, FailedLargeLoadKeepsTheImageOnShow) {
