@@ -59,6 +59,7 @@ const char* StatusName(ScanStatus status) {
     case ScanStatus::CannotOpen:
       return "cannot-open";
     case ScanStatus::Damaged:
+    case ScanStatus::Partial:
       return "damaged";
     case ScanStatus::Unsupported:
       return "unsupported";

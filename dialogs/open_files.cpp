@@ -117,6 +117,7 @@ int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Ca
   PickedFiles picked = ReadOpenResult(result, resultSize, fileOffset);
   if (picked.form != PickForm::Single && picked.form != PickForm::Several) return -1;
   catalogue->count = 0;
+  catalogue->damagedFile = nullptr;
   // A pool left without storage refuses every name, and then nothing loads.
   directoryNamePool.Reset(kDirectoryPoolSize);
   fileNamePool.Reset(kFilePoolSize);

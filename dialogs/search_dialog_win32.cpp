@@ -30,6 +30,7 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_COMMAND:
       if (wParam != IDCANCEL) return FALSE;
       searchState.searching = false;
+      CancelSearch();
       EndDialog(dialog, 0);
       return TRUE;
     default:

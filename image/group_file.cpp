@@ -5,12 +5,30 @@
 
 #include "scan/byte_reader.h"
 #include "scan/little_endian.h"
+#include "scan/png_header.h"
 
 namespace {
 
 constexpr int32_t kFileEntrySize = 16;
 constexpr uint16_t kIconType = 1;
 constexpr uint16_t kCursorType = 2;
+
+// A group may state sides its image does not have; readers that trust the
+// directory would then read past the image, so the image's own sides are
+// written (256 as 0, as directories hold it).
+void PutImageSides(const uint8_t* image, int64_t size, uint8_t* entry) {
+  ByteReader r(image, size);
+  uint32_t width = 0;
+  uint32_t height = 0;
+  if (!PngImageSize(image, size, &width, &height)) {
+    width = static_cast<uint32_t>(r.I32(4));
+    const int64_t stored = r.I32(8);
+    height = static_cast<uint32_t>((stored < 0 ? -stored : stored) / 2);
+  }
+  if (!r.ok() || width == 0 || width > 256 || height == 0 || height > 256) return;
+  entry[0] = static_cast<uint8_t>(width);
+  entry[1] = static_cast<uint8_t>(height);
+}
 
 }  // namespace
 
@@ -59,6 +77,7 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
       PutLe16(e + 6, hotspot.U16(2));
     } else {
       memcpy(e, m.entry, 8);  // width, height, colours, reserved, planes, bit count
+      PutImageSides(member.data(), m.imageBytes, e);
     }
     PutLe32(e + 8, static_cast<uint32_t>(m.imageBytes));
     PutLe32(e + 12, static_cast<uint32_t>(dataAt));

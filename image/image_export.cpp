@@ -6,6 +6,7 @@
 #include "scan/byte_reader.h"
 #include "scan/little_endian.h"
 #include "scan/png_header.h"
+#include "scan/resource_groups.h"
 
 SaveState saveState;
 
@@ -68,25 +69,10 @@ bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPla
     if (type == kIend) break;
   }
   if (width == 0 || height == 0) return false;
-  const uint32_t depth = png.U8(24);
-  uint32_t channels = 0;
-  switch (png.U8(25)) {
-    case 0:  // grey
-    case 3:  // palette
-      channels = 1;
-      break;
-    case 2:  // RGB
-      channels = 3;
-      break;
-    case 4:  // grey and alpha
-      channels = 2;
-      break;
-    case 6:  // RGBA
-      channels = 4;
-      break;
-    default:
-      return false;
-  }
+  // Grey, RGB, palette, grey and alpha, RGBA: the colour types a reader
+  // knows.
+  const uint32_t colourType = png.U8(25);
+  if (colourType > 6 || colourType == 1 || colourType == 5) return false;
   IconEntry e{};
   e.width = width;
   e.height = height;
@@ -94,14 +80,16 @@ bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPla
     e.planesOrHotspotX = all.U16(0) & 0xFF;
     e.bitCountOrHotspotY = all.U16(2) & 0xFF;
   } else {
+    // As icon files and groups state a PNG entry, whatever its own depth.
     e.planesOrHotspotX = 1;
-    e.bitCountOrHotspotY = depth * channels;
+    e.bitCountOrHotspotY = 32;
   }
-  e.bytes = static_cast<uint32_t>(image.dataSize - headerAt);
+  // The PNG ends at IEND; an NE resource's alignment may have padded it.
+  e.bytes = static_cast<uint32_t>(at);
   PutIconHeader(record.kind, e, plan->header);
   plan->headerSize = kIconFileHeaderSize;
   plan->body = image.data + headerAt;
-  plan->bodySize = static_cast<int32_t>(image.dataSize - headerAt);
+  plan->bodySize = static_cast<int32_t>(at);
   plan->padBytes = 0;
   return true;
 }
@@ -164,7 +152,11 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
     return true;
   }
 
-  const int64_t bodySize = record.size - headerAt;
+  int64_t bodySize = record.size - headerAt;
+  // An NE resource's length is rounded up to its alignment; the file states
+  // the image's own bytes, as readers check that size against the header.
+  const int64_t ownBytes = ImageBytesOfMember(image.header, bodySize);
+  if (ownBytes > 0 && ownBytes < bodySize) bodySize = ownBytes;
   int64_t pad = 0;
   if (!image.maskComplete) {
     const int64_t maskBytes =

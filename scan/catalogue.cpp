@@ -28,6 +28,7 @@ bool AllocateCatalogue(Catalogue* catalogue, int32_t capacity) {
   catalogue->records.reset(new (std::nothrow) ImageRecord[capacity]());
   catalogue->capacity = catalogue->records != nullptr ? capacity : 0;
   catalogue->count = 0;
+  catalogue->damagedFile = nullptr;
   return catalogue->records != nullptr;
 }
 
@@ -95,13 +96,13 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
   ForgetWindowFile();
   // The walkers make no record before they are sure of the file; a file they
   // turn down adds nothing all the same.
-  if (status != ScanStatus::Ok) {
+  if (status != ScanStatus::Ok && status != ScanStatus::Partial) {
     catalogue->count = start;
     return status;
   }
   if (catalogue->count == start) return ScanStatus::NoImages;
   *count = catalogue->count - start;
-  return ScanStatus::Ok;
+  return status;
 }
 
 AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
@@ -112,6 +113,9 @@ AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const 
   ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
   if (scanStatus != nullptr) *scanStatus = status;
   switch (status) {
+    case ScanStatus::Partial:
+      if (catalogue->damagedFile == nullptr) catalogue->damagedFile = fileName;
+      [[fallthrough]];
     case ScanStatus::Ok:
       for (int32_t i = catalogue->count - n; i < catalogue->count; ++i) {
         catalogue->records[i].directory = directory;

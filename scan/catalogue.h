@@ -34,6 +34,10 @@ struct Catalogue {
   int32_t count = 0;
   // Never reset, so sequence numbers rise across the fills of a run.
   int32_t nextSequence = 0;
+  // The name of the first file of this fill whose scan said Partial, so the
+  // window can say that images may be missing; nullptr when none did. Each
+  // fill that empties the table clears it.
+  const char* damagedFile = nullptr;
 };
 
 // Gives catalogue an empty table of capacity slots. False, with no table,
@@ -45,7 +49,10 @@ enum class ScanStatus : int32_t {
   CannotOpen = 1,
   Damaged = 2,
   Unsupported = 3,
-  NoImages = 4
+  NoImages = 4,
+  // Images were recorded, but others the file names lie outside it: a file
+  // cut short. The records made are kept, as on Ok.
+  Partial = 5
 };
 enum class AddStatus : int32_t { Done = 0, CannotOpen = 1, Unsupported = 2, CatalogueFull = 3 };
 
@@ -59,9 +66,9 @@ bool JoinPath(const char* directory, const char* fileName, char* out);
 FileHandle OpenInDirectory(const char* directory, const char* fileName);
 
 // Scans one file into the free slots of catalogue, from its count on, and
-// counts the records made into catalogue->count; on Ok *count receives how
-// many. Their directory and file name are left for the caller to set. Any
-// other status leaves the count and *count as they were.
+// counts the records made into catalogue->count; on Ok and Partial *count
+// receives how many. Their directory and file name are left for the caller to
+// set. Any other status leaves the count and *count as they were.
 ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* catalogue,
                     int32_t* count);
 

@@ -79,6 +79,7 @@ bool StartSearch(Catalogue* catalogue) {
     return false;
   }
   catalogue->count = 0;
+  catalogue->damagedFile = nullptr;
   s.depth = 0;
   s.catalogue = catalogue;
   return true;
@@ -169,11 +170,16 @@ SearchStepResult SearchStep(int32_t fileBudget) {
 
 void StopSearch() { CloseListing(); }
 
+void CancelSearch() {
+  if (searchState.stop == SearchStop::None) searchState.stop = SearchStop::Cancelled;
+}
+
 std::string SearchStopText() {
   const SearchState& s = searchState;
   char text[kPathBufferSize + 100];
   switch (s.stop) {
     case SearchStop::None:
+    case SearchStop::Cancelled:
       return std::string();
     case SearchStop::CatalogueFull:
       snprintf(text, sizeof text, "Catalogue full (%d images) at %s",

@@ -33,6 +33,8 @@ enum class SearchStop : int32_t {
   CatalogueFull,
   // A name pool could not grow: the walk ended there.
   OutOfMemory,
+  // The user ended it.
+  Cancelled,
 };
 
 // One directory of the walk. Its subdirectory names lie one after another
@@ -113,6 +115,10 @@ SearchStepResult SearchStep(int32_t fileBudget);
 // For the status line: how far a search got that did not take in its whole
 // tree, or an empty text when it did (or was cancelled).
 std::string SearchStopText();
+
+// Records that the user ended the search, unless something had stopped it
+// before.
+void CancelSearch();
 
 // Closes a listing left open by a search that was cancelled. The records and
 // the current directory stay where the walk had come.

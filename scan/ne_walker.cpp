@@ -49,11 +49,12 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
   WindowReader w(length);
 
   uint16_t shift = w.U16(0);
+  bool damaged = false;
   int64_t p = 2;
   while (p + kNeTypeEntrySize <= length) {
     uint16_t type = w.U16(p);
     int64_t count = w.U16(p + 2);
-    if (type == 0) return ScanStatus::Ok;
+    if (type == 0) break;
     int64_t q = p + kNeTypeEntrySize;
     ImageKind kind;
     if (!KindOfType(type, &kind)) {
@@ -63,10 +64,12 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
     if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
     for (int64_t i = 0; i < count; ++i) {
       int64_t entry = q + kNeResourceEntrySize * i;
-      RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart, kind,
-                  catalogue, fileLength);
+      if (!RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart,
+                       kind, catalogue, fileLength)) {
+        damaged = true;
+      }
     }
     p = q + kNeResourceEntrySize * count;
   }
-  return ScanStatus::Ok;
+  return damaged ? ScanStatus::Partial : ScanStatus::Ok;
 }

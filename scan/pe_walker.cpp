@@ -3,13 +3,15 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/pe_resource_section.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
 #include "scan/table_visits.h"
 
 namespace {
 
-constexpr int32_t kMaxDataEntries = 1000;
+// One file may fill the catalogue: system libraries hold thousands of icons.
+constexpr int32_t kMaxDataEntries = kCatalogueCapacity;
 
 // The resource data entries found in one file's tree, in walk order.
 struct DataEntryList {
@@ -58,6 +60,12 @@ void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageK
   }
 }
 
+// The window from start: 64 KiB, or up to the end of the file.
+int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
+  int64_t rest = fileLength - start;
+  return static_cast<int32_t>(rest < kScanWindowSize ? rest : kScanWindowSize);
+}
+
 }  // namespace
 
 ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
@@ -72,19 +80,25 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   if (tableBytes > kMaxSectionTableBytes) return ScanStatus::Damaged;
   int64_t tablePosition = coffPosition + kCoffHeaderSize + optionalSize;
   if (tablePosition + tableBytes > fileLength) return ScanStatus::Damaged;
+  int32_t optionalRead = static_cast<int32_t>(
+      optionalSize < kOptionalHeaderBytesRead ? optionalSize : kOptionalHeaderBytesRead);
+  // The optional header lies in the file, as the section table behind it does.
+  if (!ReadIntoWindow(file, coffPosition + kCoffHeaderSize, optionalRead)) {
+    return ScanStatus::Damaged;
+  }
+  uint32_t directoryAddress = ResourceDirectoryAddress(ByteReader(scanWindow.bytes, optionalRead));
   if (!ReadIntoWindow(file, tablePosition, static_cast<int32_t>(tableBytes))) {
     return ScanStatus::Damaged;
   }
   if (n == 0) return ScanStatus::NoImages;
 
-  ByteReader sections(scanWindow.bytes, scanWindow.filled);
-  int64_t found = -1;
-  for (int64_t i = 0; i < n && found < 0; ++i) {
-    if (memcmp(scanWindow.bytes + i * kSectionHeaderSize, ".rsrc", 6) == 0) found = i;
+  ResourceSection section;
+  if (!FindResourceSection(directoryAddress, ByteReader(scanWindow.bytes, scanWindow.filled), n,
+                           &section)) {
+    return ScanStatus::NoImages;
   }
-  if (found < 0) return ScanStatus::NoImages;
-  int64_t virtualAddress = sections.U32(found * kSectionHeaderSize + 12);
-  int64_t rawPosition = sections.U32(found * kSectionHeaderSize + 20);
+  int64_t virtualAddress = section.virtualAddress;
+  int64_t rawPosition = section.rawPosition;
 
   int64_t room = fileLength - rawPosition;
   int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
@@ -121,19 +135,32 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
 
   int64_t secondStart = rawPosition + dataEntries.lowest;
   if (secondStart >= fileLength) return ScanStatus::Damaged;
-  int64_t rest = fileLength - secondStart;
-  int32_t secondLength = static_cast<int32_t>(rest < kScanWindowSize ? rest : kScanWindowSize);
-  MapWindow(file, secondStart, secondLength);
-  // A data entry that does not lie wholly in the window is skipped rather
-  // than read from stale or foreign bytes.
-  WindowReader second(secondLength);
+  int64_t windowStart = secondStart;
+  int32_t windowLength = WindowLengthAt(windowStart, fileLength);
+  MapWindow(file, windowStart, windowLength);
+  bool damaged = false;
   for (int32_t i = 0; i < dataEntries.count; ++i) {
-    int64_t e = static_cast<int64_t>(dataEntries.entries[i].offset) - dataEntries.lowest;
-    if (!second.Has(e, 8)) continue;
-    int64_t rva = second.I32(e);
-    int64_t size = second.I32(e + 4);
-    RecordImage(rva - virtualAddress + rawPosition, size, secondStart, dataEntries.entries[i].kind,
-                catalogue, fileLength);
+    int64_t entryAt = rawPosition + dataEntries.entries[i].offset;
+    // An entry beyond the window (a tree of thousands of resources keeps its
+    // data entries over more than 64 KiB) gets a window of its own; one that
+    // the file does not hold means the file was cut short.
+    if (entryAt < windowStart || entryAt + 8 > windowStart + windowLength) {
+      if (entryAt < 0 || entryAt + 8 > fileLength) {
+        damaged = true;
+        continue;
+      }
+      windowStart = entryAt;
+      windowLength = WindowLengthAt(windowStart, fileLength);
+      MapWindow(file, windowStart, windowLength);
+    }
+    WindowReader entries(windowLength);
+    int64_t e = entryAt - windowStart;
+    int64_t rva = entries.I32(e);
+    int64_t size = entries.I32(e + 4);
+    if (!RecordImage(rva - virtualAddress + rawPosition, size, windowStart,
+                     dataEntries.entries[i].kind, catalogue, fileLength)) {
+      damaged = true;
+    }
   }
-  return ScanStatus::Ok;
+  return damaged ? ScanStatus::Partial : ScanStatus::Ok;
 }

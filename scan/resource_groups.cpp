@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/pe_resource_section.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
 #include "scan/table_visits.h"
@@ -241,22 +242,25 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   int64_t tableBytes = n * kSectionHeaderSize;
   int64_t tablePosition = coffPosition + kCoffHeaderSize + coff.U16(16);
   if (tableBytes > kMaxSectionTableBytes || tablePosition + tableBytes > fileLength) return false;
+  uint8_t optional[kOptionalHeaderBytesRead];
+  const int32_t optionalRead =
+      static_cast<int32_t>(std::min<int64_t>(coff.U16(16), kOptionalHeaderBytesRead));
+  if (!ReadAt(file, coffPosition + kCoffHeaderSize, optional, optionalRead)) return false;
   std::vector<uint8_t> sections(static_cast<size_t>(tableBytes));
   if (!ReadAt(file, tablePosition, sections.data(), static_cast<int32_t>(tableBytes))) {
     return false;
   }
-  int64_t found = -1;
-  for (int64_t i = 0; i < n && found < 0; ++i) {
-    if (memcmp(sections.data() + i * kSectionHeaderSize, ".rsrc", 6) == 0) found = i;
+  ResourceSection section;
+  if (!FindResourceSection(ResourceDirectoryAddress(ByteReader(optional, optionalRead)),
+                           ByteReader(sections.data(), tableBytes), n, &section)) {
+    return true;
   }
-  if (found < 0) return true;
-  ByteReader table(sections.data(), tableBytes);
 
   PeTree tree{};
   tree.file = file;
   tree.out = out;
-  tree.virtualAddress = table.U32(found * kSectionHeaderSize + 12);
-  tree.rawPosition = table.U32(found * kSectionHeaderSize + 20);
+  tree.virtualAddress = section.virtualAddress;
+  tree.rawPosition = section.rawPosition;
   int64_t room = fileLength - tree.rawPosition;
   if (room < kDirectoryTableSize) return false;
   tree.window.resize(

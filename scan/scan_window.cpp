@@ -197,12 +197,12 @@ int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(width * height)));
 }
 
-void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
+bool RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
                  Catalogue* catalogue, int32_t fileLength) {
-  if (catalogue->count >= catalogue->capacity) return;
+  if (catalogue->count >= catalogue->capacity) return true;
   // A negative offset cannot be read back, so it is dropped like data past
   // the end of the file.
-  if (size < 0 || offset < 0 || offset + size > fileLength) return;
+  if (size < 0 || offset < 0 || offset + size > fileLength) return false;
   ImageRecord& rec = catalogue->records[catalogue->count];
   rec.kind = kind;
   rec.offset = static_cast<int32_t>(offset);
@@ -214,4 +214,5 @@ void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind ki
     rec.area = AreaFromHeader(scanWindow.bytes, scanWindow.filled, offset - windowStart, kind);
   }
   ++catalogue->count;
+  return true;
 }

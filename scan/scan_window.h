@@ -89,8 +89,9 @@ bool EnsureWindowBuffer();
 // Offsets and sizes come in wide, as the walkers compute them from file
 // values; anything that is negative or ends past fileLength is dropped, and
 // so is everything once the catalogue is full. The record takes the next
-// free slot and the next sequence number.
-void RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
+// free slot and the next sequence number. False when the resource was
+// dropped for lying outside the file, which only a damaged file does.
+bool RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
                  Catalogue* catalogue, int32_t fileLength);
 
 // Bytes from a record's offset that a classic header's area needs: a

@@ -236,13 +236,19 @@ void OnNotify(LPARAM lParam) {
 
 bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
 
-// What the status line says after an open: why the catalogue is empty, or
-// how far a search got that could not take in its whole tree.
+// What the status line says after an open: why the catalogue is empty, how
+// far a search got that could not take in its whole tree, or which picked
+// file turned out to be cut short.
 void SetOpenNote(int command) {
   mainState.statusNote.clear();
-  if (command == CMD_OPEN_DIRECTORY) mainState.statusNote = SearchStopText();
-  if (mainState.statusNote.empty() && mainState.catalogue.count == 0) {
-    mainState.statusNote = kNoImagesFound;
+  const bool search = command == CMD_OPEN_DIRECTORY;
+  if (search) mainState.statusNote = SearchStopText();
+  if (!mainState.statusNote.empty()) return;
+  if (mainState.catalogue.count == 0) {
+    const bool cancelled = search && searchState.stop == SearchStop::Cancelled;
+    mainState.statusNote = cancelled ? kSearchCancelled : kNoImagesFound;
+  } else if (!search && mainState.catalogue.damagedFile != nullptr) {
+    mainState.statusNote = std::string(mainState.catalogue.damagedFile) + kDamagedFileNote;
   }
 }
 

@@ -49,6 +49,8 @@ extern MainState mainState;
 
 inline constexpr char kMainClassName[] = "KestrelWnd";
 inline constexpr char kNoImagesFound[] = "No images found.";
+inline constexpr char kSearchCancelled[] = "Search cancelled.";
+inline constexpr char kDamagedFileNote[] = " is damaged: some images may be missing";
 
 // Start-up up to a shown main window: common controls, the window classes,
 // the main window and the accelerator table. False (after the "Can't

@@ -50,7 +50,8 @@ std::string PositionText(int32_t currentIndex, int32_t count) {
   return std::to_string(int64_t{currentIndex} + 1) + " of " + std::to_string(count);
 }
 
-std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint32_t bitCount) {
+std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint32_t bitCount,
+                            bool png) {
   const char* kindWord = "Bitmap: ";
   if (kind == ImageKind::Icon) kindWord = "Icon: ";
   if (kind == ImageKind::Cursor) kindWord = "Cursor: ";
@@ -75,6 +76,7 @@ std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint3
     default:
       break;
   }
+  if (png) depth = "PNG";
   return kindWord + std::to_string(width) + "x" + std::to_string(height) + ", " + depth;
 }
 

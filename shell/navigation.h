@@ -23,8 +23,10 @@ std::string EntryTitle(const char* programTitle, const char* directory, const ch
 // "3 of 120" for the third of 120 entries.
 std::string PositionText(int32_t currentIndex, int32_t count);
 
-// "Icon: 32x32, 16 colors".
-std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint32_t bitCount);
+// "Icon: 32x32, 16 colors"; "Icon: 256x256, PNG" for an image stored as PNG,
+// whose depth says nothing of how it was stored.
+std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint32_t bitCount,
+                            bool png = false);
 
 // Which status texts fit a client width; the left one is dropped first and
 // neither is ever cut.

@@ -103,7 +103,7 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   if (left.empty() && mainState.catalogue.count > 0 && mainState.imageShown &&
       !mainState.image.unusable) {
     left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,
-                           mainState.image.bitCount);
+                           mainState.image.bitCount, mainState.image.png);
   }
   SIZE leftSize = {};
   bool haveLeft = !left.empty();

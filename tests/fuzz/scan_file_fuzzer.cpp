@@ -63,6 +63,7 @@ void ScanOnce(Catalogue* catalogue, int64_t length) {
   }
   switch (status) {
     case ScanStatus::Ok:
+    case ScanStatus::Partial:
       Require(count >= 1 && count <= capacity && count == made, "record count");
       Require(touched == count, "slots written beyond the count");
       for (int32_t i = 0; i < count; ++i) {

@@ -40,8 +40,9 @@ def safe_name(name):
 
 
 def listing(path):
-    proc = subprocess.run(["wrestool", "-l", path], stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL)
+    with scan_runner.wrestool_readable(path) as readable:
+        proc = subprocess.run(["wrestool", "-l", readable], stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
     out = []
     for line in proc.stdout.decode("latin-1").splitlines():
         m = LINE.match(line)
@@ -115,8 +116,9 @@ def expected_groups(path, scratch):
         return {}
     shutil.rmtree(scratch, ignore_errors=True)
     os.makedirs(scratch)
-    subprocess.run(["wrestool", "-x", "--raw", "-o", scratch, path], stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+    with scan_runner.wrestool_readable(path) as readable:
+        subprocess.run(["wrestool", "-x", "--raw", "-o", scratch, readable],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     base = os.path.basename(path)
     result = {}
     for resource in resources:
@@ -165,11 +167,24 @@ def expected_groups(path, scratch):
                                     hy, len(image), at)
             else:
                 image = data
-                head += entry[:8] + struct.pack("<II", len(image), at)
+                head += image_sides(entry[:2], image) + entry[2:8] + struct.pack("<II", len(image), at)
             body += image
             at += len(image)
         result[key] = head + body
     return result
+
+
+def image_sides(stated, image):
+    """The image's own width and height as a directory holds them (256 as 0),
+    where a group states others."""
+    if image[:8] == PNG:
+        width, height = struct.unpack_from(">II", image, 16)
+    else:
+        width, height = struct.unpack_from("<ii", image, 4)
+        height = abs(height) // 2
+    if not (0 < width <= 256 and 0 < height <= 256):
+        return stated
+    return bytes((width & 0xFF, height & 0xFF))
 
 
 def icon_image(size, bits):

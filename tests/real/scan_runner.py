@@ -5,9 +5,53 @@ Z:\\ paths and the paths the program prints are mapped back, so callers work
 with Linux paths only.
 """
 
+import contextlib
 import os
+import shutil
+import struct
 import subprocess
+import tempfile
 from dataclasses import dataclass
+
+def _unsized_resource_entry(data):
+    """Where a PE file's resource entry keeps its size, when the entry gives
+    an address and size 0: the loader reads that tree, wrestool reads none."""
+    if data[:2] != b"MZ" or len(data) < 64:
+        return None
+    coff = struct.unpack_from("<i", data, 60)[0] + 4
+    if coff < 4 or data[coff - 4:coff] != b"PE\0\0" or coff + 20 > len(data):
+        return None
+    optional = coff + 20
+    count_at = {0x10B: 92, 0x20B: 108}.get(struct.unpack_from("<H", data, optional)[0]
+                                           if optional + 2 <= len(data) else None)
+    entry = optional + (count_at or 0) + 4 + 16
+    if count_at is None or entry + 8 > optional + struct.unpack_from("<H", data, coff + 16)[0]:
+        return None
+    if struct.unpack_from("<I", data, optional + count_at)[0] <= 2:
+        return None
+    rva, size = struct.unpack_from("<II", data, entry)
+    return entry + 4 if rva and not size else None
+
+
+@contextlib.contextmanager
+def wrestool_readable(path):
+    """path, or a copy whose resource entry states a size, for wrestool."""
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    at = _unsized_resource_entry(data)
+    if at is None:
+        yield path
+        return
+    folder = tempfile.mkdtemp()
+    try:
+        struct.pack_into("<I", data, at, len(data))
+        copy = os.path.join(folder, os.path.basename(path))
+        with open(copy, "wb") as f:
+            f.write(data)
+        yield copy
+    finally:
+        shutil.rmtree(folder)
+
 
 KINDS = ("bitmap", "icon", "cursor")
 STATUSES = ("cannot-open", "damaged", "unsupported", "no-images", "catalogue-full")

@@ -205,7 +205,8 @@ class Sweep {
         break;
       }
     }
-    if (out.status == ScanStatus::Ok && out.count >= 0 && out.count <= capacity) {
+    const bool recorded = out.status == ScanStatus::Ok || out.status == ScanStatus::Partial;
+    if (recorded && out.count >= 0 && out.count <= capacity) {
       out.records.assign(table, table + out.count);
     }
     for (int32_t i = 0; i < out.touched; ++i) table[i] = Untouched();
@@ -218,9 +219,9 @@ class Sweep {
     const int32_t made = out.made;
     std::string problem;
     auto status = static_cast<int32_t>(out.status);
-    if (status < 0 || status > 4 || out.status == ScanStatus::CannotOpen) {
+    if (status < 0 || status > 5 || out.status == ScanStatus::CannotOpen) {
       problem = "status " + std::to_string(status);
-    } else if (out.status == ScanStatus::Ok) {
+    } else if (out.status == ScanStatus::Ok || out.status == ScanStatus::Partial) {
       if (made < 1 || made > capacity || out.count != made) {
         problem = "made " + std::to_string(made) + " reported " + std::to_string(out.count);
       } else if (out.touched != made) {

@@ -198,7 +198,7 @@ TEST(PeWalker, RecordsFollowTheOrderOfTheTypeEntries) {
   }
 }
 
-TEST(PeWalker, KeepsTheFirstThousandDataEntries) {
+TEST(PeWalker, KeepsDataEntriesUntilTheCatalogueIsFull) {
   std::vector<PeResource> many;
   for (int32_t i = 0; i < 1200; ++i) {
     many.push_back(PeBitmap(static_cast<uint32_t>(i + 1), MakeInfoHeader(i + 1, 1)));
@@ -207,23 +207,28 @@ TEST(PeWalker, KeepsTheFirstThousandDataEntries) {
   TempDir dir;
   ScanOutcome out = ScanBytes(dir, pe.bytes);
   ASSERT_EQ(out.status, ScanStatus::Ok);
-  ASSERT_EQ(out.records.size(), 1000u);
-  for (size_t i = 0; i < 1000; ++i) {
+  ASSERT_EQ(out.records.size(), 1200u);
+  // Headers beyond 64 KiB of the data entries are measured when sorted.
+  size_t measured = 0;
+  while (measured < 1200 && out.records[measured].area != 0) ++measured;
+  EXPECT_GE(measured, 1000u);
+  for (size_t i = 0; i < 1200; ++i) {
     ASSERT_EQ(out.records[i].offset, pe.DataPosition(i)) << i;
-    ASSERT_EQ(out.records[i].area, static_cast<int32_t>(i + 1)) << i;
+    ASSERT_EQ(out.records[i].area, i < measured ? static_cast<int32_t>(i + 1) : 0) << i;
   }
 
-  // Fewer when the catalogue fills first.
+  // Fewer when the catalogue fills first, which is no damage.
   ScanOutcome some = ScanBytes(dir, pe.bytes, 600);
+  EXPECT_EQ(some.status, ScanStatus::Ok);
   EXPECT_EQ(some.records.size(), 600u);
   EXPECT_EQ(some.slotsTouched, 600);
 
-  // The limit counts data entries, not records: one dropped resource among
-  // the first thousand does not let the 1001st in.
+  // A resource past the end of the file is dropped, and the scan says so.
   pe.PointDataEntry(5, static_cast<int64_t>(pe.bytes.size()), 1);
   ScanOutcome dropped = ScanBytes(dir, pe.bytes);
-  ASSERT_EQ(dropped.records.size(), 999u);
-  EXPECT_EQ(dropped.records.back().offset, pe.DataPosition(999));
+  EXPECT_EQ(dropped.status, ScanStatus::Partial);
+  ASSERT_EQ(dropped.records.size(), 1199u);
+  EXPECT_EQ(dropped.records.back().offset, pe.DataPosition(1199));
 }
 
 TEST(PeWalker, DirectoriesCutOffByTheFirstWindow) {
@@ -278,7 +283,7 @@ TEST(PeWalker, DirectoriesCutOffByTheFirstWindow) {
   }
 }
 
-TEST(PeWalker, DataEntriesOutsideTheSecondReadAreSkipped) {
+TEST(PeWalker, DataEntriesBeyondTheSecondReadAreReadThere) {
   TempDir dir;
   // Two icons; the second one's data entry moves away from the first.
   auto build = [](uint32_t secondEntry, uint32_t sectionLength) {
@@ -295,12 +300,17 @@ TEST(PeWalker, DataEntriesOutsideTheSecondReadAreSkipped) {
     s.resize(sectionLength, 0);
     return PeAround(s);
   };
-  // Through the 64 KiB of the second read.
-  EXPECT_EQ(ScanBytes(dir, build(0x200 + 65528, 0x20000)).records.size(), 2u);
-  EXPECT_EQ(ScanBytes(dir, build(0x200 + 65529, 0x20000)).records.size(), 1u);
-  // Through the end of the file: the RVA and size fields must be there.
+  // Within the 64 KiB of the second read and beyond it.
+  for (uint32_t at : {0x200u + 65528, 0x200u + 65529, 0x1FFF8u}) {
+    ScanOutcome out = ScanBytes(dir, build(at, 0x20000));
+    EXPECT_EQ(out.status, ScanStatus::Ok) << at;
+    EXPECT_EQ(out.records.size(), 2u) << at;
+  }
+  // Through the end of the file: the RVA and size fields must be there, or
+  // the file was cut short.
   EXPECT_EQ(ScanBytes(dir, build(0x1000, 0x1008)).records.size(), 2u);
   ScanOutcome cut = ScanBytes(dir, build(0x1000, 0x1007));
+  EXPECT_EQ(cut.status, ScanStatus::Partial);
   ASSERT_EQ(cut.records.size(), 1u);
   EXPECT_EQ(cut.records[0].offset, kRsrcPosition + 0x300);
 }

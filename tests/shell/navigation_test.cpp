@@ -41,6 +41,7 @@ TEST(Navigation, StatusTexts) {
   EXPECT_EQ(DescriptionText(ImageKind::Bitmap, 1, 1, 24), "Bitmap: 1x1, true-color");
   EXPECT_EQ(DescriptionText(ImageKind::Bitmap, 1, 1, 32), "Bitmap: 1x1, true-color");
   EXPECT_EQ(DescriptionText(ImageKind::Bitmap, 1, 1, 2), "Bitmap: 1x1, ?");
+  EXPECT_EQ(DescriptionText(ImageKind::Icon, 256, 256, 32, true), "Icon: 256x256, PNG");
 }
 
 TEST(Navigation, NarrowingDropsTheLeftTextFirst) {

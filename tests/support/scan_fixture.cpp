@@ -27,7 +27,8 @@ ScanOutcome ScanPath(const std::string& directory, const std::string& name, int3
       break;
     }
   }
-  if (out.status == ScanStatus::Ok && count >= 0 && count <= capacity) {
+  const bool recorded = out.status == ScanStatus::Ok || out.status == ScanStatus::Partial;
+  if (recorded && count >= 0 && count <= capacity) {
     out.records.assign(slots.records.get(), slots.records.get() + count);
   }
   return out;
