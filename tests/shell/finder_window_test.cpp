@@ -408,7 +408,10 @@ TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {
     EXPECT_STREQ(request.lpszText, tip.text) << tip.x << "," << tip.y;
   }
   SendMessageA(Finder(), WM_MOUSEMOVE, 0, MAKELPARAM(60, 60));
-  TOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, Finder(), 1};
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.hwnd = Finder();
+  tool.uId = 1;
   ASSERT_TRUE(SendMessageA(CurrentFinderState().tooltip, TTM_GETTOOLINFOA, 0,
                            reinterpret_cast<LPARAM>(&tool)));
   EXPECT_EQ(std::vector<LONG>({tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom}),
@@ -449,7 +452,9 @@ TEST_F(FinderWindow, NavigationKeysTypedInTheFinderStepTheMainWindow) {
       return GetPixel(dc, entry % 3 * 50, (entry / 3 - step.topRow) * 50 + 1);
     };
     EXPECT_EQ(edge(step.index), highlight) << step.key;
-    if (before != step.index && before / 3 >= step.topRow) EXPECT_NE(edge(before), highlight);
+    if (before != step.index && before / 3 >= step.topRow) {
+      EXPECT_NE(edge(before), highlight);
+    }
     ReleaseDC(Finder(), dc);
     before = step.index;
   }
