@@ -178,7 +178,5 @@ TEST(FinderPaint, OnlyTheCellsTheUpdateReaches) {
   int32_t x = -1, y = -1;
   EXPECT_TRUE(FinderEntryCell(g, 3, 18, 100, &x, &y));
   EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
-  EXPECT_TRUE(FinderEntryCell(g, 3, 12, 100, &x, &y));
-  EXPECT_EQ(std::pair(x, y), std::pair(0, 0));
   for (int32_t entry : {11, 100, -1}) EXPECT_FALSE(FinderEntryCell(g, 3, entry, 100, &x, &y));
 }

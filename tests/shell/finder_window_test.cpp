@@ -325,8 +325,7 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   EXPECT_EQ(picture.At(101, 51), kYellow);
   EXPECT_EQ(picture.At(148, 98), kMagenta);
   EXPECT_EQ(picture.Drawn(100, 50, 150, 100), 48 * 48);
-  // The current cell's frame: two pixels at its edge, over the thumbnail's
-  // outer ones, and nothing beyond the cell.
+  // The current cell's frame: its edge and the thumbnail's, not beyond.
   for (POINT p : {POINT{0, 100}, POINT{1, 148}, POINT{49, 120}, POINT{25, 149}, POINT{48, 101}}) {
     EXPECT_EQ(picture.At(p.x, p.y), highlight) << p.x << "," << p.y;
   }
@@ -393,12 +392,12 @@ TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {
   const struct {
     int x, y;
     const char* text;
-  } tips[] = {{60, 60, "pictures.exe, #5, 16x8"},
-              {10, 10, "pictures.exe, #1, 100x10"},
+  } tips[] = {{10, 10, "pictures.exe, #1, 100x10"},
               {10, 60, "pictures.exe, #4, 1x200"},
               {10, 140, "pictures.exe, #7, 8x8"},
               {60, 110, ""},
-              {155, 10, ""}};
+              {155, 10, ""},
+              {60, 60, "pictures.exe, #5, 16x8"}};
   for (const auto& tip : tips) {
     SendMessageA(Finder(), WM_MOUSEMOVE, 0, MAKELPARAM(tip.x, tip.y));
     NMTTDISPINFOA request = {};
@@ -407,7 +406,6 @@ TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {
     ASSERT_NE(request.lpszText, nullptr);
     EXPECT_STREQ(request.lpszText, tip.text) << tip.x << "," << tip.y;
   }
-  SendMessageA(Finder(), WM_MOUSEMOVE, 0, MAKELPARAM(60, 60));
   TOOLINFOA tool{};
   tool.cbSize = TTTOOLINFOA_V1_SIZE;
   tool.hwnd = Finder();
@@ -426,9 +424,7 @@ TEST_F(FinderWindow, NavigationKeysTypedInTheFinderStepTheMainWindow) {
   SetActiveWindow(Finder());
   SetFocus(Finder());
   ASSERT_EQ(GetFocus(), Finder());
-  // 3 columns, 6 whole rows of 12; the last row holds 33 and 34. Up and
-  // Down move by a row, and the Finder scrolls to keep the framed entry in
-  // view.
+  // 3 columns, 6 of 12 rows whole in view; the last row holds 33 and 34.
   struct Step {
     WPARAM key;
     int32_t index;
