@@ -1,6 +1,7 @@
 #include "shell/finder_geometry.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -99,4 +100,41 @@ int32_t FinderCellEntry(const FinderGrid& grid, int32_t topRow, int32_t row, int
                         int32_t count) {
   if (column < 0 || column >= grid.columns || row < 0) return -1;
   return EntryOrNone((static_cast<int64_t>(topRow) + row) * grid.columns + column, count);
+}
+
+bool FinderEntryCell(const FinderGrid& grid, int32_t topRow, int32_t entry, int32_t count,
+                     int32_t* x, int32_t* y) {
+  if (grid.columns <= 0 || entry < 0 || entry >= count) return false;
+  const int64_t row = static_cast<int64_t>(entry / grid.columns) - topRow;
+  const int64_t top = row * kFinderCellSize;
+  if (row < 0 || top > INT32_MAX) return false;
+  *x = entry % grid.columns * kFinderCellSize;
+  *y = static_cast<int32_t>(top);
+  return true;
+}
+
+int32_t FinderRowShowing(int32_t entry, const FinderGrid& grid, int32_t topRow) {
+  if (grid.columns <= 0 || entry < 0) return topRow;
+  const int32_t row = entry / grid.columns;
+  const int32_t shown = std::max(grid.visibleRows, 1);
+  int64_t top = topRow;
+  if (row < top) {
+    top = row;
+  } else if (row >= top + shown) {
+    top = static_cast<int64_t>(row) - shown + 1;
+  }
+  return ClampFinderTopRow(static_cast<int32_t>(top), grid);
+}
+
+int32_t FinderRowStep(int32_t current, int32_t step, int32_t columns, int32_t count) {
+  if (columns <= 0 || count <= 0 || current < 0 || current >= count) return current;
+  const int64_t target = static_cast<int64_t>(current) + static_cast<int64_t>(step) * columns;
+  if (target < 0 || target / columns > (count - 1) / columns) return current;
+  return static_cast<int32_t>(std::min<int64_t>(target, count - 1));
+}
+
+std::string FinderTipText(const char* fileName, int32_t entry, int32_t width, int32_t height) {
+  std::string text = std::string(fileName) + ", #" + std::to_string(int64_t{entry} + 1);
+  if (width > 0 && height > 0) text += ", " + std::to_string(width) + "x" + std::to_string(height);
+  return text;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "image/view_geometry.h"
 
@@ -12,6 +13,9 @@ inline constexpr int32_t kFinderCellSize = 50;
 // The square a thumbnail is fitted into, one pixel in from the cell's left
 // and top edges.
 inline constexpr int32_t kThumbnailSize = 48;
+// The current entry's frame: the cell's free edge pixel and the thumbnail's
+// outermost one, so that it shows beside a thumbnail of any colour.
+inline constexpr int32_t kFinderFrameWidth = 2;
 
 struct FinderGrid {
   int32_t columns;
@@ -67,3 +71,22 @@ FinderCellRange FinderCellsToPaint(const FinderGrid& grid, int32_t clientHeight,
 // entry.
 int32_t FinderCellEntry(const FinderGrid& grid, int32_t topRow, int32_t row, int32_t column,
                         int32_t count);
+
+// Where an entry's cell lies in the client area: false for an entry outside
+// the catalogue, without columns, or in a row above the top row.
+bool FinderEntryCell(const FinderGrid& grid, int32_t topRow, int32_t entry, int32_t count,
+                     int32_t* x, int32_t* y);
+
+// The top row that brings entry's row into view from topRow, moving as
+// little as it can: rows already whole in view stay put. With no whole row
+// visible the entry's row goes to the top; without columns nothing moves.
+int32_t FinderRowShowing(int32_t entry, const FinderGrid& grid, int32_t topRow);
+
+// The entry a row above (step -1) or below (+1) current: the cell straight
+// up or down, the last entry when the row below is shorter, and current
+// itself from the top row up or from the last row down.
+int32_t FinderRowStep(int32_t current, int32_t step, int32_t columns, int32_t count);
+
+// A cell's tooltip: "shell32.dll, #153, 32x32", the position counted from 1
+// as the status line counts it; without the size when width or height is 0.
+std::string FinderTipText(const char* fileName, int32_t entry, int32_t width, int32_t height);

@@ -1,5 +1,7 @@
 #include "shell/finder_window_win32.h"
 
+#include <commctrl.h>
+
 #include <unordered_map>
 #include <vector>
 
@@ -145,10 +147,114 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
+// The entry a tooltip would name: its tool takes that cell's rectangle, or
+// none, and a tip on show for another cell is taken down, so that the next
+// one asks for its own text.
+constexpr UINT_PTR kTipTool = 1;
+
+void SetTipEntry(HWND finder, int32_t entry, const FinderGrid& grid) {
+  if (entry == finderState.tipEntry || finderState.tooltip == nullptr) return;
+  finderState.tipEntry = entry;
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.hwnd = finder;
+  tool.uId = kTipTool;
+  int32_t x = 0, y = 0;
+  if (FinderEntryCell(grid, finderState.topRow, entry, finderState.count, &x, &y)) {
+    tool.rect = RECT{x, y, x + kFinderCellSize, y + kFinderCellSize};
+  }
+  SendMessageA(finderState.tooltip, TTM_POP, 0, 0);
+  SendMessageA(finderState.tooltip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CreateTooltip(HWND finder) {
+  finderState.tooltip =
+      CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                      WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, finder, nullptr, nullptr, nullptr);
+  if (finderState.tooltip == nullptr) return;
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.hwnd = finder;
+  tool.uId = kTipTool;
+  tool.lpszText = LPSTR_TEXTCALLBACKA;
+  SendMessageA(finderState.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  finderState.tipEntry = -1;
+}
+
+LRESULT OnMouseMove(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
+  const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
+  const FinderGrid grid = CurrentGrid(finder);
+  SetTipEntry(finder, FinderHitTest(at.x, at.y, grid, finderState.topRow, finderState.count), grid);
+  if (finderState.tooltip != nullptr) {
+    MSG relayed{};
+    relayed.hwnd = finder;
+    relayed.message = message;
+    relayed.wParam = wParam;
+    relayed.lParam = lParam;
+    relayed.time = static_cast<DWORD>(GetMessageTime());
+    relayed.pt = POINT{at.x, at.y};
+    ClientToScreen(finder, &relayed.pt);
+    SendMessageA(finderState.tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+  }
+  return 0;
+}
+
+// The tip is asked for its text only when it is about to show, so a
+// pointer passing over the grid loads nothing.
+LRESULT OnNotify(LPARAM lParam) {
+  auto* header = reinterpret_cast<NMHDR*>(lParam);
+  if (header->hwndFrom != finderState.tooltip || header->code != TTN_GETDISPINFOA) return 0;
+  const int32_t entry = finderState.tipEntry;
+  finderState.tipText.clear();
+  if (entry >= 0 && entry < finderState.count) {
+    ImageRecord* record = &finderState.catalogue[entry];
+    LoadedImage image;
+    const bool sized =
+        LoadImageRecordWaiting(record, &image, &finderState.largeBuffer) && !image.unusable;
+    finderState.tipText =
+        FinderTipText(record->fileName, entry, sized ? image.width : 0, sized ? image.height : 0);
+  }
+  reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText = finderState.tipText.data();
+  return 0;
+}
+
+void InvalidateEntryCell(HWND finder, const FinderGrid& grid, int32_t entry) {
+  int32_t x = 0, y = 0;
+  if (!FinderEntryCell(grid, finderState.topRow, entry, finderState.count, &x, &y)) return;
+  const RECT cell{x, y, x + kFinderCellSize, y + kFinderCellSize};
+  InvalidateRect(finder, &cell, TRUE);
+}
+
+// Over the thumbnail's outer pixels too, as the frame is the mark and the
+// picture stays recognisable inside it.
+void PaintFrame(HDC dc, int cellX, int cellY) {
+  const HBRUSH brush = GetSysColorBrush(COLOR_HIGHLIGHT);
+  const int inner = kFinderCellSize - kFinderFrameWidth;
+  const RECT sides[] = {{cellX, cellY, cellX + kFinderCellSize, cellY + kFinderFrameWidth},
+                        {cellX, cellY + inner, cellX + kFinderCellSize, cellY + kFinderCellSize},
+                        {cellX, cellY, cellX + kFinderFrameWidth, cellY + kFinderCellSize},
+                        {cellX + inner, cellY, cellX + kFinderCellSize, cellY + kFinderCellSize}};
+  for (const RECT& side : sides) FillRect(dc, &side, brush);
+}
+
 LRESULT OnPaint(HWND finder) {
   const PaintDc paint(finder);
   if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
   return 0;
+}
+
+// The rows still in view move; only the band they uncover is painted.
+void ScrollToRow(HWND finder, int32_t row) {
+  const int32_t old = finderState.topRow;
+  finderState.topRow = row;
+  UpdateScrollRange(finder);
+  const int64_t dy = (static_cast<int64_t>(old) - finderState.topRow) * kFinderCellSize;
+  if (dy == 0) return;
+  SetTipEntry(finder, -1, CurrentGrid(finder));
+  RECT client{};
+  GetClientRect(finder, &client);
+  ScrollWindow(finder, 0, static_cast<int>(dy), &client, &client);
 }
 
 LRESULT OnVScroll(HWND finder, ScrollRequest request) {
@@ -156,17 +262,25 @@ LRESULT OnVScroll(HWND finder, ScrollRequest request) {
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
   GetScrollInfo(finder, SB_VERT, &info);
-  const int32_t old = finderState.topRow;
   const FinderGrid grid = CurrentGrid(finder);
   if (grid.columns == 0) return 0;  // no cells, nothing to scroll
-  finderState.topRow = FinderScrollTarget(request, old, grid.visibleRows, info.nTrackPos);
-  UpdateScrollRange(finder);
-  const int64_t dy = (static_cast<int64_t>(old) - finderState.topRow) * kFinderCellSize;
-  if (dy == 0) return 0;
-  // The rows still in view move; only the band they uncover is painted.
-  RECT client{};
-  GetClientRect(finder, &client);
-  ScrollWindow(finder, 0, static_cast<int>(dy), &client, &client);
+  ScrollToRow(finder,
+              FinderScrollTarget(request, finderState.topRow, grid.visibleRows, info.nTrackPos));
+  return 0;
+}
+
+// Up and Down move by a row of cells, here only: in the main window they
+// have no row to move by.
+LRESULT OnKeyDown(HWND finder, WPARAM key) {
+  if (key != VK_UP && key != VK_DOWN) {
+    HandleNavigationKey(key);
+    return 0;
+  }
+  const int32_t target = FinderRowStep(finderState.current, key == VK_UP ? -1 : 1,
+                                       CurrentGrid(finder).columns, finderState.count);
+  if (target != finderState.current && finderState.owner != nullptr) {
+    SelectItem(finderState.owner, target, false);
+  }
   return 0;
 }
 
@@ -188,6 +302,7 @@ LRESULT OnMouseWheel(HWND finder, WPARAM wParam) {
 LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      CreateTooltip(finder);
       return 0;
     case WM_SIZE:
       // A minimised Finder has no cells; it keeps its row for when it is
@@ -206,11 +321,14 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
       return OnLButtonDown(finder, lParam);
     case WM_MOUSEWHEEL:
       return OnMouseWheel(finder, wParam);
+    case WM_MOUSEMOVE:
+      return OnMouseMove(finder, message, wParam, lParam);
+    case WM_NOTIFY:
+      return OnNotify(lParam);
     case WM_KEYDOWN:
       // A click or Tab leaves the keyboard here; the navigation keys still
       // step through the main window's entries.
-      HandleNavigationKey(wParam);
-      return 0;
+      return OnKeyDown(finder, wParam);
     default:
       return DefWindowProcA(finder, message, wParam, lParam);
   }
@@ -238,7 +356,23 @@ void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owne
   finderState.topRow = 0;
   if (finder == nullptr) return;
   UpdateScrollRange(finder);
+  const FinderGrid grid = CurrentGrid(finder);
+  finderState.topRow = FinderRowShowing(finderState.current, grid, 0);
+  UpdateScrollRange(finder);
+  SetTipEntry(finder, -1, grid);
   InvalidateRect(finder, nullptr, TRUE);
+}
+
+void ShowFinderCurrent(HWND finder, int32_t index) {
+  const int32_t old = finderState.current;
+  finderState.current = index;
+  if (finder == nullptr) return;
+  const FinderGrid grid = CurrentGrid(finder);
+  // A minimised Finder keeps its row for when it is restored.
+  if (grid.columns == 0) return;
+  ScrollToRow(finder, FinderRowShowing(index, grid, finderState.topRow));
+  InvalidateEntryCell(finder, grid, old);
+  InvalidateEntryCell(finder, grid, index);
 }
 
 void PaintFinder(HWND finder, HDC dc, const RECT& update) {
@@ -258,6 +392,9 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       if (index < 0) break;
       PaintThumbnail(dc, &finderState.catalogue[index], column * kFinderCellSize,
                      row * kFinderCellSize);
+      if (index == finderState.current) {
+        PaintFrame(dc, column * kFinderCellSize, row * kFinderCellSize);
+      }
     }
   }
   SetStretchBltMode(dc, oldMode);

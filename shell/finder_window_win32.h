@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "scan/catalogue.h"
 
@@ -19,6 +20,13 @@ struct FinderState {
   HWND owner = nullptr;
   // The thumbnail row shown at the top of the client area.
   int32_t topRow = 0;
+  // The main window's current entry, framed and kept in view.
+  int32_t current = 0;
+  // Names the entry under the pointer: one tool whose rectangle is that
+  // entry's cell, empty while the pointer is over none.
+  HWND tooltip = nullptr;
+  int32_t tipEntry = -1;
+  std::string tipText;
   // The loader's slot for this window's images over 4096 bytes, apart from
   // the main view's.
   uint8_t* largeBuffer = nullptr;
@@ -26,13 +34,19 @@ struct FinderState {
 
 bool RegisterFinderClass(HINSTANCE instance);
 
-// Shows count entries of catalogue from the top row, with the scroll range
-// recomputed and the whole client area repainted; owner is the main window,
+// Shows count entries of catalogue from the top row, or from the first row
+// that shows the current entry, with the scroll range recomputed and the
+// whole client area repainted; owner is the main window,
 // whose entry a click selects.
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner);
 
+// Makes index the entry framed as current, scrolling the least that
+// brings its row into view.
+void ShowFinderCurrent(HWND finder, int32_t index);
+
 // Draws the thumbnails of the cells that update reaches into dc: BeginPaint's,
-// or a memory context's for a copy. The background is left to the caller.
+// or a memory context's for a copy, and the current entry's frame. The
+// background is left to the caller.
 void PaintFinder(HWND finder, HDC dc, const RECT& update);
 
 // The Finder's state, for the tests to read.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation.h"
 #include "shell/view_window_win32.h"
@@ -26,6 +27,7 @@ void InvalidateStatusBand() {
 // image at an index inside the new catalogue.
 void ForgetStaleImage() {
   mainState.currentIndex = ClampIndex(mainState.currentIndex, mainState.catalogue.count);
+  ShowFinderCurrent(mainState.finder, mainState.currentIndex);
   mainState.imageShown = false;
   UnpinCachedRecord();
   ShowImage(mainState.view, nullptr);
@@ -62,6 +64,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
   mainState.catalogueChanged = false;
   ShowImage(mainState.view, &mainState.image);
   mainState.currentIndex = index;
+  ShowFinderCurrent(mainState.finder, index);
   std::string title = EntryTitle(kProgramTitle, record.directory, record.fileName, '\\');
   SetWindowTextA(window, title.c_str());
   InvalidateStatusBand();

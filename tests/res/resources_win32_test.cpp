@@ -295,6 +295,12 @@ TEST(Accelerators, VirtualKeyEntriesInTableOrder) {
       {FVIRTKEY | FNOINVERT | FCONTROL, VK_UP, CMD_SORT_SMALL_TO_LARGE},
       {FVIRTKEY | FNOINVERT, VK_ADD, CMD_ZOOM_IN},
       {FVIRTKEY | FNOINVERT, VK_SUBTRACT, CMD_ZOOM_OUT},
+      {FVIRTKEY | FNOINVERT, VK_OEM_PLUS, CMD_ZOOM_IN},
+      {FVIRTKEY | FNOINVERT | FSHIFT, VK_OEM_PLUS, CMD_ZOOM_IN},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_OEM_PLUS, CMD_ZOOM_IN},
+      {FVIRTKEY | FNOINVERT | FCONTROL | FSHIFT, VK_OEM_PLUS, CMD_ZOOM_IN},
+      {FVIRTKEY | FNOINVERT, VK_OEM_MINUS, CMD_ZOOM_OUT},
+      {FVIRTKEY | FNOINVERT | FCONTROL, VK_OEM_MINUS, CMD_ZOOM_OUT},
       {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TOGGLE_FINDER},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);
@@ -359,7 +365,9 @@ TEST(Accelerators, ControlDecidesBetweenCommandAndPlainKey) {
   EXPECT_EQ(Translate(window, table, VK_ADD, false), CMD_ZOOM_IN);
   EXPECT_EQ(Translate(window, table, VK_ADD, true), 0);
   EXPECT_EQ(Translate(window, table, VK_TAB, false), CMD_TOGGLE_FINDER);
-  EXPECT_EQ(Translate(window, table, VK_OEM_PLUS, false), 0) << "only the keypad's plus zooms";
+  EXPECT_EQ(Translate(window, table, VK_OEM_PLUS, false), CMD_ZOOM_IN);
+  EXPECT_EQ(Translate(window, table, VK_OEM_MINUS, true), CMD_ZOOM_OUT);
+  EXPECT_EQ(Translate(window, table, VK_SUBTRACT, true), 0) << "the keypad's keys take no Ctrl";
   DestroyAcceleratorTable(table);
   DestroyWindow(window);
 }

@@ -32,6 +32,8 @@ TEST(FinderGrid, NarrowerThanOneCellHasNoColumnsAndNoRows) {
     EXPECT_EQ(g.columns, 0) << width;
     EXPECT_EQ(g.rows, 0) << width;
     EXPECT_EQ(ClampFinderTopRow(40, g), 0) << width;
+    EXPECT_EQ(FinderRowShowing(900, g, 40), 40) << width;
+    EXPECT_EQ(FinderRowStep(5, 1, g.columns, 20000), 5) << width;
     EXPECT_EQ(FinderHitTest(0, 0, g, 0, 20000), -1) << width;
     const FinderCellRange cells = FinderCellsToPaint(g, 600, 0, 0, 49, 600);
     EXPECT_EQ(cells.endColumn - cells.firstColumn, 0) << width;
@@ -48,6 +50,13 @@ TEST(FinderTopRow, ClampedSoThatTheLastRowEndsAtTheBottom) {
   EXPECT_EQ(ClampFinderTopRow(7, g), 6);
   EXPECT_EQ(ClampFinderTopRow(-1, g), 0);
   EXPECT_EQ(ClampFinderTopRow(INT32_MAX, g), 6);
+  // The least scroll that brings an entry's row whole into view.
+  EXPECT_EQ(FinderRowShowing(9, g, 0), 1);
+  EXPECT_EQ(FinderRowShowing(19, g, 0), 6);
+  EXPECT_EQ(FinderRowShowing(2, g, 3), 1);
+  EXPECT_EQ(FinderRowShowing(8, g, 1), 1);  // already on the last whole row
+  EXPECT_EQ(FinderRowShowing(25, g, 0), 6);
+  EXPECT_EQ(FinderRowShowing(9, ComputeFinderGrid(100, 40, 20), 0), 4);  // no whole row
   // Wider: 4 columns, 5 rows, so the top row is pulled back to 1 and no
   // whole empty row shows below the last one while a row is hidden above.
   g = ComputeFinderGrid(200, 230, 20);
@@ -106,6 +115,9 @@ TEST(FinderHit, CellsStripAndEmptyCells) {
   // Scrolled down one row, the top cell is entry 3.
   EXPECT_EQ(FinderHitTest(0, 0, g, 1, 7), 3);
   EXPECT_EQ(FinderHitTest(0, 65535, g, 1, 7), -1);
+  // A row up or down; Down into the shorter last row stops at its entry.
+  const int32_t steps[][3] = {{4, -1, 1}, {1, -1, 1}, {4, 1, 6}, {3, 1, 6}, {6, 1, 6}, {6, -1, 3}};
+  for (const auto& s : steps) EXPECT_EQ(FinderRowStep(s[0], s[1], 3, 7), s[2]) << s[0] << s[1];
 }
 
 TEST(FinderThumbnail, FittedByAspectAndCentred) {
@@ -162,4 +174,9 @@ TEST(FinderPaint, OnlyTheCellsTheUpdateReaches) {
   EXPECT_EQ(FinderCellEntry(g, 24, 0, 3, 100), 99);
   EXPECT_EQ(FinderCellEntry(g, 24, 1, 0, 100), -1);
   EXPECT_EQ(FinderCellEntry(g, 0, 0, 4, 100), -1);
+  // And back: the cell of an entry, none above the top row or past the end.
+  int32_t x = -1, y = -1;
+  EXPECT_TRUE(FinderEntryCell(g, 3, 18, 100, &x, &y));
+  EXPECT_EQ(std::pair(x, y), std::pair(100, 50));
+  for (int32_t entry : {11, 100, -1}) EXPECT_FALSE(FinderEntryCell(g, 3, entry, 100, &x, &y));
 }

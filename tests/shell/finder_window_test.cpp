@@ -292,10 +292,13 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   FillCatalogue(files);
   ASSERT_EQ(mainState.catalogue.count, 36);
   SetFinderClient(150, 300);
-  // Put the icon in slot 5, the second row's last cell.
+  // Put the icon in slot 5, the second row's last cell; the current entry
+  // is the first cell of the third row.
   std::swap(mainState.catalogue.records[5], mainState.catalogue.records[35]);
+  SelectItem(mainState.window, 6, false);
   FinderPicture picture;
   const COLORREF background = GetSysColor(COLOR_APPWORKSPACE);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
 
   // 100 x 10: 48 x 4 at (1, 23) of its cell.
   EXPECT_EQ(picture.At(1, 23), kRed);
@@ -322,6 +325,12 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   EXPECT_EQ(picture.At(101, 51), kYellow);
   EXPECT_EQ(picture.At(148, 98), kMagenta);
   EXPECT_EQ(picture.Drawn(100, 50, 150, 100), 48 * 48);
+  // The current cell's frame: its edge and the thumbnail's, not beyond.
+  for (POINT p : {POINT{0, 100}, POINT{1, 148}, POINT{49, 120}, POINT{25, 149}, POINT{48, 101}}) {
+    EXPECT_EQ(picture.At(p.x, p.y), highlight) << p.x << "," << p.y;
+  }
+  EXPECT_EQ(picture.At(2, 102), kRed);
+  EXPECT_EQ(picture.Drawn(50, 100, 100, 150), 48 * 48);
 
   // The window's own painting shows the same.
   InvalidateRect(Finder(), nullptr, TRUE);
@@ -330,6 +339,7 @@ TEST_F(FinderWindow, ThumbnailsAreFittedCentredAndOpaque) {
   EXPECT_EQ(GetPixel(dc, 101, 51), kYellow);
   EXPECT_EQ(GetPixel(dc, 1, 23), kRed);
   EXPECT_EQ(GetPixel(dc, 1, 22), background);
+  EXPECT_EQ(GetPixel(dc, 0, 100), highlight);
   ReleaseDC(Finder(), dc);
 }
 
@@ -345,6 +355,7 @@ TEST_F(FinderWindow, AlphaThumbnailsAreColourTimesAlpha) {
     for (int cell = 0; cell < 2; ++cell) {
       for (uint32_t y = 0; y < 48 && wrong < 5; ++y) {
         for (uint32_t x = 0; x < 48 && wrong < 5; ++x) {
+          if (cell == 0 && (x % 47 == 0 || y % 47 == 0)) continue;  // the current entry's frame
           const COLORREF got =
               picture.At(50 * cell + 1 + static_cast<int>(x), 1 + static_cast<int>(y));
           if (got != OverBlack(AlphaPixel(x, y))) {
@@ -375,6 +386,34 @@ TEST_F(FinderWindow, ClicksSelectTheEntryUnderThePointer) {
   SetWindowTextA(mainState.window, "stale");
   Click(10, 140);
   EXPECT_EQ(Title().rfind("Ravelin 1.5 - [", 0), 0u);
+
+  // A cell's tip names its file, position and size; empty cells and the
+  // strip have none, and the tip's tool takes the cell under the pointer.
+  const struct {
+    int x, y;
+    const char* text;
+  } tips[] = {{10, 10, "pictures.exe, #1, 100x10"},
+              {10, 60, "pictures.exe, #4, 1x200"},
+              {10, 140, "pictures.exe, #7, 8x8"},
+              {60, 110, ""},
+              {155, 10, ""},
+              {60, 60, "pictures.exe, #5, 16x8"}};
+  for (const auto& tip : tips) {
+    SendMessageA(Finder(), WM_MOUSEMOVE, 0, MAKELPARAM(tip.x, tip.y));
+    NMTTDISPINFOA request = {};
+    request.hdr = {CurrentFinderState().tooltip, 1, TTN_GETDISPINFOA};
+    SendMessageA(Finder(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&request));
+    ASSERT_NE(request.lpszText, nullptr);
+    EXPECT_STREQ(request.lpszText, tip.text) << tip.x << "," << tip.y;
+  }
+  TOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V1_SIZE;
+  tool.hwnd = Finder();
+  tool.uId = 1;
+  ASSERT_TRUE(SendMessageA(CurrentFinderState().tooltip, TTM_GETTOOLINFOA, 0,
+                           reinterpret_cast<LPARAM>(&tool)));
+  EXPECT_EQ(std::vector<LONG>({tool.rect.left, tool.rect.top, tool.rect.right, tool.rect.bottom}),
+            std::vector<LONG>({50, 50, 100, 100}));
 }
 
 TEST_F(FinderWindow, NavigationKeysTypedInTheFinderStepTheMainWindow) {
@@ -385,17 +424,35 @@ TEST_F(FinderWindow, NavigationKeysTypedInTheFinderStepTheMainWindow) {
   SetActiveWindow(Finder());
   SetFocus(Finder());
   ASSERT_EQ(GetFocus(), Finder());
+  // 3 columns, 6 of 12 rows whole in view; the last row holds 33 and 34.
   struct Step {
     WPARAM key;
     int32_t index;
+    int32_t topRow;
   };
-  const Step steps[] = {{VK_RIGHT, 5}, {VK_NEXT, 15}, {VK_LEFT, 14}, {VK_PRIOR, 4},
-                        {VK_END, 34},  {VK_HOME, 0},  {VK_UP, 0},    {VK_DOWN, 0}};
+  const Step steps[] = {{VK_RIGHT, 5, 0}, {VK_NEXT, 15, 0}, {VK_DOWN, 18, 1}, {VK_LEFT, 17, 1},
+                        {VK_PRIOR, 7, 1}, {VK_UP, 4, 1},    {VK_UP, 1, 0},    {VK_UP, 1, 0},
+                        {VK_END, 34, 6},  {VK_DOWN, 34, 6}, {VK_UP, 31, 6},   {VK_RIGHT, 32, 6},
+                        {VK_DOWN, 34, 6}, {VK_HOME, 0, 0}};
   EXPECT_EQ(mainState.currentIndex, 4);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  int32_t before = 4;
   for (const Step& step : steps) {
     PostMessageA(Finder(), WM_KEYDOWN, step.key, 1);
     PumpMessages(mainState.window, accelerators);
     EXPECT_EQ(mainState.currentIndex, step.index) << step.key;
+    EXPECT_EQ(CurrentFinderState().topRow, step.topRow) << step.key;
+    UpdateWindow(Finder());
+    HDC dc = GetDC(Finder());
+    auto edge = [&](int32_t entry) {
+      return GetPixel(dc, entry % 3 * 50, (entry / 3 - step.topRow) * 50 + 1);
+    };
+    EXPECT_EQ(edge(step.index), highlight) << step.key;
+    if (before != step.index && before / 3 >= step.topRow) {
+      EXPECT_NE(edge(before), highlight);
+    }
+    ReleaseDC(Finder(), dc);
+    before = step.index;
   }
   EXPECT_EQ(GetFocus(), Finder());
 }
@@ -508,7 +565,7 @@ TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndKeepsItsRow) {
   Wheel(-120);
   Wheel(-120);
   ASSERT_EQ(CurrentFinderState().topRow, 2);
-  SelectItem(mainState.window, 2, true);
+  SelectItem(mainState.window, 7, true);  // in view: the Finder stays on row 2
   ShowWindow(Finder(), SW_MINIMIZE);
   PumpMessages();
   RECT client;
@@ -517,7 +574,7 @@ TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndKeepsItsRow) {
   Click(0, 0);
   Wheel(-120);
   SendMessageA(Finder(), WM_VSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), 0);
-  EXPECT_EQ(mainState.currentIndex, 2);
+  EXPECT_EQ(mainState.currentIndex, 7);
   EXPECT_EQ(CurrentFinderState().topRow, 2);
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateCompatibleBitmap(dc, 100, 100);
