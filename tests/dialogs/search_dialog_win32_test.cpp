@@ -224,6 +224,7 @@ TEST_F(LargeDirectory, CancelKeepsTheRecordsFound) {
   EXPECT_GT(result, 1);
   EXPECT_LT(result, kFiles + 1);
   EXPECT_EQ(result, catalogue_.count);
+  EXPECT_EQ(searchState.stop, SearchStop::Cancelled);
   ExpectUsableRecords(result, start_);
   // The walk stopped inside the large directory and stays there.
   EXPECT_TRUE(fs::equivalent(CurrentDirectory(), big_)) << CurrentDirectory();

@@ -49,6 +49,12 @@ TEST(ImageExport, IconOf744BytesBecomesA766ByteFile) {
   ASSERT_EQ(file.size(), 766u);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin()));
   EXPECT_TRUE(std::equal(icon.bytes.begin(), icon.bytes.end(), file.begin() + 22));
+
+  // NE alignment pads the resource to 1024 bytes; the file holds the image.
+  Bytes padded = icon.bytes;
+  padded.resize(1024, 0);
+  Entry ne(ImageKind::Icon, padded);
+  EXPECT_EQ(Header(ne), expected);
 }
 
 TEST(ImageExport, CursorMovesItsHotspotIntoTheDirectory) {
@@ -138,6 +144,13 @@ TEST(ImageExport, PngIconIsWrappedWithItsOwnSize) {
   Bytes hs = Header(small);
   EXPECT_EQ(hs[6], 48);
   EXPECT_EQ(hs[7], 20);
+
+  // Grey and alpha, padded as NE alignment pads: still 1 plane and 32 bits,
+  // and only the PNG's own bytes.
+  Bytes grey = png;
+  grey[25] = 4;
+  grey.resize(png.size() + 280, 0);
+  EXPECT_EQ(Header(Entry(ImageKind::Icon, grey)), Header(icon));
 
   // A cursor holding a PNG keeps its hotspot in the entry.
   Bytes cursorBytes(4 + png.size(), 0);

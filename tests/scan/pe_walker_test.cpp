@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,45 @@ TEST(PeWalker, ResourceSectionFoundByItsFirstSixNameBytes) {
   EXPECT_EQ(ScanBytes(dir, pe.Build().bytes).status, ScanStatus::NoImages);
   std::swap(pe.sections[0], pe.sections[1]);
   EXPECT_EQ(ScanBytes(dir, pe.Build().bytes).status, ScanStatus::Ok);
+}
+
+TEST(PeWalker, ResourceTreeFoundThroughTheHeaderBeforeAnyName) {
+  TempDir dir;
+  const std::vector<uint8_t> empty = BuildResourceSection({}, 0x3000).bytes;
+  const std::vector<PeResource> one = {PeBitmap(1, MakeBitmapData(4, 4))};
+  const std::string unnamed(8, '\0');
+  struct Case {
+    std::string emptyName, treeName;  // of the sections at 0x3000 and 0x2000
+    uint32_t address;                 // of the tree as the header gives it
+    uint32_t treeAt;                  // where the tree starts in its section
+    bool pe32Plus;
+    ScanStatus status;
+  } cases[] = {
+      {".text", unnamed, 0x2100, 0x100, false, ScanStatus::Ok},
+      {".text", unnamed, 0x2100, 0x100, true, ScanStatus::Ok},
+      {".rsrc", ".data", 0x2000, 0, false, ScanStatus::Ok},  // the header over the name
+      {".text", unnamed, 0, 0, false, ScanStatus::NoImages},
+      {".data", ".rsrc", 0, 0, false, ScanStatus::Ok},       // no address: the name's
+      {".data", ".rsrc", 0x9000, 0, false, ScanStatus::Ok},  // held by no section: the name's
+  };
+  for (const Case& c : cases) {
+    ResourceSection tree = BuildResourceSection(one, 0x2000 + c.treeAt);
+    std::vector<uint8_t> bytes(c.treeAt, 0);
+    bytes.insert(bytes.end(), tree.bytes.begin(), tree.bytes.end());
+    PeBuilder pe;
+    pe.pe32Plus = c.pe32Plus;
+    pe.optionalHeaderSize = c.pe32Plus ? 0xF0 : 0xE0;
+    pe.resourceAddress = c.address;
+    pe.sections.push_back({c.emptyName, 0x3000, 0, empty});
+    pe.sections.push_back({c.treeName, 0x2000, 0, bytes});
+    PeFile file = pe.Build();
+    ScanOutcome out = ScanBytes(dir, file.bytes);
+    ASSERT_EQ(out.status, c.status) << c.treeName << " " << std::hex << c.address;
+    if (c.status == ScanStatus::Ok) {
+      EXPECT_EQ(out.records.at(0).offset,
+                file.sectionPositions[1] + c.treeAt + tree.dataOffsets.at(0));
+    }
+  }
 }
 
 TEST(PeWalker, ResourceSectionNeedsSixteenBytesInTheFile) {

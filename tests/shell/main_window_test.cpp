@@ -15,6 +15,9 @@
 #include "shell/navigation_win32.h"
 #include "shell/view_window_win32.h"
 #include "tests/support/dialog_driver_win32.h"
+#include "tests/support/dib_builder.h"
+#include "tests/support/pe_builder.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -226,6 +229,13 @@ TEST_F(MainWindow, AnOpenThatFindsNoImagesSaysSoInTheStatusLine) {
   ASSERT_TRUE(OpenThroughDialog(DllPath("user32.dll")));
   EXPECT_EQ(mainState.statusNote, "");
   EXPECT_GT(TextPixelsInStatusStrip(0, 40), 0);
+  // A file cut short in its last image says so.
+  TempDir dir;
+  MinimalPe pe = MakeMinimalPe({PeIcon(1, MakeIconData(16, 16)), PeIcon(2, MakeIconData(16, 16))});
+  pe.bytes.resize(static_cast<size_t>(pe.DataPosition(1)) + 8);
+  ASSERT_TRUE(OpenThroughDialog(dir.Write("cut.dll", pe.bytes)));
+  EXPECT_EQ(mainState.catalogue.count, 1);
+  EXPECT_EQ(mainState.statusNote, "cut.dll is damaged: some images may be missing");
 }
 
 TEST_F(MainWindow, NavigationKeysAndBarClampAndSelect) {

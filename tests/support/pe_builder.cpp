@@ -199,7 +199,9 @@ PeFile PeBuilder::Build() const {
   Put16(opt, 68, 2);  // Windows GUI
   size_t directories = pe32Plus ? 112 : 96;
   Put32(opt, directories - 4, 16);
-  if (rsrc != nullptr) {
+  if (resourceAddress) {
+    Put32(opt, directories + 2 * 8, *resourceAddress);
+  } else if (rsrc != nullptr) {
     Put32(opt, directories + 2 * 8, rsrc->virtualAddress);
     Put32(opt, directories + 2 * 8 + 4, static_cast<uint32_t>(rsrc->bytes.size()));
   }

@@ -80,6 +80,9 @@ struct PeBuilder {
   uint16_t optionalHeaderSize = 0xE0;
   // Written as NumberOfSections instead of the number of sections given.
   std::optional<uint16_t> sectionCount;
+  // Written as the resource directory's address, with size 0, instead of the
+  // first ".rsrc" section's address and size.
+  std::optional<uint32_t> resourceAddress;
   std::vector<PeSection> sections;
 
   // The offset of the first section header in the file.
