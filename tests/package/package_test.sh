@@ -28,7 +28,7 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 run_ravelin() {
   "$RAVELIN_WINE" "$1/Ravelin.exe" </dev/null >/dev/null 2>&1 &
   local pid=$! shown
-  shown=$("$RAVELIN_WINE" "$robot" open "$2" </dev/null)
+  shown=$("$RAVELIN_WINE" "$robot" open "$2" </dev/null | tr -d '\r')
   [[ $shown == "Ravelin $short - ["*"\\user32.dll]" ]] || fail "$3: the DLL is not shown: $shown"
   "$RAVELIN_WINE" "$robot" help "Ravelin $short Help" </dev/null || fail "$3: F1 opened no help"
   "$RAVELIN_WINE" "$robot" close </dev/null || fail "$3: Ravelin did not close"
