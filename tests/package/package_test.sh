@@ -1,23 +1,18 @@
 #!/usr/bin/env bash
-# The packages as their users meet them:
-#   package_test.sh NATIVE_BUILD [WINDOWS_BUILD...]
-# makes the packages of built trees with cpack in NATIVE_BUILD/package-test
-# and checks them. For each Windows build that Wine runs here, in a fresh
-# prefix: the zip unpacked into a folder with spaces in its path runs (the
-# robot opens a DLL kept there) and F1 opens the help beside it; the
-# installer (/S) installs for all users, the installed program runs, its
-# Start menu entry and uninstall key exist, and the uninstaller (/S) leaves
-# neither them nor a file. As root, the .deb installs ravelin-scan and its
-# manual page and dpkg -r removes them. One line per failed check; the
-# status is non-zero after any.
+# package_test.sh NATIVE_BUILD [WINDOWS_BUILD...]: packs built trees with
+# cpack into NATIVE_BUILD/package-test and checks the packages as users meet
+# them. Under Wine (a fresh prefix), where it runs the build: the unpacked
+# zip runs from a path with spaces and F1 finds the help; the silent
+# installer installs a program that runs, a Start menu entry and an
+# uninstall key, and the silent uninstaller leaves none of them. As root:
+# dpkg -i of the .deb gives ravelin-scan and its manual page, dpkg -r takes
+# them away. Prints a line per failed check; non-zero status after any.
 set -u
-RAVELIN_ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-export RAVELIN_ROOT
+export RAVELIN_ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 native=$(cd "$1" && pwd)
 shift
 work=$native/package-test
-rm -rf "$work"
-mkdir -p "$work"
+rm -rf "$work" && mkdir -p "$work"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$native/CMakeCache.txt")
 short=${version%.*}
 failures=0
@@ -69,11 +64,8 @@ for build in "$@"; do
   run_ravelin "$spaced/$name" "Z:${spaced//\//\\}\\$name\\user32.dll" "$name.zip"
 
   "$RAVELIN_WINE" "$out/$name.exe" /S </dev/null || fail "$name.exe /S exited with $?"
-  if [ "$bits" = 64 ]; then
-    programs="Program Files" node=""
-  else
-    programs="Program Files (x86)" node='WOW6432Node\'
-  fi
+  programs="Program Files" node=""
+  [ "$bits" = 64 ] || programs="Program Files (x86)" node='WOW6432Node\'
   installed="$WINEPREFIX/drive_c/$programs/Ravelin"
   menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Ravelin"
   key="HKLM\\Software\\${node}Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ravelin"
