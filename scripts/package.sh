@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the release packages into build-package/ (Release builds, warnings
-# as errors, without the tests):
+# Builds the release packages into build-package/ (the optimised builds that
+# scripts/test.sh tests, warnings as errors, without the tests; the packages
+# hold the programs stripped):
 #   Ravelin-<version>-win32.zip, -win64.zip   the program, its help file,
 #       ravelin-scan.exe, README.txt and LICENSE.txt, to unpack anywhere;
 #   Ravelin-<version>-win32.exe, -win64.exe   installers of the same files;
@@ -21,7 +22,7 @@ for config in "native" "win-i686 --mingw i686" "win-x86_64 --mingw x86_64"; do
   dir=$out/build/$1
   shift
   echo "Building $dir"
-  ravelin_build "$dir" "$@" -DCMAKE_BUILD_TYPE=Release -DRAVELIN_WERROR=ON -DRAVELIN_TESTS=OFF
+  ravelin_build "$dir" "$@" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRAVELIN_WERROR=ON -DRAVELIN_TESTS=OFF
   (cd "$dir" && cpack -B "$RAVELIN_ROOT/$out") >"$dir.cpack.log" 2>&1 \
     || { cat "$dir.cpack.log"; exit 1; }
 done
