@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ravelin_version.h"
+
 namespace {
 
 void PrintUsage(FILE* out) {
@@ -11,7 +13,7 @@ void PrintUsage(FILE* out) {
           "[--sort large|small|none] [--] PATH...\n");
 }
 
-constexpr char kVersionText[] = "ravelin-scan (Ravelin) 1.5\n";
+constexpr char kVersionText[] = "ravelin-scan (Ravelin) " RAVELIN_VERSION_SHORT "\n";
 
 bool ParseSortOrder(const char* name, SortOrder* sortOrder) {
   if (strcmp(name, "large") == 0) {

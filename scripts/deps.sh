@@ -2,7 +2,7 @@
 ravelin_deps() {
   local want="cmake make g++ clang googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick icoutils libclang-rt-14-dev
-    python3 fp-utils libpng-dev"
+    python3 fp-utils libpng-dev nsis man-db dpkg-dev"
   local missing=""
   for p in $want; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

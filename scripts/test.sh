@@ -2,8 +2,10 @@
 # Builds every configuration and runs every test:
 #   native (g++, warnings as errors), native with AddressSanitizer and
 #   UndefinedBehaviorSanitizer, Windows i686 and x86_64 (mingw-w64) with their
-#   tests under Wine where this machine can run them, and a bounded libFuzzer
-#   run of every fuzz target (clang). Ends with one line: "N passed, N failed".
+#   tests under Wine where this machine can run them, the packages made of
+#   those builds and checked (tests/package/package_test.sh), and a bounded
+#   libFuzzer run of every fuzz target (clang). Ends with one line:
+#   "N passed, N failed".
 set -u
 RAVELIN_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export RAVELIN_ROOT
@@ -53,9 +55,11 @@ if build build-ci/sanitize -DRAVELIN_SANITIZE=ON; then
 else problems+=("sanitize build"); failed=$((failed + 1)); fi
 
 ravelin_wine_prefix
+windows_builds=()
 for arch in i686 x86_64; do
   step "Windows $arch build"
   if build "build-ci/win-$arch" --mingw "$arch"; then
+    windows_builds+=("build-ci/win-$arch")
     if [ "$arch" = x86_64 ] || [ "$RAVELIN_WINE_ARCH" = i686 ]; then
       run_ctest "build-ci/win-$arch" "win-$arch"
     else
@@ -64,6 +68,11 @@ for arch in i686 x86_64; do
   else problems+=("$arch build"); failed=$((failed + 1)); fi
 done
 ravelin_wine_stop
+
+step "packages of these builds"
+if bash tests/package/package_test.sh build-ci/native "${windows_builds[@]}"; then
+  passed=$((passed + 1))
+else problems+=("packages"); failed=$((failed + 1)); fi
 
 step "libFuzzer run (${FUZZ_SECONDS} s)"
 if [ -f tests/fuzz/CMakeLists.txt ]; then

@@ -1,7 +1,9 @@
 // Drives a running Ravelin from another process, for the run command's
-// screenshot: `robot open PATH [RIGHT_PRESSES [ZOOM_STEPS]]` opens PATH
-// through the real open dialog and waits until it is shown; `robot close`
-// closes Ravelin. Exit code 0 on success, 1 when a step times out.
+// screenshot and the package test: `robot open PATH [RIGHT_PRESSES
+// [ZOOM_STEPS]]` opens PATH through the real open dialog and waits until it
+// is shown; `robot help TITLE` presses F1 and waits for a window of that
+// title (the help viewer), which it closes; `robot close` closes Ravelin.
+// Exit code 0 on success, 1 when a step times out.
 #include <windows.h>
 
 #include <cstdio>
@@ -51,6 +53,21 @@ int Open(const char* path, int rightPresses, int zoomSteps) {
   return 0;
 }
 
+int Help(const char* viewerTitle) {
+  HWND main = nullptr;
+  if (!WaitFor([&] { return (main = FindWindowA("KestrelWnd", nullptr)) != nullptr; })) {
+    return Fail("the main window");
+  }
+  // Posted, so that Ravelin's message loop offers the key to its accelerators.
+  PostMessageA(main, WM_KEYDOWN, VK_F1, 1);
+  HWND viewer = nullptr;
+  if (!WaitFor([&] { return (viewer = FindWindowA(nullptr, viewerTitle)) != nullptr; })) {
+    return Fail("the help window");
+  }
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  return 0;
+}
+
 int Close() {
   HWND main = FindWindowA("KestrelWnd", nullptr);
   if (main == nullptr) return 0;
@@ -65,7 +82,10 @@ int main(int argc, char** argv) {
   if (argc >= 3 && strcmp(argv[1], "open") == 0) {
     return Open(argv[2], argc > 3 ? atoi(argv[3]) : 0, argc > 4 ? atoi(argv[4]) : 0);
   }
+  if (argc == 3 && strcmp(argv[1], "help") == 0) return Help(argv[2]);
   if (argc == 2 && strcmp(argv[1], "close") == 0) return Close();
-  fprintf(stderr, "usage: robot open PATH [RIGHT_PRESSES [ZOOM_STEPS]] | robot close\n");
+  fprintf(stderr,
+          "usage: robot open PATH [RIGHT_PRESSES [ZOOM_STEPS]] | robot help TITLE | "
+          "robot close\n");
   return 2;
 }
