@@ -7,50 +7,37 @@ with Linux paths only.
 
 import contextlib
 import os
-import shutil
 import struct
 import subprocess
 import tempfile
 from dataclasses import dataclass
 
-def _unsized_resource_entry(data):
-    """Where a PE file's resource entry keeps its size, when the entry gives
-    an address and size 0: the loader reads that tree, wrestool reads none."""
-    if data[:2] != b"MZ" or len(data) < 64:
-        return None
-    coff = struct.unpack_from("<i", data, 60)[0] + 4
-    if coff < 4 or data[coff - 4:coff] != b"PE\0\0" or coff + 20 > len(data):
-        return None
-    optional = coff + 20
-    count_at = {0x10B: 92, 0x20B: 108}.get(struct.unpack_from("<H", data, optional)[0]
-                                           if optional + 2 <= len(data) else None)
-    entry = optional + (count_at or 0) + 4 + 16
-    if count_at is None or entry + 8 > optional + struct.unpack_from("<H", data, coff + 16)[0]:
-        return None
-    if struct.unpack_from("<I", data, optional + count_at)[0] <= 2:
-        return None
-    rva, size = struct.unpack_from("<II", data, entry)
-    return entry + 4 if rva and not size else None
-
-
 @contextlib.contextmanager
 def wrestool_readable(path):
-    """path, or a copy whose resource entry states a size, for wrestool."""
+    """path, or a copy whose PE resource entry states a size: wrestool takes
+    size 0 for no tree, where the loader reads the tree at its address."""
     with open(path, "rb") as f:
         data = bytearray(f.read())
-    at = _unsized_resource_entry(data)
-    if at is None:
+    try:
+        optional = struct.unpack_from("<i", data, 60)[0] + 24
+        count_at = {0x10B: 92, 0x20B: 108}[struct.unpack_from("<H", data, optional)[0]]
+        entry = optional + count_at + 20
+        unsized = (data[:2] == b"MZ" and data[optional - 24:optional - 20] == b"PE\0\0"
+                   and struct.unpack_from("<I", data, optional + count_at)[0] > 2
+                   and entry + 8 <= optional + struct.unpack_from("<H", data, optional - 4)[0]
+                   and struct.unpack_from("<II", data, entry)[0] != 0
+                   and struct.unpack_from("<II", data, entry)[1] == 0)
+    except (struct.error, KeyError):
+        unsized = False
+    if not unsized:
         yield path
         return
-    folder = tempfile.mkdtemp()
-    try:
-        struct.pack_into("<I", data, at, len(data))
+    with tempfile.TemporaryDirectory() as folder:
+        struct.pack_into("<I", data, entry + 4, len(data))
         copy = os.path.join(folder, os.path.basename(path))
         with open(copy, "wb") as f:
             f.write(data)
         yield copy
-    finally:
-        shutil.rmtree(folder)
 
 
 KINDS = ("bitmap", "icon", "cursor")
