@@ -145,6 +145,10 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
+int32_t CatalogueIndex(int32_t position) {
+  return finderState.shown != nullptr ? finderState.shown[position] : position;
+}
+
 LRESULT OnPaint(HWND finder) {
   const PaintDc paint(finder);
   if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
@@ -174,7 +178,9 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
       FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
-  if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);
+  if (index >= 0 && finderState.owner != nullptr) {
+    SelectItem(finderState.owner, CatalogueIndex(index), true);
+  }
   return 0;
 }
 
@@ -231,8 +237,10 @@ bool RegisterFinderClass(HINSTANCE instance) {
   return RegisterClassA(&finderClass) != 0;
 }
 
-void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner) {
+void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
+                   const int32_t* shown) {
   finderState.catalogue = catalogue;
+  finderState.shown = shown;
   finderState.count = catalogue != nullptr && count > 0 ? count : 0;
   finderState.owner = owner;
   finderState.topRow = 0;
@@ -256,7 +264,7 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       const int32_t index =
           FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
       if (index < 0) break;
-      PaintThumbnail(dc, &finderState.catalogue[index], column * kFinderCellSize,
+      PaintThumbnail(dc, &finderState.catalogue[CatalogueIndex(index)], column * kFinderCellSize,
                      row * kFinderCellSize);
     }
   }

@@ -15,6 +15,8 @@ struct FinderState {
   // What the last refresh handed over; the Finder reads no other table.
   ImageRecord* catalogue = nullptr;
   int32_t count = 0;
+  // When given, cell k shows catalogue[shown[k]]; else catalogue[k].
+  const int32_t* shown = nullptr;
   // The main window, whose entry a click selects.
   HWND owner = nullptr;
   // The thumbnail row shown at the top of the client area.
@@ -28,8 +30,10 @@ bool RegisterFinderClass(HINSTANCE instance);
 
 // Shows count entries of catalogue from the top row, with the scroll range
 // recomputed and the whole client area repainted; owner is the main window,
-// whose entry a click selects.
-void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner);
+// whose entry a click selects. With shown, the cells show the count entries
+// it names, by catalogue index.
+void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
+                   const int32_t* shown = nullptr);
 
 // Draws the thumbnails of the cells that update reaches into dc: BeginPaint's,
 // or a memory context's for a copy. The background is left to the caller.

@@ -34,6 +34,20 @@ void ForgetStaleImage() {
   UpdateNavigationBar();
 }
 
+// Moves are counted in shown entries; the target, clamped among them, is
+// selected by its catalogue index.
+void SelectShown(NavigationMove move, int32_t position) {
+  const ShownEntries shown = ShownCatalogueEntries();
+  const int32_t count = shown.count();
+  if (count == 0) {
+    SelectItem(mainState.window, 0, false);
+    return;
+  }
+  const int32_t from = shown.PositionOf(mainState.currentIndex);
+  const int32_t target = ClampIndex(NavigationTarget(move, from, count, position), count);
+  SelectItem(mainState.window, shown.Entry(target), false);
+}
+
 }  // namespace
 
 void SelectItem(HWND window, int32_t index, bool forced) {
@@ -69,13 +83,14 @@ void SelectItem(HWND window, int32_t index, bool forced) {
 }
 
 void UpdateNavigationBar() {
+  const ShownEntries shown = ShownCatalogueEntries();
   SCROLLINFO info = {};
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
   info.nMin = 0;
-  info.nMax = mainState.catalogue.count + 8;
+  info.nMax = shown.count() + 8;
   info.nPage = kNavigationPage;
-  info.nPos = mainState.currentIndex;
+  info.nPos = shown.PositionOf(mainState.currentIndex);
   SetScrollInfo(mainState.navigationBar, SB_CTL, &info, TRUE);
 }
 
@@ -95,7 +110,9 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   std::string right;
   SIZE rightSize = {};
   if (mainState.catalogue.count > 0) {
-    right = PositionText(mainState.currentIndex, mainState.catalogue.count);
+    const ShownEntries shown = ShownCatalogueEntries();
+    right = PositionText(shown.PositionOf(mainState.currentIndex), shown.count(),
+                         shown.fold != nullptr ? shown.hiddenCount() : -1);
     GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
   }
   // A note stands where the image's description would.
@@ -141,8 +158,7 @@ void HandleNavigationKey(WPARAM virtualKey) {
     default:
       return;
   }
-  SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, 0), false);
+  SelectShown(move, 0);
 }
 
 void HandleNavigationScroll(int code, int position) {
@@ -166,7 +182,5 @@ void HandleNavigationScroll(int code, int position) {
     default:
       break;
   }
-  SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, position),
-             false);
+  SelectShown(move, position);
 }
