@@ -41,32 +41,31 @@ struct Leader {
   ImageKind kind;
   int32_t size;
   int32_t rank;
-  // Within the chunks, or nullptr past the budget.
+  // A copy, or nullptr past the budget.
   const uint8_t* bytes;
 };
 
-// Holds the kept bytes: each entry is read straight to the free end of the
-// last chunk, which keeps it only when it starts a set.
-class Chunks {
+// The bytes of the sets' first entries, copied out of the reading buffer
+// into chunks until the budget is spent.
+class KeptBytes {
  public:
-  // Room for size bytes at the free end; nullptr when memory is short.
-  uint8_t* Room(int32_t size) {
-    if (!chunks_.empty() && int64_t{used_} + size <= capacity_) {
-      return chunks_.back().get() + used_;
+  // Where the copy lies; nullptr past the budget or when memory is short.
+  const uint8_t* Keep(const uint8_t* bytes, int32_t size) {
+    if (kept_ >= kKeptBytesBudget) return nullptr;
+    if (chunks_.empty() || int64_t{used_} + size > capacity_) {
+      const int32_t capacity = std::max(size, kChunkSize);
+      std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[capacity]);
+      if (chunk == nullptr) return nullptr;
+      chunks_.push_back(std::move(chunk));
+      capacity_ = capacity;
+      used_ = 0;
     }
-    const int32_t capacity = std::max(size, kChunkSize);
-    std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[capacity]);
-    if (chunk == nullptr) return nullptr;
-    chunks_.push_back(std::move(chunk));
-    capacity_ = capacity;
-    used_ = 0;
-    return chunks_.back().get();
-  }
-  void Keep(int32_t size) {
+    uint8_t* at = chunks_.back().get() + used_;
+    memcpy(at, bytes, static_cast<size_t>(size));
     used_ += size;
     kept_ += size;
+    return at;
   }
-  bool full() const { return kept_ >= kKeptBytesBudget; }
 
  private:
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
@@ -140,22 +139,21 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
     while (tableSize < 2 * static_cast<size_t>(count)) tableSize *= 2;
     std::vector<int32_t> table(tableSize, -1);
     std::vector<Leader> leaders;
-    Chunks chunks;
-    std::vector<uint8_t> scratch;
+    KeptBytes kept;
+    std::unique_ptr<uint8_t[]> buffer;
+    int32_t bufferSize = 0;
     RecordFiles files;
     for (int32_t r = 0; r < count; ++r) {
       const ImageRecord& record = records[bySequence[r]];
       setOf_[r] = r;
       // The loader's limit: a negative size is never read.
-      uint8_t* bytes = nullptr;
-      const bool keep = !chunks.full();
-      if (record.size >= 0 && keep) {
-        bytes = chunks.Room(record.size);
-      } else if (record.size >= 0) {
-        scratch.resize(static_cast<size_t>(record.size) + 1);
-        bytes = scratch.data();
+      if (buffer == nullptr || record.size > bufferSize) {
+        const int32_t size = std::max(record.size, kChunkSize);
+        buffer.reset(new (std::nothrow) uint8_t[size]);
+        bufferSize = buffer != nullptr ? size : 0;
       }
-      if (bytes == nullptr || !files.Read(record, bytes)) {
+      const uint8_t* bytes = buffer.get();
+      if (record.size < 0 || record.size > bufferSize || !files.Read(record, buffer.get())) {
         ++unreadable_;
         continue;
       }
@@ -178,8 +176,7 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
       }
       if (found) continue;
       table[slot] = static_cast<int32_t>(leaders.size());
-      leaders.push_back({hash, record.kind, record.size, r, keep ? bytes : nullptr});
-      if (keep) chunks.Keep(record.size);
+      leaders.push_back({hash, record.kind, record.size, r, kept.Keep(bytes, record.size)});
     }
   } catch (const std::bad_alloc&) {
     Clear();
