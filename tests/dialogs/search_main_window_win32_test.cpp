@@ -115,7 +115,9 @@ TEST(SearchFromMainWindow, HiddenDuplicatesFollowTheSearchAndReturnWithoutAFileR
   for (int32_t p = 0; p < 3; ++p) EXPECT_EQ(CurrentFinderState().shown[p], shown.Entry(p));
   SendMessageA(mainState.window, WM_KEYDOWN, VK_END, 0);
   EXPECT_EQ(mainState.currentIndex, shown.Entry(2));
-  SCROLLINFO bar = {sizeof bar, SIF_ALL};
+  SCROLLINFO bar = {};
+  bar.cbSize = sizeof bar;
+  bar.fMask = SIF_ALL;
   GetScrollInfo(mainState.navigationBar, SB_CTL, &bar);
   EXPECT_EQ(bar.nMax, 3 + 8);
   EXPECT_EQ(bar.nPos, 2);
