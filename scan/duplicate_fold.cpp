@@ -15,22 +15,44 @@ namespace {
 constexpr int64_t kKeptBytesBudget = int64_t{64} << 20;
 constexpr int32_t kChunkSize = 1 << 20;
 
+// Different records whose hashes agree are compared whole, at most this many
+// for one entry; past that it is taken as new. Only records made to defeat
+// the hash get there, and they are then shown, never folded wrongly.
+constexpr int32_t kMostComparisons = 16;
+
 uint64_t Mix(uint64_t h, uint64_t word) {
-  h ^= word * 0x9E3779B97F4A7C15ull;
-  h = (h << 29) | (h >> 35);
-  return h * 0xBF58476D1CE4E5B9ull;
+  h = (h ^ word) * 0x9E3779B97F4A7C15ull;
+  return h ^ (h >> 29);
 }
+
+uint64_t Word(const uint8_t* at) {
+  uint64_t word;
+  memcpy(&word, at, 8);
+  return word;
+}
+
+// Words the hash takes from a record: all of a small one, else the first
+// and last four and as many spread evenly between. It only finds the
+// candidates, which are then compared whole, so it need not see every byte;
+// hashing them all would cost a third as much again as reading them.
+constexpr int32_t kHashedWords = 32;
 
 uint64_t RecordHash(ImageKind kind, const uint8_t* bytes, int32_t size) {
   uint64_t h = Mix(static_cast<uint64_t>(kind), static_cast<uint64_t>(size));
-  int32_t at = 0;
-  for (; at + 8 <= size; at += 8) {
-    uint64_t word;
-    memcpy(&word, bytes + at, 8);
-    h = Mix(h, word);
+  const int32_t words = size / 8;
+  if (words <= kHashedWords) {
+    for (int32_t i = 0; i < words; ++i) h = Mix(h, Word(bytes + 8 * i));
+  } else {
+    const int32_t edge = 4;
+    const int64_t spread = kHashedWords - 2 * edge;
+    for (int32_t i = 0; i < edge; ++i) {
+      h = Mix(h, Word(bytes + 8 * i));
+      h = Mix(h, Word(bytes + 8 * (words - 1 - i)));
+    }
+    for (int64_t i = 1; i <= spread; ++i) h = Mix(h, Word(bytes + 8 * (words * i / (spread + 1))));
   }
   uint64_t tail = 0;
-  memcpy(&tail, bytes + at, static_cast<size_t>(size - at));
+  memcpy(&tail, bytes + 8 * words, static_cast<size_t>(size - 8 * words));
   h = Mix(h, tail);
   return h ^ (h >> 31);
 }
@@ -160,11 +182,14 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
       const uint64_t hash = RecordHash(record.kind, bytes, record.size);
       size_t slot = static_cast<size_t>(hash) & (tableSize - 1);
       bool found = false;
+      int32_t compared = 0;
       for (; table[slot] >= 0; slot = (slot + 1) & (tableSize - 1)) {
         const Leader& leader = leaders[static_cast<size_t>(table[slot])];
-        if (leader.hash != hash || leader.kind != record.kind || leader.size != record.size) {
+        if (leader.hash != hash || leader.kind != record.kind || leader.size != record.size ||
+            compared == kMostComparisons) {
           continue;
         }
+        ++compared;
         const bool same = leader.bytes != nullptr
                               ? memcmp(leader.bytes, bytes, static_cast<size_t>(record.size)) == 0
                               : SameAsReadBack(records[bySequence[leader.rank]], bytes);
