@@ -10,7 +10,7 @@ namespace {
 void PrintUsage(FILE* out) {
   fprintf(out,
           "usage: ravelin-scan [--describe] [--export DIR] [--export-groups DIR] "
-          "[--sort large|small|none] [--] PATH...\n");
+          "[--sort large|small|none] [--unique] [--] PATH...\n");
 }
 
 constexpr char kVersionText[] = "ravelin-scan (Ravelin) " RAVELIN_VERSION_SHORT "\n";
@@ -47,6 +47,7 @@ void PrintHelp() {
       "  --export-groups DIR   write every icon and cursor group as one .ico or .cur\n"
       "  --png DIR             write every drawable entry as DIR/i.png (RGBA)\n"
       "  --sort large|small|none  order the entries by area before printing\n"
+      "  --unique              list only the first entry of each set of equal images\n"
       "  --help                print this help and exit\n"
       "  --version             print the name and version and exit\n"
       "\n"
@@ -80,6 +81,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
+    } else if (strcmp(arg, "--unique") == 0) {
+      options->unique = true;
     } else if (strcmp(arg, "--help") == 0) {
       options->help = true;
     } else if (strcmp(arg, "--version") == 0) {

@@ -14,6 +14,8 @@ struct Options {
   // as the window's sort commands do.
   bool sort = false;
   SortOrder sortOrder = SortOrder::Unsorted;
+  // Set by --unique: only the first entry of each set of equal images.
+  bool unique = false;
   bool help = false;
   bool version = false;
   int firstPath = 1;

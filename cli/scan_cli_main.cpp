@@ -13,6 +13,7 @@
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
+#include "scan/duplicate_fold.h"
 #include "scan/name_pool.h"
 #include "scan/path_walk.h"
 
@@ -163,8 +164,17 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // With --unique only the first entry of each set of equal images is
+  // listed, in output order; its index is still its place in the catalogue.
+  DuplicateFold fold;
+  if (options.unique && (!fold.Read(catalogue) || !fold.Arrange(catalogue))) {
+    fprintf(stderr, "ravelin-scan: out of memory\n");
+    return 1;
+  }
+  const ShownEntries shown{&catalogue, options.unique ? &fold : nullptr};
   uint8_t* largeBuffer = nullptr;
-  for (int32_t i = 0; i < catalogue.count; ++i) {
+  for (int32_t position = 0; position < shown.count(); ++position) {
+    const int32_t i = shown.Entry(position);
     // The area column is the scan's (with --sort, the area pass's), before a
     // load rewrites it.
     const ImageRecord r = catalogue.records[i];

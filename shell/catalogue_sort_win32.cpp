@@ -14,8 +14,8 @@ void SortCatalogue(HWND owner) {
   // The entry on show now sits at another index, or none of the new table
   // has been loaded: the next selection must not take the old one for it.
   mainState.catalogueChanged = true;
+  ArrangeShownEntries();
   if (mainState.finder != nullptr && IsWindowVisible(mainState.finder)) {
-    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
-                  owner);
+    RefreshFinderWithShown(owner);
   }
 }

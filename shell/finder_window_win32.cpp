@@ -147,6 +147,10 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
+int32_t CatalogueIndex(int32_t position) {
+  return finderState.shown != nullptr ? finderState.shown[position] : position;
+}
+
 // The entry a tooltip would name: its tool takes that cell's rectangle, or
 // none, and a tip on show for another cell is taken down, so that the next
 // one asks for its own text.
@@ -208,12 +212,12 @@ LRESULT OnNotify(LPARAM lParam) {
   const int32_t entry = finderState.tipEntry;
   finderState.tipText.clear();
   if (entry >= 0 && entry < finderState.count) {
-    ImageRecord* record = &finderState.catalogue[entry];
+    ImageRecord* record = &finderState.catalogue[CatalogueIndex(entry)];
     LoadedImage image;
     const bool sized =
         LoadImageRecordWaiting(record, &image, &finderState.largeBuffer) && !image.unusable;
     finderState.tipText =
-        FinderTipText(record->fileName, entry, sized ? image.width : 0, sized ? image.height : 0);
+        FinderTipText(record->fileName, CatalogueIndex(entry), sized ? image.width : 0, sized ? image.height : 0);
   }
   reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText = finderState.tipText.data();
   return 0;
@@ -279,7 +283,7 @@ LRESULT OnKeyDown(HWND finder, WPARAM key) {
   const int32_t target = FinderRowStep(finderState.current, key == VK_UP ? -1 : 1,
                                        CurrentGrid(finder).columns, finderState.count);
   if (target != finderState.current && finderState.owner != nullptr) {
-    SelectItem(finderState.owner, target, false);
+    SelectItem(finderState.owner, CatalogueIndex(target), false);
   }
   return 0;
 }
@@ -288,7 +292,9 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
       FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
-  if (index >= 0 && finderState.owner != nullptr) SelectItem(finderState.owner, index, true);
+  if (index >= 0 && finderState.owner != nullptr) {
+    SelectItem(finderState.owner, CatalogueIndex(index), true);
+  }
   return 0;
 }
 
@@ -349,8 +355,10 @@ bool RegisterFinderClass(HINSTANCE instance) {
   return RegisterClassA(&finderClass) != 0;
 }
 
-void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner) {
+void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
+                   const int32_t* shown) {
   finderState.catalogue = catalogue;
+  finderState.shown = shown;
   finderState.count = catalogue != nullptr && count > 0 ? count : 0;
   finderState.owner = owner;
   finderState.topRow = 0;
@@ -390,7 +398,7 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       const int32_t index =
           FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
       if (index < 0) break;
-      PaintThumbnail(dc, &finderState.catalogue[index], column * kFinderCellSize,
+      PaintThumbnail(dc, &finderState.catalogue[CatalogueIndex(index)], column * kFinderCellSize,
                      row * kFinderCellSize);
       if (index == finderState.current) {
         PaintFrame(dc, column * kFinderCellSize, row * kFinderCellSize);

@@ -16,6 +16,8 @@ struct FinderState {
   // What the last refresh handed over; the Finder reads no other table.
   ImageRecord* catalogue = nullptr;
   int32_t count = 0;
+  // When given, cell k shows catalogue[shown[k]]; else catalogue[k].
+  const int32_t* shown = nullptr;
   // The main window, whose entry a click selects.
   HWND owner = nullptr;
   // The thumbnail row shown at the top of the client area.
@@ -36,9 +38,11 @@ bool RegisterFinderClass(HINSTANCE instance);
 
 // Shows count entries of catalogue from the top row, or from the first row
 // that shows the current entry, with the scroll range recomputed and the
-// whole client area repainted; owner is the main window,
-// whose entry a click selects.
-void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner);
+// whole client area repainted; owner is the main window, whose entry a click
+// selects. With shown, the cells show the count entries it names, by
+// catalogue index.
+void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
+                   const int32_t* shown = nullptr);
 
 // Makes index the entry framed as current, scrolling the least that
 // brings its row into view.

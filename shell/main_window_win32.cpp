@@ -21,6 +21,7 @@
 #include "ui/gdi_scope_win32.h"
 #include "ui/mouse_point.h"
 #include "ui/program_title.h"
+#include "ui/wait_cursor.h"
 
 MainState mainState;
 
@@ -234,6 +235,15 @@ void OnNotify(LPARAM lParam) {
   }
 }
 
+// Reads the fold for the present fill under the wait cursor; without the
+// memory for it, duplicates are shown again.
+void ReadFold() {
+  SetWaitCursor(true);
+  const bool read = mainState.fold.Read(mainState.catalogue);
+  SetWaitCursor(false);
+  if (!read) mainState.hideDuplicates = false;
+}
+
 bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
 
 // What the status line says after an open: why the catalogue is empty, how
@@ -261,25 +271,23 @@ void OnOpenCommand(HWND window, int command) {
     result = SearchDirectory(window, &mainState.catalogue);
   }
   if (result == -1) {
-    if (FinderVisible()) {
-      RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
-                    window);
-    }
+    if (FinderVisible()) RefreshFinderWithShown(window);
     return;
   }
   // A search that could not start or show its dialog says 0 whatever the
   // table holds.
   mainState.catalogue.count = result;
   mainState.catalogueChanged = true;
+  mainState.fold.Clear();
+  if (mainState.hideDuplicates) ReadFold();
   if (mainState.sortOrder != SortOrder::Unsorted) SortCatalogue(window);
+  ArrangeShownEntries();
+  // The first entry is the first of its set in any order: always shown.
   SelectItem(window, 0, true);
   UpdateCommandStates();
   SetOpenNote(command);
   InvalidateRect(window, nullptr, FALSE);
-  if (FinderVisible()) {
-    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
-                  window);
-  }
+  if (FinderVisible()) RefreshFinderWithShown(window);
 }
 
 void OnSaveCommand(HWND window) {
@@ -315,9 +323,26 @@ void OnToggleFinder(HWND window) {
     ShowWindow(mainState.finder, SW_HIDE);
   } else {
     ShowWindow(mainState.finder, SW_SHOW);
-    RefreshFinder(mainState.finder, mainState.catalogue.records.get(), mainState.catalogue.count,
-                  window);
+    RefreshFinderWithShown(window);
   }
+}
+
+// Either way the entry on show stays when it is still shown: turning the
+// option off only widens the list, and turning it on moves to the entry
+// shown for the same image. Only the first use in a fill reads files.
+void OnToggleDuplicates(HWND window) {
+  mainState.hideDuplicates = !mainState.hideDuplicates;
+  if (mainState.hideDuplicates && !mainState.fold.ready()) ReadFold();
+  ArrangeShownEntries();
+  const ShownEntries shown = ShownCatalogueEntries();
+  if (shown.count() > 0 && mainState.currentIndex < mainState.catalogue.count) {
+    const int32_t index = shown.Entry(shown.PositionOf(mainState.currentIndex));
+    if (index != mainState.currentIndex) SelectItem(window, index, true);
+  }
+  UpdateNavigationBar();
+  UpdateCommandStates();
+  InvalidateRect(window, nullptr, FALSE);
+  if (FinderVisible()) RefreshFinderWithShown(window);
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -338,6 +363,9 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
       break;
     case CMD_TOGGLE_FINDER:
       OnToggleFinder(window);
+      break;
+    case CMD_HIDE_DUPLICATES:
+      OnToggleDuplicates(window);
       break;
     case CMD_EXIT:
       PostQuitMessage(0);
@@ -402,10 +430,28 @@ void UpdateCommandStates() {
                        CMD_NO_SORT}) {
     SendMessageA(mainState.toolbar, TB_ENABLEBUTTON, command, MAKELONG(haveEntries, 0));
   }
+  CheckMenuItem(view, CMD_HIDE_DUPLICATES,
+                MF_BYCOMMAND | (mainState.hideDuplicates ? MF_CHECKED : MF_UNCHECKED));
   SendMessageA(mainState.toolbar, TB_CHECKBUTTON, checked, MAKELONG(TRUE, 0));
   for (UINT command : {CMD_ZOOM_IN, CMD_ZOOM_OUT}) {
     SendMessageA(mainState.toolbar, TB_ENABLEBUTTON, command, MAKELONG(haveEntries, 0));
   }
+}
+
+ShownEntries ShownCatalogueEntries() {
+  const bool folded = mainState.hideDuplicates && mainState.fold.ready();
+  return ShownEntries{&mainState.catalogue, folded ? &mainState.fold : nullptr};
+}
+
+void RefreshFinderWithShown(HWND owner) {
+  const ShownEntries shown = ShownCatalogueEntries();
+  RefreshFinder(mainState.finder, mainState.catalogue.records.get(), shown.count(), owner,
+                shown.fold != nullptr ? shown.fold->shown().data() : nullptr);
+}
+
+void ArrangeShownEntries() {
+  if (!mainState.hideDuplicates || !mainState.fold.ready()) return;
+  if (!mainState.fold.Arrange(mainState.catalogue)) mainState.hideDuplicates = false;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

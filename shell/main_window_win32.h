@@ -7,6 +7,7 @@
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
+#include "scan/duplicate_fold.h"
 
 // The run-wide state of the main window; one instance, kept for the run.
 struct MainState {
@@ -44,6 +45,12 @@ struct MainState {
   std::string statusNote;
   // The toolbar's height with all its buttons on one row.
   int toolbarRowHeight = 0;
+
+  // View > Hide Duplicates: only the first entry of each set of equal
+  // images is shown. The fold reads the entries' bytes once per fill, when
+  // the option is first wanted for it, and is arranged again after a sort.
+  bool hideDuplicates = false;
+  DuplicateFold fold;
 };
 extern MainState mainState;
 
@@ -61,4 +68,14 @@ int RunMessageLoop(HACCEL accelerators);
 
 // Greys or enables the commands that need entries and marks the sort order.
 void UpdateCommandStates();
+
+// The entries on show, by position: the whole catalogue, or with duplicates
+// hidden the first of each set. Navigation, the count in the status line,
+// the Finder and every command over all entries go through them.
+ShownEntries ShownCatalogueEntries();
+// Shows the shown entries in the Finder from its top row.
+void RefreshFinderWithShown(HWND owner);
+// Arranges the fold for the catalogue's present order, when duplicates are
+// hidden; without the memory for it they are shown again.
+void ArrangeShownEntries();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

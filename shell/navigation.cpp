@@ -46,8 +46,10 @@ std::string EntryTitle(const char* programTitle, const char* directory, const ch
   return title + fileName + "]";
 }
 
-std::string PositionText(int32_t currentIndex, int32_t count) {
-  return std::to_string(int64_t{currentIndex} + 1) + " of " + std::to_string(count);
+std::string PositionText(int32_t currentIndex, int32_t count, int32_t hidden) {
+  std::string text = std::to_string(int64_t{currentIndex} + 1) + " of " + std::to_string(count);
+  if (hidden >= 0) text += " (" + std::to_string(hidden) + " hidden)";
+  return text;
 }
 
 std::string DescriptionText(ImageKind kind, int32_t width, int32_t height, uint32_t bitCount,

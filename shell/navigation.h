@@ -20,8 +20,9 @@ int32_t ClampIndex(int32_t index, int32_t count);
 std::string EntryTitle(const char* programTitle, const char* directory, const char* fileName,
                        char separator);
 
-// "3 of 120" for the third of 120 entries.
-std::string PositionText(int32_t currentIndex, int32_t count);
+// "3 of 120" for the third of 120 entries; with hidden 0 or more (while
+// duplicates are hidden), "3 of 120 (45 hidden)".
+std::string PositionText(int32_t currentIndex, int32_t count, int32_t hidden = -1);
 
 // "Icon: 32x32, 16 colors"; "Icon: 256x256, PNG" for an image stored as PNG,
 // whose depth says nothing of how it was stored.

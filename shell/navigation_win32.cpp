@@ -27,13 +27,28 @@ void InvalidateStatusBand() {
 // image at an index inside the new catalogue.
 void ForgetStaleImage() {
   mainState.currentIndex = ClampIndex(mainState.currentIndex, mainState.catalogue.count);
-  ShowFinderCurrent(mainState.finder, mainState.currentIndex);
+  ShowFinderCurrent(mainState.finder,
+                    ShownCatalogueEntries().PositionOf(mainState.currentIndex));
   mainState.imageShown = false;
   UnpinCachedRecord();
   ShowImage(mainState.view, nullptr);
   SetWindowTextA(mainState.window, kProgramTitle);
   InvalidateStatusBand();
   UpdateNavigationBar();
+}
+
+// Moves are counted in shown entries; the target, clamped among them, is
+// selected by its catalogue index.
+void SelectShown(NavigationMove move, int32_t position) {
+  const ShownEntries shown = ShownCatalogueEntries();
+  const int32_t count = shown.count();
+  if (count == 0) {
+    SelectItem(mainState.window, 0, false);
+    return;
+  }
+  const int32_t from = shown.PositionOf(mainState.currentIndex);
+  const int32_t target = ClampIndex(NavigationTarget(move, from, count, position), count);
+  SelectItem(mainState.window, shown.Entry(target), false);
 }
 
 }  // namespace
@@ -64,7 +79,7 @@ void SelectItem(HWND window, int32_t index, bool forced) {
   mainState.catalogueChanged = false;
   ShowImage(mainState.view, &mainState.image);
   mainState.currentIndex = index;
-  ShowFinderCurrent(mainState.finder, index);
+  ShowFinderCurrent(mainState.finder, ShownCatalogueEntries().PositionOf(index));
   std::string title = EntryTitle(kProgramTitle, record.directory, record.fileName, '\\');
   SetWindowTextA(window, title.c_str());
   InvalidateStatusBand();
@@ -72,13 +87,14 @@ void SelectItem(HWND window, int32_t index, bool forced) {
 }
 
 void UpdateNavigationBar() {
+  const ShownEntries shown = ShownCatalogueEntries();
   SCROLLINFO info = {};
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
   info.nMin = 0;
-  info.nMax = mainState.catalogue.count + 8;
+  info.nMax = shown.count() + 8;
   info.nPage = kNavigationPage;
-  info.nPos = mainState.currentIndex;
+  info.nPos = shown.PositionOf(mainState.currentIndex);
   SetScrollInfo(mainState.navigationBar, SB_CTL, &info, TRUE);
 }
 
@@ -98,7 +114,9 @@ void PaintStatusLine(HDC dc, const RECT& update) {
   std::string right;
   SIZE rightSize = {};
   if (mainState.catalogue.count > 0) {
-    right = PositionText(mainState.currentIndex, mainState.catalogue.count);
+    const ShownEntries shown = ShownCatalogueEntries();
+    right = PositionText(shown.PositionOf(mainState.currentIndex), shown.count(),
+                         shown.fold != nullptr ? shown.hiddenCount() : -1);
     GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
   }
   // A note stands where the image's description would.
@@ -144,8 +162,7 @@ void HandleNavigationKey(WPARAM virtualKey) {
     default:
       return;
   }
-  SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, 0), false);
+  SelectShown(move, 0);
 }
 
 void HandleNavigationScroll(int code, int position) {
@@ -169,7 +186,5 @@ void HandleNavigationScroll(int code, int position) {
     default:
       break;
   }
-  SelectItem(mainState.window,
-             NavigationTarget(move, mainState.currentIndex, mainState.catalogue.count, position),
-             false);
+  SelectShown(move, position);
 }

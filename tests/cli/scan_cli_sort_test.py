@@ -115,6 +115,20 @@ class ScanCliSort(unittest.TestCase):
         finally:
             shutil.rmtree(root, ignore_errors=True)
 
+    def test_unique_keeps_the_first_of_each_exported_file_in_output_order(self):
+        out = tempfile.mkdtemp(prefix="ravelin-unique-")
+        rc, rows, err = run(["--sort", "large", "--export",
+                             scan_runner.to_wine_path(out) if SCANNER.wine else out], [FOLDER])
+        files = {int(n.split(".")[0]): (n.split(".")[1], open(os.path.join(out, n), "rb").read())
+                 for n in os.listdir(out)}
+        shutil.rmtree(out, ignore_errors=True)
+        seen = set()
+        firsts = [r for r in rows if int(r[0]) in files and not (
+            files[int(r[0])] in seen or seen.add(files[int(r[0])]))]
+        rc, unique, err = run(["--sort", "large", "--unique"], [FOLDER])
+        self.assertGreater(len(rows), len(firsts) + 100)
+        self.assertEqual([r for r in unique if int(r[0]) in files], firsts)
+
     def test_bad_sort_arguments_are_usage_errors(self):
         for args in (["--sort"], ["--sort", "medium"], ["--sort", "LARGE"], ["--sort", ""]):
             rc, rows, err = run(args, [FOLDER])

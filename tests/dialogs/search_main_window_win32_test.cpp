@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "res/resource.h"
 #include "scan/catalogue.h"
+#include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "tests/scan/search_tree.h"
 #include "tests/support/dialog_driver_win32.h"
@@ -79,4 +81,49 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
   EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   EXPECT_EQ(Title(), "Ravelin 1.5");
+}
+
+TEST(SearchFromMainWindow, HiddenDuplicatesFollowTheSearchAndReturnWithoutAFileRead) {
+  HACCEL keys = nullptr;
+  if (mainState.window == nullptr) StartRavelin(GetModuleHandleA(nullptr), &keys);
+  keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAIN_ACCELERATORS));
+  TempDir dir;
+  CurrentDirectoryKeeper keep;
+  // Bitmaps 1 wide; 1 and 2; 1, 2 and 3: six entries, three images.
+  const std::string a = Under(dir.path(), "A");
+  const std::string files[] = {Under(PutPe(a, "a.exe", 1), "a.exe"),
+                               Under(PutPe(Under(a, "B"), "b.exe", 2), "b.exe"),
+                               Under(PutPe(Under(a, "B/D"), "d.exe", 3), "d.exe")};
+  ASSERT_TRUE(SetCurrentDirectoryA(a.c_str()));
+  PressKey(mainState.window, keys, 'H', true);
+  {
+    DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDOK); }}});
+    PressKey(mainState.window, keys, 'D', true);
+    PumpMessages();
+    ASSERT_TRUE(driver.finished() && mainState.catalogue.count == 6);
+  }
+  const ShownEntries shown = ShownCatalogueEntries();
+  ASSERT_TRUE(shown.count() == 3 && CurrentFinderState().count == 3);
+  for (int32_t p = 0; p < 3; ++p) EXPECT_EQ(CurrentFinderState().shown[p], shown.Entry(p));
+  SendMessageA(mainState.window, WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(mainState.currentIndex, shown.Entry(2));
+  // Off and on again while no file can be opened: a read would fail and
+  // change the count, or ask to retry.
+  std::vector<HANDLE> locks;
+  for (const std::string& f : files)
+    locks.push_back(CreateFileA(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ShowWindow(mainState.finder, SW_HIDE);
+  DialogDriver none({}, 2000, DialogDriver::Others::Cancel);
+  SCROLLINFO bar = {sizeof bar, SIF_ALL, 0, 0, 0, 0, 0};
+  for (int32_t count : {6, 3}) {
+    SendMessageA(mainState.window, WM_COMMAND, CMD_HIDE_DUPLICATES, 0);
+    PumpMessages();
+    GetScrollInfo(mainState.navigationBar, SB_CTL, &bar);
+    EXPECT_EQ(ShownCatalogueEntries().count(), count);
+    EXPECT_EQ(bar.nMax, count + 8);
+    EXPECT_EQ(mainState.currentIndex, shown.Entry(2));
+  }
+  EXPECT_TRUE(none.unexpected().empty());
+  for (HANDLE lock : locks) CloseHandle(lock);
+  SendMessageA(mainState.window, WM_COMMAND, CMD_HIDE_DUPLICATES, 0);
 }

@@ -247,7 +247,9 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
         {nullptr, 0},
         {"Sort from &Large to Small\tCtrl+Down", CMD_SORT_LARGE_TO_SMALL},
         {"Sort from &Small to Large\tCtrl+Up", CMD_SORT_SMALL_TO_LARGE},
-        {"&Don't Sort\tCtrl+Space", CMD_NO_SORT}}},
+        {"&Don't Sort\tCtrl+Space", CMD_NO_SORT},
+        {nullptr, 0},
+        {"Hide &Duplicates\tCtrl+H", CMD_HIDE_DUPLICATES}}},
       {"&Help", {{"&Contents\tF1", CMD_HELP_CONTENTS}, {"&About...", CMD_ABOUT}}},
   };
   HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
@@ -302,6 +304,7 @@ TEST(Accelerators, VirtualKeyEntriesInTableOrder) {
       {FVIRTKEY | FNOINVERT, VK_OEM_MINUS, CMD_ZOOM_OUT},
       {FVIRTKEY | FNOINVERT | FCONTROL, VK_OEM_MINUS, CMD_ZOOM_OUT},
       {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TOGGLE_FINDER},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'H', CMD_HIDE_DUPLICATES},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);
   constexpr int kEntries = static_cast<int>(std::size(expected));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "scan/catalogue_sort.h"
+#include "scan/duplicate_fold.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/put_bytes.h"
 #include "tests/support/temp_dir.h"
@@ -94,4 +95,20 @@ TEST_F(AreaPassOpens, EqualTextsBehindOtherReferencesAreAnotherFile) {
   ASSERT_TRUE(FillMissingAreas(records.data(), 3));
   EXPECT_EQ(Events(), (std::vector<std::string>{"open x.exe", "close x.exe", "open x.exe",
                                                 "close x.exe", "open x.exe", "close x.exe"}));
+}
+
+TEST_F(AreaPassOpens, TheFoldReadsEachFileOnceAndArrangesWithoutAny) {
+  AddFile("x.exe");
+  AddFile("y.exe");
+  static const char kX[] = "x.exe";
+  // Sorted: in discovery order X, X, X, Y. Every header is equal.
+  Catalogue catalogue;
+  ASSERT_TRUE(AllocateCatalogue(&catalogue, 4));
+  for (const ImageRecord& r : {Unknown(kX, 2), Unknown("y.exe", 0), Unknown(kX, 0), Unknown(kX, 1)})
+    catalogue.records[catalogue.count++] = r;
+  catalogue.records[1].sequence = 3;
+  DuplicateFold fold;
+  ASSERT_TRUE(fold.Read(catalogue) && fold.Arrange(catalogue));
+  EXPECT_EQ(Events(),
+            (std::vector<std::string>{"open x.exe", "close x.exe", "open y.exe", "close y.exe"}));
 }
