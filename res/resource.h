@@ -43,6 +43,8 @@
 #define CMD_OPEN_DIRECTORY 40010
 #define CMD_HELP_CONTENTS 40011
 #define CMD_SAVE_ICON_GROUP 40012
+#define CMD_COPY 40020
+#define CMD_SAVE_ALL 40021
 
 // Controls of the directory chooser (IDD_CHOOSE_DIRECTORY)
 #define IDC_FOLDER_LIST 1003

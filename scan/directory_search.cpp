@@ -68,17 +68,18 @@ bool TakeEntry(const DirEntry& entry) {
 
 }  // namespace
 
-bool StartSearch(Catalogue* catalogue) {
+bool StartSearch(Catalogue* catalogue, bool append) {
   CloseListing();
   SearchState& s = searchState;
   s.stop = SearchStop::None;
   s.directoriesRead = 0;
-  if (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize) ||
+  if ((!append &&
+       (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize))) ||
       !subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) {
     NoteStop(SearchStop::OutOfMemory);
     return false;
   }
-  catalogue->count = 0;
+  if (!append) catalogue->count = 0;
   s.depth = 0;
   s.catalogue = catalogue;
   return true;

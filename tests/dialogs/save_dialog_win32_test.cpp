@@ -12,10 +12,16 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "cli/entry_files.h"
+#include "dialogs/entry_clipboard_win32.h"
 #include "image/group_file.h"
 #include "image/image_export.h"
+#include "image/png_codec.h"
+#include "scan/little_endian.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/icon_file_check.h"
@@ -45,9 +51,11 @@ std::string FolderOf(HWND dialog) {
   return folder;
 }
 
-DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog* seen) {
+// type, when not 0, is the file type to choose first (1-based).
+DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog* seen,
+                  int chosenType = 0) {
   return {title,
-          [path, seen](HWND dialog) {
+          [path, seen, chosenType](HWND dialog) {
             if (seen != nullptr) {
               seen->fileName = WindowText(FileNameEdit(dialog));
               HWND types = GetDlgItem(dialog, cmb1);
@@ -56,6 +64,15 @@ DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog*
               if (index >= 0)
                 SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
               seen->fileType = type;
+            }
+            if (chosenType != 0) {
+              HWND types = GetDlgItem(dialog, cmb1);
+              SendMessageA(types, CB_SETCURSEL, chosenType - 1, 0);
+              // Dialogs differ in which of the two they act on.
+              for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK}) {
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, code),
+                             reinterpret_cast<LPARAM>(types));
+              }
             }
             SetFileNameAndAccept(dialog, path);
           },
@@ -90,10 +107,12 @@ bool Drive(std::vector<DialogStep> script, const std::function<void()>& command)
 }
 
 struct Entry {
-  Entry(ImageKind kind, Bytes resource) : bytes(std::move(resource)) {
+  // A PNG icon's decoded pixels are the loader's to give.
+  Entry(ImageKind kind, Bytes resource, const uint8_t* decoded = nullptr)
+      : bytes(std::move(resource)) {
     record = RecordFor(kind, bytes);
     record.fileName = "sample.dll";
-    PrepareImage(bytes.data(), &record, &image);
+    PrepareImage(bytes.data(), &record, &image, decoded);
   }
   Bytes bytes;
   ImageRecord record;
@@ -172,12 +191,50 @@ TEST_F(SaveDialog, CancelChangesNothing) {
             1);
 }
 
-TEST_F(SaveDialog, NameWithoutExtensionIsUsedAsTyped) {
+TEST_F(SaveDialog, NameWithoutExtensionGetsTheChosenTypes) {
   const std::string plain = dir_.Join("plain");
   ASSERT_TRUE(Drive({SaveAs("Save icon", plain, nullptr)}, [&] { Save(icon_); }));
-  EXPECT_EQ(ReadWholeFile(plain).size(), 766u);
-  EXPECT_FALSE(std::filesystem::exists(plain + ".ico"));
-  EXPECT_FALSE(std::filesystem::exists(plain + ".bmp"));
+  EXPECT_EQ(ReadWholeFile(plain + ".ico").size(), 766u);
+  EXPECT_FALSE(std::filesystem::exists(plain));
+  // Another kind's extension is refused and the dialog comes again; a name
+  // the program completed is asked about before it is replaced.
+  std::string text;
+  ASSERT_TRUE(Drive({SaveAs("Save icon", dir_.Join("x.bmp"), nullptr),
+                     Box("Ravelin 1.5", IDOK, &text), SaveAs("Save icon", plain, nullptr),
+                     Box("Save icon", IDNO, nullptr), SaveAs("Save icon", plain, nullptr, 2)},
+                    [&] { Save(icon_); }));
+  EXPECT_EQ(text.substr(0, 19), "An icon is saved as");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Join("x.bmp")));
+  const Bytes png = ReadWholeFile(plain + ".png");
+  ASSERT_GT(png.size(), 8u);
+  EXPECT_EQ(png[1], 'P');
+  EXPECT_EQ(saveState.iconCounter, 2);
+}
+
+// The PNG type, or a name ending in .png, writes what ravelin-scan --png
+// writes for the entry.
+TEST_F(SaveDialog, PngIsTheFileThePngExportWrites) {
+  DibShape alpha;
+  alpha.bitCount = 32;
+  Entry alphaIcon(ImageKind::Icon, MakeIcon(alpha));
+  const Bytes png24 = MakePng(24, 24);
+  std::vector<uint8_t> decoded(24 * 24 * 4);
+  ASSERT_TRUE(DecodePng(png24.data(), static_cast<int64_t>(png24.size()), 24, 24, decoded.data()));
+  Entry pngIcon(ImageKind::Icon, png24, decoded.data());
+  ASSERT_TRUE(alphaIcon.image.alpha);
+  ASSERT_TRUE(pngIcon.image.png && !pngIcon.image.unusable);
+  const Entry* entries[] = {&icon_, &cursor_, &bitmap_, &alphaIcon, &pngIcon};
+  TempDir scan;
+  for (int i = 0; i < 5; ++i) {
+    const Entry& e = *entries[i];
+    const std::string typed = dir_.Join("e" + std::to_string(i) + (i % 2 ? ".png" : ""));
+    ASSERT_TRUE(Drive({SaveAs(SaveDialogTitle(e.record.kind), typed, nullptr, i % 2 ? 0 : 2)},
+                      [&] { Save(e); }));
+    ASSERT_TRUE(WritePngEntry(scan.path().c_str(), i, e.image, "sample.dll"));
+    const Bytes png = ReadWholeFile(scan.Join(std::to_string(i) + ".png"));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(ReadWholeFile(dir_.Join("e" + std::to_string(i) + ".png")), png) << i;
+  }
 }
 
 TEST_F(SaveDialog, MissingFolderGivesTheErrorBoxAndKeepsTheCounter) {
@@ -309,6 +366,54 @@ TEST_F(SaveGroupDialog, CancelAndMissingFolderKeepTheCounter) {
   EXPECT_EQ(saveState.lastSavePath, target);
   ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
   EXPECT_EQ(seen.fileName, "Group0.ico");
+}
+
+// Another thread reads back what Copy put on the clipboard: the PNG export's
+// file under "PNG", and its pixels and alpha as CF_DIBV5; an entry that
+// cannot be drawn is refused as Save refuses it.
+TEST_F(SaveDialog, CopyPutsThePngExportAndItsPixelsOnTheClipboard) {
+  DibShape alpha;
+  alpha.bitCount = 32;
+  Entry alphaIcon(ImageKind::Icon, MakeIcon(alpha));
+  const Entry* entries[] = {&bitmap_, &cursor_, &alphaIcon};
+  for (int i = 0; i < 3; ++i) {
+    const Entry& e = *entries[i];
+    CopyEntryToClipboard(nullptr, e.record, e.image);
+    Bytes png, dib;
+    std::thread([&] {
+      if (!OpenClipboard(nullptr)) return;
+      for (auto [format, out] : {std::pair{RegisterClipboardFormatA("PNG"), &png},
+                                 std::pair{static_cast<UINT>(CF_DIBV5), &dib}}) {
+        HGLOBAL block = GetClipboardData(format);
+        if (block == nullptr) continue;
+        const auto* at = static_cast<const uint8_t*>(GlobalLock(block));
+        out->assign(at, at + GlobalSize(block));
+        GlobalUnlock(block);
+      }
+      CloseClipboard();
+    }).join();
+    ASSERT_TRUE(WritePngEntry(dir_.path().c_str(), i, e.image, "sample.dll"));
+    EXPECT_EQ(png, ReadWholeFile(dir_.Join(std::to_string(i) + ".png"))) << i;
+    const int w = e.image.width, h = e.image.height;
+    std::vector<uint8_t> pixels(static_cast<size_t>(w * h * 4));
+    ASSERT_TRUE(DecodePng(png.data(), static_cast<int64_t>(png.size()), static_cast<uint32_t>(w),
+                          static_cast<uint32_t>(h), pixels.data()));
+    ASSERT_GE(dib.size(), 124u + pixels.size());
+    EXPECT_EQ(GetLe32(dib.data() + 52), 0xFF000000u);  // the alpha mask
+    int mismatches = 0;
+    for (int y = 0; y < h; ++y) {  // the DIB's rows run bottom-up
+      mismatches += memcmp(dib.data() + 124 + (h - 1 - y) * w * 4, pixels.data() + y * w * 4,
+                           static_cast<size_t>(w * 4)) != 0;
+    }
+    EXPECT_EQ(mismatches, 0) << i;
+  }
+  DibShape twoBits;
+  twoBits.bitCount = 2;
+  Entry unusable(ImageKind::Icon, MakeIcon(twoBits));
+  std::string text;
+  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)},
+                    [&] { CopyEntryToClipboard(nullptr, unusable.record, unusable.image); }));
+  EXPECT_EQ(text, "Can't save an image of this format\n\"sample.dll\"");
 }
 
 TEST(ErrorBox, CutsItsTextAtFiveHundredBytes) {

@@ -265,3 +265,43 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   EXPECT_EQ(saveState.iconCounter, 0);
   saveState = SaveState{};
 }
+
+TEST(ImageExport, SaveNameAndTypeDecideFormatAndExtension) {
+  struct Row {
+    ImageKind kind;
+    const char* typed;
+    int32_t type;
+    SaveNameCheck check;
+    SaveFormat format;
+    const char* path;
+  };
+  const Row rows[] = {
+      {ImageKind::Icon, "d\\Icon0.ico", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Classic,
+       "d\\Icon0.ico"},
+      {ImageKind::Icon, "d\\Icon0.ICO", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png,
+       "d\\Icon0.png"},
+      {ImageKind::Cursor, "c.PNG", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Png, "c.PNG"},
+      {ImageKind::Icon, "noext", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Classic,
+       "noext.ico"},
+      {ImageKind::Bitmap, "a.b\\noext", 3, SaveNameCheck::Ok, SaveFormat::Classic,
+       "a.b\\noext.bmp"},
+      {ImageKind::Cursor, "dot.", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png, "dot.png"},
+      {ImageKind::Bitmap, "x.dat", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png, "x.dat"},
+      {ImageKind::Icon, "x.bmp", kSaveTypeClassic, SaveNameCheck::WrongExtension,
+       SaveFormat::Classic, ""},
+      {ImageKind::Icon, "x.cur", kSaveTypePng, SaveNameCheck::WrongExtension, SaveFormat::Classic,
+       ""},
+      {ImageKind::Bitmap, "x.ico", kSaveTypeClassic, SaveNameCheck::WrongExtension,
+       SaveFormat::Classic, ""},
+  };
+  for (const Row& row : rows) {
+    SaveTarget target{};
+    ASSERT_EQ(ResolveSaveTarget(row.kind, row.typed, row.type, &target), row.check) << row.typed;
+    if (row.check != SaveNameCheck::Ok) continue;
+    EXPECT_EQ(target.format, row.format) << row.typed;
+    EXPECT_STREQ(target.path, row.path) << row.typed;
+  }
+  SaveTarget target{};
+  const std::string full(kPathBufferSize - 2, 'n');
+  EXPECT_EQ(ResolveSaveTarget(ImageKind::Icon, full.c_str(), 1, &target), SaveNameCheck::TooLong);
+}
