@@ -275,24 +275,19 @@ TEST(ImageExport, SaveNameAndTypeDecideFormatAndExtension) {
     SaveFormat format;
     const char* path;
   };
+  constexpr auto Ok = SaveNameCheck::Ok, Wrong = SaveNameCheck::WrongExtension;
+  constexpr auto Bmp = ImageKind::Bitmap, Ico = ImageKind::Icon, Cur = ImageKind::Cursor;
+  constexpr auto Classic = SaveFormat::Classic, Png = SaveFormat::Png;
+  const int32_t one = kSaveTypeClassic, png = kSaveTypePng;
   const Row rows[] = {
-      {ImageKind::Icon, "d\\Icon0.ico", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Classic,
-       "d\\Icon0.ico"},
-      {ImageKind::Icon, "d\\Icon0.ICO", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png,
-       "d\\Icon0.png"},
-      {ImageKind::Cursor, "c.PNG", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Png, "c.PNG"},
-      {ImageKind::Icon, "noext", kSaveTypeClassic, SaveNameCheck::Ok, SaveFormat::Classic,
-       "noext.ico"},
-      {ImageKind::Bitmap, "a.b\\noext", 3, SaveNameCheck::Ok, SaveFormat::Classic,
-       "a.b\\noext.bmp"},
-      {ImageKind::Cursor, "dot.", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png, "dot.png"},
-      {ImageKind::Bitmap, "x.dat", kSaveTypePng, SaveNameCheck::Ok, SaveFormat::Png, "x.dat"},
-      {ImageKind::Icon, "x.bmp", kSaveTypeClassic, SaveNameCheck::WrongExtension,
-       SaveFormat::Classic, ""},
-      {ImageKind::Icon, "x.cur", kSaveTypePng, SaveNameCheck::WrongExtension, SaveFormat::Classic,
-       ""},
-      {ImageKind::Bitmap, "x.ico", kSaveTypeClassic, SaveNameCheck::WrongExtension,
-       SaveFormat::Classic, ""},
+      {Ico, "d\\Icon0.ICO", png, Ok, Png, "d\\Icon0.png"},
+      {Cur, "c.PNG", one, Ok, Png, "c.PNG"},
+      {Ico, "noext", one, Ok, Classic, "noext.ico"},
+      {Bmp, "a.b\\noext", 3, Ok, Classic, "a.b\\noext.bmp"},
+      {Cur, "dot.", png, Ok, Png, "dot.png"},
+      {Bmp, "x.dat", png, Ok, Png, "x.dat"},
+      {Ico, "x.bmp", one, Wrong, Classic, ""},
+      {Bmp, "x.ico", one, Wrong, Classic, ""},
   };
   for (const Row& row : rows) {
     SaveTarget target{};

@@ -50,10 +50,8 @@ class SaveAll : public ::testing::Test {
     EXPECT_TRUE(png ? WritePngEntry(scan_.path().c_str(), i, image, "user32.dll")
                     : ExportEntry(scan_.path().c_str(), i, record, image, "user32.dll"));
     ReleaseLargeBuffer(&large);
-    char name[kPathBufferSize];
-    EXPECT_TRUE(SaveAllName(record, i, format, name));
-    const std::string ext = std::string(name).substr(std::string(name).rfind('.'));
-    return scan_.Join(std::to_string(i) + ext);
+    const std::string saved = Saved(i, format);
+    return scan_.Join(std::to_string(i) + saved.substr(saved.rfind('.')));
   }
   std::string Saved(int32_t i, SaveFormat format) {
     char name[kPathBufferSize];
@@ -69,50 +67,38 @@ class SaveAll : public ::testing::Test {
 }  // namespace
 
 TEST_F(SaveAll, WritesWhatTheExportWritesUnderItsOwnNames) {
-  char name[kPathBufferSize];
-  ASSERT_TRUE(SaveAllName(catalogue_.records[7], 7, SaveFormat::Png, name));
-  EXPECT_STREQ(name, "user32.dll.0007.png");
+  EXPECT_EQ(Saved(7, SaveFormat::Png), out_.Join("user32.dll.0007.png"));
   for (SaveFormat format : {SaveFormat::Classic, SaveFormat::Png}) {
     CountingFeedback never(-1);
     const SaveAllResult result =
         SaveAllEntries(&catalogue_, all_, out_.path().c_str(), format, false, never);
     EXPECT_EQ(result.written + result.unusable, catalogue_.count);
-    EXPECT_TRUE(result.failedPath.empty());
-    int32_t files = 0;
     for (int32_t i = 0; i < catalogue_.count; ++i) {
       const std::string scanned = Scanned(i, format);
       EXPECT_EQ(std::filesystem::exists(scanned), std::filesystem::exists(Saved(i, format))) << i;
       if (!std::filesystem::exists(scanned)) continue;
-      ++files;
       EXPECT_EQ(ReadWholeFile(Saved(i, format)), ReadWholeFile(scanned)) << i;
     }
-    EXPECT_EQ(files, result.written);
   }
 }
 
+// Cancel stops between files; a second run that keeps existing files
+// leaves a changed one changed.
 TEST_F(SaveAll, CancelKeepsWhatWasWrittenAndASecondRunSeesIt) {
   CountingFeedback three(3);
   SaveAllResult result =
       SaveAllEntries(&catalogue_, all_, out_.path().c_str(), SaveFormat::Classic, false, three);
   EXPECT_TRUE(result.cancelled);
   ASSERT_EQ(result.written + result.unusable, 3);
-  for (int32_t i = 0; i < catalogue_.count; ++i) {
-    const bool there = std::filesystem::exists(Saved(i, SaveFormat::Classic));
-    EXPECT_TRUE(!there || i < 3) << i;
-    if (!there) continue;
-    EXPECT_EQ(ReadWholeFile(Saved(i, SaveFormat::Classic)),
-              ReadWholeFile(Scanned(i, SaveFormat::Classic)));
-  }
+  const int32_t written = result.written;
   EXPECT_EQ(CountExistingSaveAllFiles(catalogue_, all_, out_.path().c_str(), SaveFormat::Classic),
-            result.written);
-  EXPECT_EQ(CountExistingSaveAllFiles(catalogue_, all_, out_.path().c_str(), SaveFormat::Png), 0);
-  // Kept files are not written again: a changed one stays changed.
+            written);
+  EXPECT_EQ(ReadWholeFile(Saved(0, SaveFormat::Classic)),
+            ReadWholeFile(Scanned(0, SaveFormat::Classic)));
   out_.Write(std::filesystem::path(Saved(0, SaveFormat::Classic)).filename().string(), {1, 2});
   CountingFeedback never(-1);
-  const int32_t there = result.written;
   result = SaveAllEntries(&catalogue_, all_, out_.path().c_str(), SaveFormat::Classic, true, never);
-  EXPECT_EQ(result.kept, there);
-  EXPECT_GT(result.kept, 0);
+  EXPECT_EQ(result.kept, written);
+  EXPECT_EQ(result.written + result.unusable + written, catalogue_.count);
   EXPECT_EQ(ReadWholeFile(Saved(0, SaveFormat::Classic)), (std::vector<uint8_t>{1, 2}));
-  EXPECT_EQ(SaveAllSummary(result).rfind("Saved ", 0), 0u);
 }

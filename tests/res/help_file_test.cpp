@@ -109,7 +109,6 @@ TEST(HelpPages, NameEveryNavigationKeyDialogAndMessage) {
                            "Save cursor group",
                            "PNG image (*.png)",
                            "Save as PNG images",
-                           "Saving images",
                            "This icon belongs to no icon group.",
                            "UNSUPPORTED IMAGE FORMAT",
                            "Can't open",

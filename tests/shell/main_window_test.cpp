@@ -202,8 +202,7 @@ TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(Title(), "Ravelin 1.5 - [" + DllPath("user32.dll") + "]");
   EXPECT_TRUE(CurrentViewState().hasImage);
-  EXPECT_FALSE(MenuGreyed(CMD_COPY));
-  EXPECT_FALSE(MenuGreyed(CMD_SAVE_ALL));
+  for (UINT command : {CMD_COPY, CMD_SAVE_ALL}) EXPECT_FALSE(MenuGreyed(command)) << command;
   for (UINT command : {CMD_SAVE_IMAGE, CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL,
                        CMD_SORT_SMALL_TO_LARGE, CMD_NO_SORT}) {
     EXPECT_FALSE(MenuGreyed(command)) << command;
