@@ -7,8 +7,6 @@
 
 #include "image/group_file.h"
 #include "image/image_export.h"
-#include "image/image_pixels.h"
-#include "image/png_codec.h"
 #include "scan/resource_groups.h"
 
 namespace {
@@ -25,18 +23,9 @@ const char* ExportExtension(ImageKind kind) {
   return "bin";
 }
 
-}  // namespace
-
-bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record,
-                 const LoadedImage& image, const char* sourcePath) {
-  char name[32];
-  snprintf(name, sizeof name, "%d.%s", index, ExportExtension(record.kind));
-  char path[kPathBufferSize];
-  if (!JoinPath(directory, name, path)) {
-    fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
-    return false;
-  }
-  switch (WriteImageFile(path, record, image)) {
+// Says what a write came to; false only when a file could not be written.
+bool Reported(ExportStatus status, int32_t index, const char* path, const char* sourcePath) {
+  switch (status) {
     case ExportStatus::Written:
       return true;
     case ExportStatus::Refused:
@@ -49,6 +38,20 @@ bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record
   return false;
 }
 
+}  // namespace
+
+bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record,
+                 const LoadedImage& image, const char* sourcePath) {
+  char name[32];
+  snprintf(name, sizeof name, "%d.%s", index, ExportExtension(record.kind));
+  char path[kPathBufferSize];
+  if (!JoinPath(directory, name, path)) {
+    fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
+    return false;
+  }
+  return Reported(WriteImageFile(path, record, image), index, path, sourcePath);
+}
+
 bool WritePngEntry(const char* directory, int32_t index, const LoadedImage& image,
                    const char* sourcePath) {
   char name[32];
@@ -58,23 +61,8 @@ bool WritePngEntry(const char* directory, int32_t index, const LoadedImage& imag
     fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);
     return false;
   }
-  std::vector<uint8_t> rgba;
-  std::vector<uint8_t> png;
-  if (image.width <= 0 || image.height <= 0 || !ImageToRgba(image, &rgba) ||
-      !EncodePng(rgba.data(), static_cast<uint32_t>(image.width),
-                 static_cast<uint32_t>(image.height), &png) ||
-      png.size() > 0x7FFFFFFF) {
-    fprintf(stderr, "export-refused\t%d\t%s\n", index, sourcePath);
-    return true;
-  }
-  FileHandle file = CreateFileForWriting(path);
-  bool ok = file != kInvalidFile;
-  if (ok) {
-    ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
-    CloseFile(file);
-  }
-  if (!ok) fprintf(stderr, "cannot-create\t%d\t%s\n", index, path);
-  return ok;
+  return Reported(WriteEntryFile(path, ImageRecord{}, image, SaveFormat::Png), index, path,
+                  sourcePath);
 }
 
 bool ExportGroups(const char* outDirectory, const char* directory, const char* fileName) {

@@ -132,6 +132,68 @@ int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Ca
   return catalogue->count;
 }
 
+namespace {
+
+// Splits path at its last separator into the folder as a pick gives it (no
+// trailing separator; a drive's root is the letter and colon alone) and the
+// name. False for a path without a separator or a name.
+bool SplitDroppedFile(const std::string& path, std::string* folder, std::string* name) {
+  size_t cut = path.size();
+  while (cut > 0 && !IsPathSeparator(path[cut - 1])) --cut;
+  if (cut == 0 || cut == path.size()) return false;
+  *folder = path.substr(0, cut - 1);
+  *name = path.substr(cut);
+  return true;
+}
+
+}  // namespace
+
+int32_t LoadDroppedPaths(const std::vector<DroppedPath>& paths, Catalogue* catalogue,
+                         DropFeedback& feedback) {
+  if (paths.empty()) return -1;
+  catalogue->count = 0;
+  directoryNamePool.Reset(kDirectoryPoolSize);
+  fileNamePool.Reset(kFilePoolSize);
+  int32_t files = 0;
+  bool folders = false;
+  for (const DroppedPath& p : paths) {
+    folders = folders || p.folder;
+    files += p.folder ? 0 : 1;
+  }
+  const bool single = paths.size() == 1 && files == 1;
+  const bool withProgress = !folders && files >= kProgressMinimumFiles;
+  if (withProgress) feedback.ShowProgress(ProgressRange(files), kProgressStep);
+  std::string lastFolder;
+  const char* folderRef = nullptr;
+  for (const DroppedPath& p : paths) {
+    if (p.folder) {
+      if (!feedback.SearchFolder(p.path.c_str(), catalogue)) break;
+      folderRef = nullptr;
+      continue;
+    }
+    std::string folder, name;
+    const char* nameRef = nullptr;
+    if (SplitDroppedFile(p.path, &folder, &name)) {
+      if (folderRef == nullptr || folder != lastFolder) {
+        folderRef = directoryNamePool.Append(folder.c_str());
+        lastFolder = folder;
+      }
+      nameRef = fileNamePool.Append(name.c_str());
+    }
+    AddStatus status = AddStatus::CannotOpen;
+    if (folderRef != nullptr && nameRef != nullptr) {
+      status = AddFileToCatalogue(catalogue, folderRef, nameRef);
+    }
+    const char* message = single ? AddStatusMessage(status) : nullptr;
+    if (message != nullptr)
+      feedback.ShowError(message, name.empty() ? p.path.c_str() : name.c_str());
+    if (status == AddStatus::CatalogueFull) break;
+    if (withProgress) feedback.StepProgress();
+  }
+  if (withProgress) feedback.CloseProgress();
+  return catalogue->count;
+}
+
 int32_t PlanOverflowRetry(int32_t currentSize, int32_t neededSize, char* message,
                           int32_t messageSize) {
   int32_t retrySize = currentSize < kLargestOpenResultSize ? kLargestOpenResultSize : 0;

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "scan/catalogue.h"
 #include "scan/file_services.h"
@@ -80,6 +82,33 @@ class LoadFeedback {
 // cut or invalid.
 int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Catalogue* catalogue,
                         LoadFeedback& feedback);
+
+// A path dropped on a window or named on the command line: a file, or a
+// folder whose tree is searched.
+struct DroppedPath {
+  std::string path;
+  bool folder = false;
+};
+
+// What a drop needs beyond a load's feedback: the search of one folder's
+// tree behind its dialog, appending to the catalogue. False when the search
+// could not be had; the records found so far stay.
+class DropFeedback : public LoadFeedback {
+ public:
+  virtual bool SearchFolder(const char* folder, Catalogue* catalogue) = 0;
+
+ protected:
+  ~DropFeedback() = default;
+};
+
+// Empties the catalogue and the name pools and loads the paths in order into
+// one catalogue: files as if picked together in the open dialog (one file
+// alone as a single pick, with its error box; several quietly, under the
+// progress window from kProgressMinimumFiles files on, when no folder is
+// among them), folders as if chosen in the directory chooser. Returns the
+// new fill count, or -1 with nothing changed for an empty list.
+int32_t LoadDroppedPaths(const std::vector<DroppedPath>& paths, Catalogue* catalogue,
+                         DropFeedback& feedback);
 
 // A pick too long for its buffer. neededSize is what the dialog said it
 // needs (0 when it did not say). Writes the text to show into message

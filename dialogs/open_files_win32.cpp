@@ -9,6 +9,8 @@
 
 #include "dialogs/open_files.h"
 #include "dialogs/progress_window_win32.h"
+#include "dialogs/search_dialog_win32.h"
+#include "scan/directory_search.h"
 #include "ui/error_box_win32.h"
 #include "ui/program_title.h"
 #include "ui/wait_cursor.h"
@@ -25,7 +27,7 @@ static_assert(kDialogFlags == 0x81A00);
 constexpr char kProgressTitle[] = "Loading files...";
 constexpr int kOverflowMessageSize = 300;
 
-class WindowFeedback final : public LoadFeedback {
+class WindowFeedback final : public DropFeedback {
  public:
   explicit WindowFeedback(HWND owner) : owner_(owner) {}
   void ShowError(const char* message, const char* fileName) override {
@@ -36,6 +38,12 @@ class WindowFeedback final : public LoadFeedback {
   }
   void StepProgress() override { StepProgressWindow(); }
   void CloseProgress() override { CloseProgressWindow(); }
+  bool SearchFolder(const char* folder, Catalogue* catalogue) override {
+    SetWaitCursor(false);
+    SearchTree(owner_, catalogue, folder, true);
+    SetWaitCursor(true);
+    return searchState.stop != SearchStop::OutOfMemory;
+  }
 
  private:
   HWND owner_;
@@ -113,4 +121,22 @@ int32_t OpenExecutableFiles(HWND owner, Catalogue* catalogue) {
     }
     if (!OfferLargerBuffer(owner, &size, neededSize)) return -1;
   }
+}
+
+int32_t OpenDroppedPaths(HWND owner, const std::vector<DroppedPath>& paths, Catalogue* catalogue) {
+  SetWaitCursor(true);
+  WindowFeedback feedback(owner);
+  int32_t count = LoadDroppedPaths(paths, catalogue, feedback);
+  SetWaitCursor(false);
+  return count;
+}
+
+std::vector<DroppedPath> ClassifyPaths(const std::vector<std::string>& paths) {
+  std::vector<DroppedPath> classified;
+  for (const std::string& path : paths) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    classified.push_back(
+        {path, attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)});
+  }
+  return classified;
 }

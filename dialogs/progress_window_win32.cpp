@@ -11,6 +11,7 @@ constexpr char kProgressClass[] = "PgsWnd";
 bool classRegistered = false;
 HWND popup = nullptr;
 HWND bar = nullptr;
+bool cancelled = false;
 
 // The bar gets the popup's outer size, so it fills the client area and is
 // clipped at the right and bottom.
@@ -24,6 +25,9 @@ LRESULT CALLBACK ProgressWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_CREATE:
       return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDCANCEL) cancelled = true;
+      return 0;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -45,8 +49,11 @@ bool RegisterProgressClass(HINSTANCE instance) {
 
 }  // namespace
 
-void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
+namespace {
+
+void ShowProgress(HWND owner, const char* title, int range, int step, bool withCancel) {
   CloseProgressWindow();
+  cancelled = false;
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterProgressClass(instance)) return;
   RECT ownerRect{};
@@ -55,11 +62,29 @@ void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
   int screenHeight = GetSystemMetrics(SM_CYSCREEN);
   int left = ownerRect.left + (ownerRect.right - ownerRect.left) / 2 - screenWidth / 8;
   int top = ownerRect.top + (ownerRect.bottom - ownerRect.top) / 2 - screenHeight / 24;
-  popup = CreateWindowExA(0, kProgressClass, title, WS_POPUP | WS_CAPTION, left, top,
-                          screenWidth / 4, screenHeight / 12, owner, nullptr, instance, nullptr);
+  const int width = screenWidth / 4;
+  const int barHeight = screenHeight / 12;
+  // The button and a margin round it below the bar's height.
+  const int buttonHeight = withCancel ? GetSystemMetrics(SM_CYCAPTION) + 6 : 0;
+  const int margin = withCancel ? 8 : 0;
+  popup = CreateWindowExA(0, kProgressClass, title, WS_POPUP | WS_CAPTION, left, top, width,
+                          barHeight + buttonHeight + 2 * margin, owner, nullptr, instance, nullptr);
   if (popup == nullptr) {
     bar = nullptr;
     return;
+  }
+  if (withCancel) {
+    RECT client{};
+    GetClientRect(popup, &client);
+    MoveWindow(bar, margin, margin, client.right - 2 * margin,
+               client.bottom - buttonHeight - 3 * margin, FALSE);
+    const int buttonWidth = 10 * buttonHeight / 3;
+    HWND button = CreateWindowExA(0, "BUTTON", "Cancel", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                                  (client.right - buttonWidth) / 2,
+                                  client.bottom - buttonHeight - margin, buttonWidth, buttonHeight,
+                                  popup, reinterpret_cast<HMENU>(IDCANCEL), instance, nullptr);
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
   }
   // The 16-bit range holds every pick of up to 6552 files; larger ones only
   // come from a grown result buffer and take the 32-bit form.
@@ -73,6 +98,31 @@ void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
   ShowWindow(popup, SW_SHOW);
   UpdateWindow(popup);
   SetActiveWindow(popup);
+}
+
+}  // namespace
+
+void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
+  ShowProgress(owner, title, range, step, false);
+}
+
+void ShowCancellableProgressWindow(HWND owner, const char* title, int range, int step) {
+  ShowProgress(owner, title, range, step, true);
+}
+
+bool ProgressCancelled() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Left for the program's own loop to end it.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return true;
+    }
+    if (popup != nullptr && IsDialogMessageA(popup, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return cancelled || popup == nullptr;
 }
 
 void StepProgressWindow() {

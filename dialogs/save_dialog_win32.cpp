@@ -19,6 +19,12 @@ namespace {
 constexpr char kSaveFilter[] =
     "Image files [.bmp;.ico;.cur]\0*.bmp;*.ico;*.cur\0"
     "All files [*.*]\0*.*\0";
+// A single image may also go out as PNG, after the classic type
+// (kSaveTypeClassic, kSaveTypePng); a group may not.
+constexpr char kSaveImageFilter[] =
+    "Image files [.bmp;.ico;.cur]\0*.bmp;*.ico;*.cur\0"
+    "PNG image (*.png)\0*.png\0"
+    "All files [*.*]\0*.*\0";
 
 // The folder of the remembered path. The dialog does not take a file's
 // path for its initial folder (it falls back to a folder of its own
@@ -34,13 +40,15 @@ void InitialFolder(const char* lastPath, char* folder) {
 }
 
 // Runs the save dialog with title and the default name in path (a
-// kPathBufferSize buffer); false when it was cancelled.
-bool AskSavePath(HWND owner, const char* title, char* path) {
+// kPathBufferSize buffer); false when it was cancelled. *typeIndex gives
+// the file type first selected and receives the one chosen.
+bool AskSavePath(HWND owner, const char* title, char* path, const char* filter = kSaveFilter,
+                 int32_t* typeIndex = nullptr) {
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = kSaveFilter;
-  ofn.nFilterIndex = 1;
+  ofn.lpstrFilter = filter;
+  ofn.nFilterIndex = typeIndex != nullptr ? static_cast<DWORD>(*typeIndex) : 1;
   ofn.lpstrFile = path;
   ofn.nMaxFile = kPathBufferSize;
   // Empty until the first confirmed save, so that the dialog's own default
@@ -50,7 +58,18 @@ bool AskSavePath(HWND owner, const char* title, char* path) {
   ofn.lpstrInitialDir = folder[0] != '\0' ? folder : nullptr;
   ofn.lpstrTitle = title;
   ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
-  return GetSaveFileNameA(&ofn) != FALSE;
+  if (GetSaveFileNameA(&ofn) == FALSE) return false;
+  if (typeIndex != nullptr) *typeIndex = static_cast<int32_t>(ofn.nFilterIndex);
+  return true;
+}
+
+// The dialog asked about the name it returned; a name this program changed
+// is asked about here.
+bool MayReplace(HWND owner, const char* title, const char* path) {
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return true;
+  char text[kPathBufferSize + 64];
+  snprintf(text, sizeof text, "%s already exists.\nDo you want to replace it?", path);
+  return MessageBoxA(owner, text, title, MB_ICONWARNING | MB_YESNO) == IDYES;
 }
 
 // The group file of the first group that holds the entry. False when the
@@ -81,10 +100,30 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
   }
   char path[kPathBufferSize];
   DefaultSaveName(record.kind, path);
-  if (!AskSavePath(owner, SaveDialogTitle(record.kind), path)) return;
-
-  if (SaveToPath(path, record, image) != ExportStatus::Written) {
-    ShowErrorBox(owner, "Can't create file", path);
+  const char* title = SaveDialogTitle(record.kind);
+  int32_t typeIndex = kSaveTypeClassic;
+  SaveTarget target;
+  for (;;) {
+    if (!AskSavePath(owner, title, path, kSaveImageFilter, &typeIndex)) return;
+    const SaveNameCheck check = ResolveSaveTarget(record.kind, path, typeIndex, &target);
+    if (check == SaveNameCheck::Ok) {
+      if (strcmp(target.path, path) == 0 || MayReplace(owner, title, target.path)) break;
+      continue;
+    }
+    ShowErrorBox(
+        owner,
+        check == SaveNameCheck::TooLong ? "The name is too long" : SaveNameRefusal(record.kind),
+        path);
+  }
+  switch (SaveToPath(target.path, record, image, target.format)) {
+    case ExportStatus::Written:
+      break;
+    case ExportStatus::Refused:
+      ShowErrorBox(owner, "Can't save an image of this format", record.fileName);
+      break;
+    case ExportStatus::CannotCreate:
+      ShowErrorBox(owner, "Can't create file", target.path);
+      break;
   }
 }
 

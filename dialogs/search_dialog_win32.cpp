@@ -43,7 +43,11 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 int32_t SearchDirectory(HWND owner, Catalogue* catalogue) {
   const char* start = ChooseDirectory(owner);
   if (start == nullptr) return -1;
-  if (!StartSearch(catalogue)) return 0;
+  return SearchTree(owner, catalogue, start, false);
+}
+
+int32_t SearchTree(HWND owner, Catalogue* catalogue, const char* start, bool append) {
+  if (!StartSearch(catalogue, append)) return 0;
   // The start directory is read before the dialog shows; only a large one
   // goes on in the dialog's steps.
   EnterSearchDirectory(start);

@@ -15,6 +15,12 @@
 // after Cancel.
 int32_t SearchDirectory(HWND owner, Catalogue* catalogue);
 
+// The search of SearchDirectory from start, a full path, without the
+// chooser; with append set the records go behind those already in the
+// catalogue. Returns 0 when the name pools or the dialog could not be had,
+// and otherwise the number of records now in the catalogue.
+int32_t SearchTree(HWND owner, Catalogue* catalogue, const char* start, bool append);
+
 // Runs steps of the walk until a message waits; anything but the search
 // dialog's own idle notification is ignored.
 void SearchIdleStep(WPARAM wParam, LPARAM lParam);

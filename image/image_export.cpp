@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "image/image_pixels.h"
+#include "image/png_codec.h"
 #include "scan/byte_reader.h"
 #include "scan/little_endian.h"
 #include "scan/png_header.h"
@@ -201,9 +204,106 @@ ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const L
   return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
-ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image) {
+bool BuildPngFile(const LoadedImage& image, std::vector<uint8_t>* png) {
+  png->clear();
+  std::vector<uint8_t> rgba;
+  if (image.width <= 0 || image.height <= 0 || !ImageToRgba(image, &rgba) ||
+      !EncodePng(rgba.data(), static_cast<uint32_t>(image.width),
+                 static_cast<uint32_t>(image.height), png)) {
+    return false;
+  }
+  // WriteBytes takes a 32-bit count.
+  return png->size() <= 0x7FFFFFFF;
+}
+
+ExportStatus WriteEntryFile(const char* path, const ImageRecord& record, const LoadedImage& image,
+                            SaveFormat format) {
+  if (format == SaveFormat::Classic) return WriteImageFile(path, record, image);
+  std::vector<uint8_t> png;
+  if (!BuildPngFile(image, &png)) return ExportStatus::Refused;
+  FileHandle file = CreateFileForWriting(path);
+  if (file == kInvalidFile) return ExportStatus::CannotCreate;
+  const bool ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
+  CloseFile(file);
+  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+}
+
+namespace {
+
+// The extension of the last name in path, without its dot; empty when the
+// name has none. A name ending in a dot has none either. Both separators
+// count on every platform, so a name decides alike everywhere.
+const char* ExtensionOf(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '\\' || *p == '/') name = p + 1;
+  }
+  const char* dot = strrchr(name, '.');
+  return dot == nullptr ? name + strlen(name) : dot + 1;
+}
+
+bool SameLetters(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if ((*a | 0x20) != (*b | 0x20)) return false;
+  }
+  return *a == *b;
+}
+
+const char* ClassicExtension(ImageKind kind) {
+  switch (kind) {
+    case ImageKind::Bitmap:
+      return "bmp";
+    case ImageKind::Icon:
+      return "ico";
+    case ImageKind::Cursor:
+      return "cur";
+  }
+  return "";
+}
+
+}  // namespace
+
+SaveNameCheck ResolveSaveTarget(ImageKind kind, const char* typed, int32_t typeIndex,
+                                SaveTarget* target) {
+  const bool pngType = typeIndex == kSaveTypePng;
+  const char* ext = ExtensionOf(typed);
+  std::string path(typed, static_cast<size_t>(ext - typed));
+  const char* own = ClassicExtension(kind);
+  target->format = pngType ? SaveFormat::Png : SaveFormat::Classic;
+  if (SameLetters(ext, "png")) {
+    target->format = SaveFormat::Png;
+    path += ext;
+  } else if (SameLetters(ext, own)) {
+    path += pngType ? "png" : ext;
+  } else if (SameLetters(ext, "bmp") || SameLetters(ext, "ico") || SameLetters(ext, "cur")) {
+    return SaveNameCheck::WrongExtension;
+  } else if (*ext == '\0') {
+    if (path.empty() || path.back() != '.') path += '.';
+    path += pngType ? "png" : own;
+  } else {
+    path += ext;
+  }
+  if (path.size() >= sizeof target->path) return SaveNameCheck::TooLong;
+  memcpy(target->path, path.c_str(), path.size() + 1);
+  return SaveNameCheck::Ok;
+}
+
+const char* SaveNameRefusal(ImageKind kind) {
+  switch (kind) {
+    case ImageKind::Bitmap:
+      return "A bitmap is saved as .bmp or .png, not under this name";
+    case ImageKind::Icon:
+      return "An icon is saved as .ico or .png, not under this name";
+    case ImageKind::Cursor:
+      return "A cursor is saved as .cur or .png, not under this name";
+  }
+  return "Can't save under this name";
+}
+
+ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image,
+                        SaveFormat format) {
   snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", path);
-  ExportStatus status = WriteImageFile(path, record, image);
+  ExportStatus status = WriteEntryFile(path, record, image, format);
   if (status != ExportStatus::Written) return status;
   switch (record.kind) {
     case ImageKind::Bitmap:

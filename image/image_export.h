@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "image/image_loader.h"
 #include "scan/file_services.h"
@@ -50,7 +51,51 @@ enum class ExportStatus : int32_t { Written = 0, CannotCreate = 1, Refused = 2 }
 // created so far stays).
 ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image);
 
+// What a save writes: the resource behind its .bmp, .ico or .cur header, or
+// its pixels as a PNG file.
+enum class SaveFormat : int32_t { Classic = 0, Png = 1 };
+
+// The entry's pixels as a PNG file of 8-bit RGBA, as the view shows them
+// (ImageToRgba). False for an image whose pixels cannot be read.
+bool BuildPngFile(const LoadedImage& image, std::vector<uint8_t>* png);
+
+// Writes the entry in format to path, replacing any file there; Refused
+// creates nothing.
+ExportStatus WriteEntryFile(const char* path, const ImageRecord& record, const LoadedImage& image,
+                            SaveFormat format);
+
 // The save command after the dialog was confirmed with path: remembers the
 // path (even when the write then fails), writes, and raises the kind's
 // counter only when the file was written.
-ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image);
+ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image,
+                        SaveFormat format = SaveFormat::Classic);
+
+// The save dialog's file types, by their 1-based place in its list.
+inline constexpr int32_t kSaveTypeClassic = 1;
+inline constexpr int32_t kSaveTypePng = 2;
+
+// What a confirmed save dialog writes, and under which name.
+struct SaveTarget {
+  SaveFormat format;
+  char path[kPathBufferSize];
+};
+
+enum class SaveNameCheck : int32_t {
+  Ok = 0,
+  // The extension names a format the entry cannot be written as.
+  WrongExtension = 1,
+  // The name with its extension added does not fit the path buffer.
+  TooLong = 2,
+};
+
+// Decides format and name from the typed path and the chosen type. An
+// extension of a format decides it (".png", or the kind's own; another
+// kind's is refused), except that the kind's own extension under the PNG
+// type becomes ".png", as if the type's choice had renamed it. A name
+// without an extension gets the chosen type's; one with an unknown
+// extension is written as the chosen type under that name.
+SaveNameCheck ResolveSaveTarget(ImageKind kind, const char* typed, int32_t typeIndex,
+                                SaveTarget* target);
+
+// The error box text for a name ResolveSaveTarget refused.
+const char* SaveNameRefusal(ImageKind kind);

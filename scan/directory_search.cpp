@@ -68,18 +68,21 @@ bool TakeEntry(const DirEntry& entry) {
 
 }  // namespace
 
-bool StartSearch(Catalogue* catalogue) {
+bool StartSearch(Catalogue* catalogue, bool append) {
   CloseListing();
   SearchState& s = searchState;
   s.stop = SearchStop::None;
   s.directoriesRead = 0;
-  if (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize) ||
+  if ((!append &&
+       (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize))) ||
       !subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) {
     NoteStop(SearchStop::OutOfMemory);
     return false;
   }
-  catalogue->count = 0;
-  catalogue->damagedFile = nullptr;
+  if (!append) {
+    catalogue->count = 0;
+    catalogue->damagedFile = nullptr;
+  }
   s.depth = 0;
   s.catalogue = catalogue;
   return true;

@@ -77,8 +77,9 @@ extern SearchState searchState;
 // Gives the three name pools new arenas, empties the catalogue and puts the
 // walk at level 0. False (stop OutOfMemory, the catalogue untouched) when a
 // pool cannot get its arena. The pools grow as the tree needs, bounded only
-// by memory.
-bool StartSearch(Catalogue* catalogue);
+// by memory. With append set, the catalogue and the directory and file
+// name pools keep what they hold, and the search adds behind it.
+bool StartSearch(Catalogue* catalogue, bool append = false);
 
 // Makes path (absolute for the start directory, a bare name below it) the
 // directory of the level at depth, records its full path and opens its

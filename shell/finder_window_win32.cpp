@@ -298,6 +298,23 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
   return 0;
 }
 
+// A right click on a cell makes it the current entry and asks the main
+// window for the entry's menu; from the keyboard, for the current entry.
+LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
+  if (finderState.owner == nullptr) return 0;
+  const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
+  if (at.x != -1 || at.y != -1) {
+    POINT client = {at.x, at.y};
+    ScreenToClient(finder, &client);
+    const int32_t index = FinderHitTest(client.x, client.y, CurrentGrid(finder), finderState.topRow,
+                                        finderState.count);
+    if (index < 0) return 0;
+    SelectItem(finderState.owner, CatalogueIndex(index), true);
+  }
+  SendMessageA(finderState.owner, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(finder), lParam);
+  return 0;
+}
+
 LRESULT OnMouseWheel(HWND finder, WPARAM wParam) {
   // One row per notch, whatever the delta's size; a delta of 0 goes down.
   const int request = GET_WHEEL_DELTA_WPARAM(wParam) > 0 ? SB_LINEUP : SB_LINEDOWN;
@@ -331,6 +348,11 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
       return OnMouseMove(finder, message, wParam, lParam);
     case WM_NOTIFY:
       return OnNotify(lParam);
+    case WM_CONTEXTMENU:
+      return OnContextMenu(finder, lParam);
+    case WM_DROPFILES:
+      // Files dropped here open as on the main window, its owner.
+      return SendMessageA(GetWindow(finder, GW_OWNER), WM_DROPFILES, wParam, lParam);
     case WM_KEYDOWN:
       // A click or Tab leaves the keyboard here; the navigation keys still
       // step through the main window's entries.

@@ -3,11 +3,16 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <initializer_list>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "dialogs/about_box_win32.h"
+#include "dialogs/entry_clipboard_win32.h"
 #include "dialogs/open_files_win32.h"
+#include "dialogs/save_all_win32.h"
 #include "dialogs/save_dialog_win32.h"
 #include "dialogs/search_dialog_win32.h"
 #include "res/resource.h"
@@ -156,6 +161,8 @@ bool CreateMainWindowParts(HWND window) {
       mainState.instance, nullptr);
 
   CreateBanner(window);
+  DragAcceptFiles(window, TRUE);
+  if (mainState.finder != nullptr) DragAcceptFiles(mainState.finder, TRUE);
   return true;
 }
 
@@ -251,7 +258,8 @@ bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mai
 // file turned out to be cut short.
 void SetOpenNote(int command) {
   mainState.statusNote.clear();
-  const bool search = command == CMD_OPEN_DIRECTORY;
+  // A drop that held a folder searched it, as the directory command does.
+  const bool search = command != CMD_OPEN_FILES;
   if (search) mainState.statusNote = SearchStopText();
   if (!mainState.statusNote.empty()) return;
   if (mainState.catalogue.count == 0) {
@@ -262,14 +270,15 @@ void SetOpenNote(int command) {
   }
 }
 
-void OnOpenCommand(HWND window, int command) {
+// The open flow around one fill of the catalogue, which returns -1 when
+// nothing was done. A drop that arrives while a fill runs (its dialogs
+// dispatch messages) is refused.
+void RunOpenFlow(HWND window, int command, const std::function<int32_t()>& fill) {
+  if (mainState.busy) return;
+  mainState.busy = true;
   RefreshFinder(mainState.finder, mainState.catalogue.records.get(), 0, window);
-  int result = -1;
-  if (command == CMD_OPEN_FILES) {
-    result = OpenExecutableFiles(window, &mainState.catalogue);
-  } else if (command == CMD_OPEN_DIRECTORY) {
-    result = SearchDirectory(window, &mainState.catalogue);
-  }
+  const int32_t result = fill();
+  mainState.busy = false;
   if (result == -1) {
     if (FinderVisible()) RefreshFinderWithShown(window);
     return;
@@ -290,11 +299,56 @@ void OnOpenCommand(HWND window, int command) {
   if (FinderVisible()) RefreshFinderWithShown(window);
 }
 
+void OnOpenCommand(HWND window, int command) {
+  RunOpenFlow(window, command, [window, command] {
+    return command == CMD_OPEN_FILES ? OpenExecutableFiles(window, &mainState.catalogue)
+                                     : SearchDirectory(window, &mainState.catalogue);
+  });
+}
+
+void OnDropFiles(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    char path[kPathBufferSize];
+    if (DragQueryFileA(drop, i, path, sizeof path) < sizeof path) paths.emplace_back(path);
+  }
+  DragFinish(drop);
+  OpenPaths(paths);
+}
+
 void OnSaveCommand(HWND window) {
   // Only an image loaded from the present catalogue may be written; after a
   // cancelled first load there is none, and the index may be stale.
   if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
   SaveImage(window, mainState.catalogue.records[mainState.currentIndex], mainState.image);
+}
+
+void OnCopyCommand(HWND window) {
+  if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
+  CopyEntryToClipboard(window, mainState.catalogue.records[mainState.currentIndex],
+                       mainState.image);
+}
+
+// The entries Save All writes, in the catalogue's current order.
+// The entries shown, in the catalogue's order: with duplicates hidden, the
+// first of each set.
+std::vector<int32_t> SaveAllIndices() {
+  const ShownEntries shown = ShownCatalogueEntries();
+  std::vector<int32_t> indices(static_cast<size_t>(shown.count()));
+  for (int32_t i = 0; i < shown.count(); ++i) indices[static_cast<size_t>(i)] = shown.Entry(i);
+  return indices;
+}
+
+void OnSaveAllCommand(HWND window) {
+  // Its progress window dispatches messages: a drop then is refused.
+  if (mainState.busy || mainState.catalogue.count == 0) return;
+  mainState.busy = true;
+  const std::string summary = SaveAllImages(window, &mainState.catalogue, SaveAllIndices());
+  mainState.busy = false;
+  if (summary.empty()) return;
+  mainState.statusNote = summary;
+  InvalidateRect(window, nullptr, FALSE);
 }
 
 bool CurrentIsIconOrCursor() {
@@ -307,6 +361,27 @@ bool CurrentIsIconOrCursor() {
 void OnSaveGroupCommand(HWND window) {
   if (!CurrentIsIconOrCursor()) return;
   SaveIconGroup(window, mainState.catalogue.records[mainState.currentIndex]);
+}
+
+// The entry's own menu, for a right click on the view or on a Finder cell
+// (which the Finder has made the current entry).
+void OnContextMenu(HWND window, WPARAM wParam, LPARAM lParam) {
+  const HWND from = reinterpret_cast<HWND>(wParam);
+  if ((from != mainState.view && from != mainState.finder) || mainState.catalogue.count == 0) {
+    return;
+  }
+  const MousePoint screen = MousePointOf(static_cast<uint64_t>(lParam));
+  POINT at = {screen.x, screen.y};
+  // From the keyboard: beside the pointer.
+  if (at.x == -1 && at.y == -1) GetCursorPos(&at);
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  AppendMenuA(menu, MF_STRING, CMD_COPY, "&Copy\tCtrl+C");
+  AppendMenuA(menu, MF_STRING, CMD_SAVE_IMAGE, "&Save Image...\tCtrl+S");
+  AppendMenuA(menu, MF_STRING | (CurrentIsIconOrCursor() ? MF_ENABLED : MF_GRAYED),
+              CMD_SAVE_ICON_GROUP, "Save Icon &Group...\tCtrl+G");
+  TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+  DestroyMenu(menu);
 }
 
 void OnSortCommand(HWND window, SortOrder wanted) {
@@ -361,6 +436,12 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case CMD_SAVE_ICON_GROUP:
       OnSaveGroupCommand(window);
       break;
+    case CMD_COPY:
+      OnCopyCommand(window);
+      break;
+    case CMD_SAVE_ALL:
+      OnSaveAllCommand(window);
+      break;
     case CMD_TOGGLE_FINDER:
       OnToggleFinder(window);
       break;
@@ -409,15 +490,41 @@ void SetMenuCommand(HMENU popup, UINT command, bool enabled) {
   EnableMenuItem(popup, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
+// The pop-up of the menu bar that holds command, found by its items rather
+// than its place; the bar itself when none does.
+HMENU PopupHolding(HMENU bar, UINT command) {
+  const int count = GetMenuItemCount(bar);
+  for (int i = 0; i < count; ++i) {
+    HMENU popup = GetSubMenu(bar, i);
+    if (popup != nullptr && GetMenuState(popup, command, MF_BYCOMMAND) != static_cast<UINT>(-1)) {
+      return popup;
+    }
+  }
+  return bar;
+}
+
 }  // namespace
+
+void OpenPaths(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  const std::vector<DroppedPath> dropped = ClassifyPaths(paths);
+  bool folders = false;
+  for (const DroppedPath& p : dropped) folders = folders || p.folder;
+  // The status line tells how a search ended only when there was one.
+  RunOpenFlow(mainState.window, folders ? CMD_OPEN_DIRECTORY : CMD_OPEN_FILES, [&dropped] {
+    return OpenDroppedPaths(mainState.window, dropped, &mainState.catalogue);
+  });
+}
 
 void UpdateCommandStates() {
   bool haveEntries = mainState.catalogue.count != 0;
   HMENU menu = GetMenu(mainState.window);
-  HMENU file = GetSubMenu(menu, 0);
-  HMENU view = GetSubMenu(menu, 1);
+  HMENU file = PopupHolding(menu, CMD_SAVE_IMAGE);
+  HMENU view = PopupHolding(menu, CMD_ZOOM_IN);
   SetMenuCommand(file, CMD_SAVE_IMAGE, haveEntries);
   SetMenuCommand(file, CMD_SAVE_ICON_GROUP, CurrentIsIconOrCursor());
+  SetMenuCommand(file, CMD_SAVE_ALL, haveEntries);
+  SetMenuCommand(PopupHolding(menu, CMD_COPY), CMD_COPY, haveEntries);
   for (UINT command : {CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE,
                        CMD_NO_SORT}) {
     SetMenuCommand(view, command, haveEntries);
@@ -495,6 +602,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_MOUSEWHEEL:
       return OnMouseWheel(window, wParam, lParam);
+    case WM_CONTEXTMENU:
+      OnContextMenu(window, wParam, lParam);
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

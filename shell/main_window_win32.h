@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
@@ -51,6 +52,9 @@ struct MainState {
   // the option is first wanted for it, and is arranged again after a sort.
   bool hideDuplicates = false;
   DuplicateFold fold;
+  // Set while an open command, a drop or Save All runs; their dialogs and
+  // progress window dispatch messages, and a drop then is refused.
+  bool busy = false;
 };
 extern MainState mainState;
 
@@ -65,6 +69,12 @@ inline constexpr char kDamagedFileNote[] = " is damaged: some images may be miss
 bool StartRavelin(HINSTANCE instance, HACCEL* accelerators);
 // The message loop; returns the quit message's code.
 int RunMessageLoop(HACCEL accelerators);
+
+// Opens files and folders dropped on the main window or the Finder, or
+// named on the command line, as the open dialog and the directory chooser
+// would: one catalogue, in their order. Nothing happens for none, nor while
+// another open is running.
+void OpenPaths(const std::vector<std::string>& paths);
 
 // Greys or enables the commands that need entries and marks the sort order.
 void UpdateCommandStates();

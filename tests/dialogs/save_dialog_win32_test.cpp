@@ -12,10 +12,16 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
+#include "cli/entry_files.h"
+#include "dialogs/entry_clipboard_win32.h"
 #include "image/group_file.h"
 #include "image/image_export.h"
+#include "image/png_codec.h"
+#include "scan/little_endian.h"
 #include "tests/support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/icon_file_check.h"
@@ -45,9 +51,11 @@ std::string FolderOf(HWND dialog) {
   return folder;
 }
 
-DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog* seen) {
+// type, when not 0, is the file type to choose first (1-based).
+DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog* seen,
+                  int chosenType = 0) {
   return {title,
-          [path, seen](HWND dialog) {
+          [path, seen, chosenType](HWND dialog) {
             if (seen != nullptr) {
               seen->fileName = WindowText(FileNameEdit(dialog));
               HWND types = GetDlgItem(dialog, cmb1);
@@ -56,6 +64,15 @@ DialogStep SaveAs(const std::string& title, const std::string& path, SeenDialog*
               if (index >= 0)
                 SendMessageA(types, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(type));
               seen->fileType = type;
+            }
+            if (chosenType != 0) {
+              HWND types = GetDlgItem(dialog, cmb1);
+              SendMessageA(types, CB_SETCURSEL, chosenType - 1, 0);
+              // Dialogs differ in which of the two they act on.
+              for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK}) {
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, code),
+                             reinterpret_cast<LPARAM>(types));
+              }
             }
             SetFileNameAndAccept(dialog, path);
           },
@@ -90,15 +107,24 @@ bool Drive(std::vector<DialogStep> script, const std::function<void()>& command)
 }
 
 struct Entry {
-  Entry(ImageKind kind, Bytes resource) : bytes(std::move(resource)) {
+  Entry(ImageKind kind, Bytes resource, const uint8_t* decoded = nullptr)
+      : bytes(std::move(resource)) {
     record = RecordFor(kind, bytes);
     record.fileName = "sample.dll";
-    PrepareImage(bytes.data(), &record, &image);
+    PrepareImage(bytes.data(), &record, &image, decoded);
   }
   Bytes bytes;
   ImageRecord record;
   LoadedImage image;
 };
+
+// A square PNG's pixels; all 0 when it does not decode.
+Bytes Decoded(const Bytes& png, int32_t side) {
+  Bytes pixels(static_cast<size_t>(side * side * 4));
+  const auto n = static_cast<uint32_t>(side);
+  DecodePng(png.data(), static_cast<int64_t>(png.size()), n, n, pixels.data());
+  return pixels;
+}
 
 class SaveDialog : public ::testing::Test {
  protected:
@@ -110,6 +136,10 @@ class SaveDialog : public ::testing::Test {
   Entry bitmap_{ImageKind::Bitmap, MakeBitmap(DibShape{})};
   Entry icon_{ImageKind::Icon, MakeIcon(DibShape{})};
   Entry cursor_{ImageKind::Cursor, MakeCursor(11, 11, DibShape{})};
+  Entry alphaIcon_{ImageKind::Icon, MakeIcon(DibShape{32, 32, 32})};
+  Bytes png24_ = MakePng(24, 24);
+  std::vector<uint8_t> decoded_ = Decoded(png24_, 24);
+  Entry pngIcon_{ImageKind::Icon, png24_, decoded_.data()};
 };
 
 }  // namespace
@@ -172,12 +202,40 @@ TEST_F(SaveDialog, CancelChangesNothing) {
             1);
 }
 
-TEST_F(SaveDialog, NameWithoutExtensionIsUsedAsTyped) {
+TEST_F(SaveDialog, NameWithoutExtensionGetsTheChosenTypes) {
   const std::string plain = dir_.Join("plain");
   ASSERT_TRUE(Drive({SaveAs("Save icon", plain, nullptr)}, [&] { Save(icon_); }));
-  EXPECT_EQ(ReadWholeFile(plain).size(), 766u);
-  EXPECT_FALSE(std::filesystem::exists(plain + ".ico"));
-  EXPECT_FALSE(std::filesystem::exists(plain + ".bmp"));
+  EXPECT_EQ(ReadWholeFile(plain + ".ico").size(), 766u);
+  EXPECT_FALSE(std::filesystem::exists(plain));
+  // Another kind's extension is refused and the dialog comes again; a name
+  // the program completed is asked about before it is replaced.
+  std::string text;
+  ASSERT_TRUE(Drive({SaveAs("Save icon", dir_.Join("x.bmp"), nullptr),
+                     Box("Ravelin 1.5", IDOK, &text), SaveAs("Save icon", plain, nullptr),
+                     Box("Save icon", IDNO, nullptr), SaveAs("Save icon", plain, nullptr, 2)},
+                    [&] { Save(icon_); }));
+  EXPECT_EQ(text.substr(0, 19), "An icon is saved as");
+  EXPECT_FALSE(std::filesystem::exists(dir_.Join("x.bmp")));
+  EXPECT_TRUE(std::filesystem::exists(plain + ".png"));
+  EXPECT_EQ(saveState.iconCounter, 2);
+}
+
+// The PNG type, or a name ending in .png, writes what ravelin-scan --png
+// writes for the entry.
+TEST_F(SaveDialog, PngIsTheFileThePngExportWrites) {
+  ASSERT_TRUE(alphaIcon_.image.alpha && pngIcon_.image.png && !pngIcon_.image.unusable);
+  const Entry* entries[] = {&icon_, &cursor_, &bitmap_, &alphaIcon_, &pngIcon_};
+  TempDir scan;
+  for (int i = 0; i < 5; ++i) {
+    const Entry& e = *entries[i];
+    const std::string typed = dir_.Join("e" + std::to_string(i) + (i % 2 ? ".png" : ""));
+    ASSERT_TRUE(Drive({SaveAs(SaveDialogTitle(e.record.kind), typed, nullptr, i % 2 ? 0 : 2)},
+                      [&] { Save(e); }));
+    ASSERT_TRUE(WritePngEntry(scan.path().c_str(), i, e.image, "sample.dll"));
+    const Bytes png = ReadWholeFile(scan.Join(std::to_string(i) + ".png"));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(ReadWholeFile(dir_.Join("e" + std::to_string(i) + ".png")), png) << i;
+  }
 }
 
 TEST_F(SaveDialog, MissingFolderGivesTheErrorBoxAndKeepsTheCounter) {
@@ -213,9 +271,13 @@ TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
   DibShape twoBits;
   twoBits.bitCount = 2;
   Entry unusable(ImageKind::Icon, MakeIcon(twoBits));
-  std::string text;
-  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { Save(unusable); }));
+  std::string text, copied;
+  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text), Box("Ravelin 1.5", IDOK, &copied)}, [&] {
+    Save(unusable);
+    CopyEntryToClipboard(nullptr, unusable.record, unusable.image);
+  }));
   EXPECT_EQ(text, "Can't save an image of this format\n\"sample.dll\"");
+  EXPECT_EQ(copied, text);
   EXPECT_EQ(saveState.lastSavePath[0], '\0');
 }
 
@@ -309,6 +371,41 @@ TEST_F(SaveGroupDialog, CancelAndMissingFolderKeepTheCounter) {
   EXPECT_EQ(saveState.lastSavePath, target);
   ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
   EXPECT_EQ(seen.fileName, "Group0.ico");
+}
+
+// Another thread reads back what Copy put on the clipboard: the PNG export's
+// file under "PNG", and its pixels and alpha as CF_DIBV5; an entry that
+// cannot be drawn is refused as Save refuses it.
+TEST_F(SaveDialog, CopyPutsThePngExportAndItsPixelsOnTheClipboard) {
+  const Entry* entries[] = {&bitmap_, &cursor_, &alphaIcon_, &pngIcon_};
+  for (int i = 0; i < 4; ++i) {
+    const Entry& e = *entries[i];
+    CopyEntryToClipboard(nullptr, e.record, e.image);
+    Bytes png, dib;
+    std::thread([&] {
+      if (!OpenClipboard(nullptr)) return;
+      for (auto [format, out] : {std::pair{RegisterClipboardFormatA("PNG"), &png},
+                                 std::pair{static_cast<UINT>(CF_DIBV5), &dib}}) {
+        HGLOBAL block = GetClipboardData(format);
+        if (block == nullptr) continue;
+        const auto* at = static_cast<const uint8_t*>(GlobalLock(block));
+        out->assign(at, at + GlobalSize(block));
+        GlobalUnlock(block);
+      }
+      CloseClipboard();
+    }).join();
+    ASSERT_TRUE(WritePngEntry(dir_.path().c_str(), i, e.image, "sample.dll"));
+    EXPECT_EQ(png, ReadWholeFile(dir_.Join(std::to_string(i) + ".png"))) << i;
+    const size_t row = static_cast<size_t>(e.image.width) * 4;
+    const Bytes pixels = Decoded(png, e.image.width);
+    Bytes bottomUp;  // the DIB's row order
+    for (size_t at = pixels.size(); at >= row; at -= row) {
+      bottomUp.insert(bottomUp.end(), pixels.begin() + (at - row), pixels.begin() + at);
+    }
+    ASSERT_GT(dib.size(), 124u);
+    EXPECT_EQ(GetLe32(dib.data() + 52), 0xFF000000u);  // the alpha mask
+    EXPECT_EQ(Bytes(dib.begin() + 124, dib.end()), bottomUp) << i;
+  }
 }
 
 TEST(ErrorBox, CutsItsTextAtFiveHundredBytes) {

@@ -2,9 +2,13 @@
 // main window's own idle notifications, and the new catalogue shown.
 #include <gtest/gtest.h>
 #include <windows.h>
+// DROPFILES needs the types of windows.h first.
+#include <shlobj.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "res/resource.h"
@@ -25,6 +29,35 @@ std::string Title() {
   char text[600] = {};
   GetWindowTextA(mainState.window, text, sizeof text);
   return text;
+}
+
+// An HDROP as the shell posts it: ANSI paths, each ended by a NUL, and one
+// more NUL.
+HGLOBAL MakeDrop(const std::vector<std::string>& paths) {
+  size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& p : paths) size += p.size() + 1;
+  HGLOBAL block = GlobalAlloc(GHND, size);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+  drop->pFiles = sizeof(DROPFILES);
+  char* at = reinterpret_cast<char*>(drop + 1);
+  for (const std::string& p : paths) at = strcpy(at, p.c_str()) + p.size() + 1;
+  GlobalUnlock(block);
+  return block;
+}
+
+void Drop(const std::vector<std::string>& paths) {
+  PostMessageA(mainState.finder, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+  PumpMessages();
+}
+
+using Entries = std::vector<std::tuple<ImageKind, int32_t, int32_t, std::string, std::string>>;
+Entries Shown() {
+  Entries entries;
+  for (int32_t i = 0; i < mainState.catalogue.count; ++i) {
+    const ImageRecord& r = mainState.catalogue.records[i];
+    entries.emplace_back(r.kind, r.offset, r.size, r.directory, r.fileName);
+  }
+  return entries;
 }
 
 }  // namespace
@@ -126,4 +159,43 @@ TEST(SearchFromMainWindow, HiddenDuplicatesFollowTheSearchAndReturnWithoutAFileR
   EXPECT_TRUE(none.unexpected().empty());
   for (HANDLE lock : locks) CloseHandle(lock);
   SendMessageA(mainState.window, WM_COMMAND, CMD_HIDE_DUPLICATES, 0);
+}
+
+// Files and folders dropped on the Finder (handed to the main window) fill
+// the catalogue as the open dialog and the chooser do, in drop order.
+TEST(SearchFromMainWindow, DropsOpenAsThePickAndTheChooserDo) {
+  HACCEL accelerators = nullptr;
+  ASSERT_TRUE(mainState.window != nullptr ||
+              StartRavelin(GetModuleHandleA(nullptr), &accelerators));
+  PumpMessages();
+  TempDir dir;
+  CurrentDirectoryKeeper keep;
+  const std::string a = Under(dir.path(), "A");
+  const std::string b = Under(a, "B");
+  PutPe(a, "a.exe", 1);
+  PutPe(b, "b.exe", 2);
+  ASSERT_TRUE(SetCurrentDirectoryA(a.c_str()));
+  Entries chosen, pickedA, pickedB;
+  for (auto [text, into] : {std::pair{std::string(), &chosen}, std::pair{a + "\\a.exe", &pickedA},
+                            std::pair{b + "\\b.exe", &pickedB}}) {
+    const std::string typed = text;
+    DialogDriver driver({{typed.empty() ? kChooserTitle : kOpenDialogTitle, [typed](HWND d) {
+                            typed.empty() ? PressButton(d, IDOK)
+                                          : void(SetFileNameAndAccept(d, typed));
+                          }}});
+    SendMessageA(mainState.window, WM_COMMAND, typed.empty() ? CMD_OPEN_DIRECTORY : CMD_OPEN_FILES,
+                 0);
+    PumpMessages();
+    ASSERT_TRUE(driver.finished());
+    *into = Shown();
+  }
+  ASSERT_TRUE(chosen.size() == 3 && pickedB.size() == 2);
+  Drop({a + "\\a.exe", b + "\\b.exe"});
+  pickedA.insert(pickedA.end(), pickedB.begin(), pickedB.end());
+  EXPECT_EQ(Shown(), pickedA);
+  Drop({a});
+  EXPECT_EQ(Shown(), chosen);
+  Drop({b + "\\b.exe", a});
+  pickedB.insert(pickedB.end(), chosen.begin(), chosen.end());
+  EXPECT_EQ(Shown(), pickedB);
 }

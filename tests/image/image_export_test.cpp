@@ -278,3 +278,38 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   EXPECT_EQ(saveState.iconCounter, 0);
   saveState = SaveState{};
 }
+
+TEST(ImageExport, SaveNameAndTypeDecideFormatAndExtension) {
+  struct Row {
+    ImageKind kind;
+    const char* typed;
+    int32_t type;
+    SaveNameCheck check;
+    SaveFormat format;
+    const char* path;
+  };
+  constexpr auto Ok = SaveNameCheck::Ok, Wrong = SaveNameCheck::WrongExtension;
+  constexpr auto Bmp = ImageKind::Bitmap, Ico = ImageKind::Icon, Cur = ImageKind::Cursor;
+  constexpr auto Classic = SaveFormat::Classic, Png = SaveFormat::Png;
+  const int32_t one = kSaveTypeClassic, png = kSaveTypePng;
+  const Row rows[] = {
+      {Ico, "d\\Icon0.ICO", png, Ok, Png, "d\\Icon0.png"},
+      {Cur, "c.PNG", one, Ok, Png, "c.PNG"},
+      {Ico, "noext", one, Ok, Classic, "noext.ico"},
+      {Bmp, "a.b\\noext", 3, Ok, Classic, "a.b\\noext.bmp"},
+      {Cur, "dot.", png, Ok, Png, "dot.png"},
+      {Bmp, "x.dat", png, Ok, Png, "x.dat"},
+      {Ico, "x.bmp", one, Wrong, Classic, ""},
+      {Bmp, "x.ico", one, Wrong, Classic, ""},
+  };
+  for (const Row& row : rows) {
+    SaveTarget target{};
+    ASSERT_EQ(ResolveSaveTarget(row.kind, row.typed, row.type, &target), row.check) << row.typed;
+    if (row.check != SaveNameCheck::Ok) continue;
+    EXPECT_EQ(target.format, row.format) << row.typed;
+    EXPECT_STREQ(target.path, row.path) << row.typed;
+  }
+  SaveTarget target{};
+  const std::string full(kPathBufferSize - 2, 'n');
+  EXPECT_EQ(ResolveSaveTarget(ImageKind::Icon, full.c_str(), 1, &target), SaveNameCheck::TooLong);
+}

@@ -66,7 +66,7 @@ TEST(HelpPages, ExplainEveryMenuCommandAndItsKey) {
   const std::string script = ReadText(kSource / "res/ravelin.rc");
   const std::string help = AllHelpText();
   const std::vector<std::string> items = Matches(script, R"(MENUITEM\s+"([^"]+)\")");
-  ASSERT_EQ(items.size(), 14u);
+  ASSERT_EQ(items.size(), 16u);
   for (const std::string& item : items) {
     // "&Save Image...\tCtrl+S": the name without its mnemonic and dots,
     // then the key label.
@@ -107,6 +107,8 @@ TEST(HelpPages, NameEveryNavigationKeyDialogAndMessage) {
                            "Save cursor",
                            "Save icon group",
                            "Save cursor group",
+                           "PNG image (*.png)",
+                           "Save as PNG images",
                            "This icon belongs to no icon group.",
                            "UNSUPPORTED IMAGE FORMAT",
                            "Can't open",

@@ -237,8 +237,10 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
         {"Open &Directory...\tCtrl+D", CMD_OPEN_DIRECTORY},
         {"&Save Image...\tCtrl+S", CMD_SAVE_IMAGE},
         {"Save Icon &Group...\tCtrl+G", CMD_SAVE_ICON_GROUP},
+        {"Save &All...", CMD_SAVE_ALL},
         {nullptr, 0},
         {"&Exit", CMD_EXIT}}},
+      {"&Edit", {{"&Copy\tCtrl+C", CMD_COPY}}},
       {"&View",
        {{"Finder Window\tTab", CMD_TOGGLE_FINDER},
         {nullptr, 0},
@@ -254,8 +256,8 @@ TEST(MainMenu, PopupsItemsAndCommandsInOrder) {
   };
   HMENU menu = LoadMenuA(Self(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(GetMenuItemCount(menu), 3);
-  for (UINT p = 0; p < 3; ++p) {
+  ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(std::size(popups)));
+  for (UINT p = 0; p < std::size(popups); ++p) {
     SCOPED_TRACE(popups[p].title);
     EXPECT_EQ(MenuText(menu, p), popups[p].title);
     HMENU sub = GetSubMenu(menu, static_cast<int>(p));
@@ -304,6 +306,7 @@ TEST(Accelerators, VirtualKeyEntriesInTableOrder) {
       {FVIRTKEY | FNOINVERT, VK_OEM_MINUS, CMD_ZOOM_OUT},
       {FVIRTKEY | FNOINVERT | FCONTROL, VK_OEM_MINUS, CMD_ZOOM_OUT},
       {FVIRTKEY | FNOINVERT, VK_TAB, CMD_TOGGLE_FINDER},
+      {FVIRTKEY | FNOINVERT | FCONTROL, 'C', CMD_COPY},
       {FVIRTKEY | FNOINVERT | FCONTROL, 'H', CMD_HIDE_DUPLICATES},
   };
   const int count = CopyAcceleratorTableA(table, nullptr, 0);

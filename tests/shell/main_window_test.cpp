@@ -98,7 +98,9 @@ TEST_F(MainWindow, StartsEmptyWithEntryCommandsDisabled) {
   char className[32] = {};
   GetClassNameA(mainState.window, className, sizeof className);
   EXPECT_STREQ(className, "KestrelWnd");
-  EXPECT_TRUE(MenuGreyed(CMD_SAVE_ICON_GROUP));
+  for (UINT command : {CMD_SAVE_ICON_GROUP, CMD_COPY, CMD_SAVE_ALL}) {
+    EXPECT_TRUE(MenuGreyed(command)) << command;
+  }
   for (UINT command : {CMD_SAVE_IMAGE, CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL,
                        CMD_SORT_SMALL_TO_LARGE, CMD_NO_SORT}) {
     EXPECT_TRUE(MenuGreyed(command)) << command;
@@ -132,6 +134,7 @@ TEST_F(MainWindow, AcceleratorsOfGreyedCommandsAreSwallowed) {
   ASSERT_EQ(mainState.catalogue.count, 0);
   PressKey(mainState.window, accelerators, 'S', true);
   PressKey(mainState.window, accelerators, 'G', true);
+  PressKey(mainState.window, accelerators, 'C', true);
   PressKey(mainState.window, accelerators, VK_ADD);
   PressKey(mainState.window, accelerators, VK_SUBTRACT);
   PressKey(mainState.window, accelerators, VK_DOWN, true);
@@ -159,11 +162,13 @@ TEST_F(MainWindow, SaveIconGroupFollowsTheCurrentEntrysKind) {
   // find the state of the entry it acts on.
   SelectItem(mainState.window, bitmap, true);
   PressKey(mainState.window, accelerators, 'G', true);
+  PressKey(mainState.window, accelerators, 'C', true);
   EXPECT_EQ(commandsSeen.count(CMD_SAVE_ICON_GROUP), 0u);
   EXPECT_TRUE(MenuGreyed(CMD_SAVE_ICON_GROUP));
   SelectItem(mainState.window, cursor, true);
   DialogDriver driver({{"Save cursor group", [](HWND d) { PressButton(d, IDCANCEL); }}});
   PressKey(mainState.window, accelerators, 'G', true);
+  PressKey(mainState.window, accelerators, 'C', true);
   PumpMessages();
   EXPECT_TRUE(driver.finished());
   EXPECT_EQ(commandsSeen.count(CMD_SAVE_ICON_GROUP), 1u);
@@ -200,6 +205,7 @@ TEST_F(MainWindow, OpeningAFileShowsItsFirstEntry) {
   EXPECT_EQ(mainState.currentIndex, 0);
   EXPECT_EQ(Title(), "Ravelin 1.5 - [" + DllPath("user32.dll") + "]");
   EXPECT_TRUE(CurrentViewState().hasImage);
+  for (UINT command : {CMD_COPY, CMD_SAVE_ALL}) EXPECT_FALSE(MenuGreyed(command)) << command;
   for (UINT command : {CMD_SAVE_IMAGE, CMD_ZOOM_IN, CMD_ZOOM_OUT, CMD_SORT_LARGE_TO_SMALL,
                        CMD_SORT_SMALL_TO_LARGE, CMD_NO_SORT}) {
     EXPECT_FALSE(MenuGreyed(command)) << command;
