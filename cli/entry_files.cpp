@@ -67,12 +67,8 @@ bool WritePngEntry(const char* directory, int32_t index, const LoadedImage& imag
     fprintf(stderr, "export-refused\t%d\t%s\n", index, sourcePath);
     return true;
   }
-  FileHandle file = CreateFileForWriting(path);
-  bool ok = file != kInvalidFile;
-  if (ok) {
-    ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
-    CloseFile(file);
-  }
+  const FilePiece piece = {png.data(), static_cast<int32_t>(png.size())};
+  const bool ok = WriteWholeFile(path, &piece, 1);
   if (!ok) fprintf(stderr, "cannot-create\t%d\t%s\n", index, path);
   return ok;
 }

@@ -187,18 +187,9 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
 ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image) {
   ExportPlan plan;
   if (!PlanExport(record, image, &plan)) return ExportStatus::Refused;
-  FileHandle file = CreateFileForWriting(path);
-  if (file == kInvalidFile) return ExportStatus::CannotCreate;
-  bool ok = WriteBytes(file, plan.header, plan.headerSize) &&
-            WriteBytes(file, plan.body, plan.bodySize);
-  static const uint8_t kZeros[4096] = {};
-  for (int32_t left = plan.padBytes; ok && left > 0;) {
-    int32_t n = left < static_cast<int32_t>(sizeof kZeros) ? left : static_cast<int32_t>(sizeof kZeros);
-    ok = WriteBytes(file, kZeros, n);
-    left -= n;
-  }
-  CloseFile(file);
-  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+  const FilePiece pieces[] = {
+      {plan.header, plan.headerSize}, {plan.body, plan.bodySize}, {nullptr, plan.padBytes}};
+  return WriteWholeFile(path, pieces, 3) ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
 ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image) {
