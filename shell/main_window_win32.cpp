@@ -244,6 +244,13 @@ void ReadFold() {
   if (!read) mainState.hideDuplicates = false;
 }
 
+void InvalidateStatusLine() {
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  const RECT strip = {0, mainState.statusLineTop, client.right, client.bottom};
+  InvalidateRect(mainState.window, &strip, FALSE);
+}
+
 bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
 
 // What the status line says after an open: why the catalogue is empty, how
@@ -263,6 +270,7 @@ void SetOpenNote(int command) {
 }
 
 void OnOpenCommand(HWND window, int command) {
+  const BusyScope busy;
   RefreshFinder(mainState.finder, mainState.catalogue.records.get(), 0, window);
   int result = -1;
   if (command == CMD_OPEN_FILES) {
@@ -294,6 +302,7 @@ void OnSaveCommand(HWND window) {
   // Only an image loaded from the present catalogue may be written; after a
   // cancelled first load there is none, and the index may be stale.
   if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
+  const BusyScope busy;
   SaveImage(window, mainState.catalogue.records[mainState.currentIndex], mainState.image);
 }
 
@@ -306,13 +315,17 @@ bool CurrentIsIconOrCursor() {
 
 void OnSaveGroupCommand(HWND window) {
   if (!CurrentIsIconOrCursor()) return;
+  const BusyScope busy;
   SaveIconGroup(window, mainState.catalogue.records[mainState.currentIndex]);
 }
 
 void OnSortCommand(HWND window, SortOrder wanted) {
   if (wanted == mainState.sortOrder) return;
   mainState.sortOrder = wanted;
-  SortCatalogue(window);
+  {
+    const BusyScope busy;
+    SortCatalogue(window);
+  }
   SelectItem(window, 0, true);
   UpdateCommandStates();
 }
@@ -346,6 +359,7 @@ void OnToggleDuplicates(HWND window) {
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (RefuseWhileBusy()) return;
   if (HIWORD(wParam) == 0 && lParam != 0 &&
       reinterpret_cast<HWND>(lParam) == mainState.banner) {
     ShellExecuteA(window, "open", kBannerAddress, nullptr, nullptr, SW_SHOW);
@@ -410,6 +424,26 @@ void SetMenuCommand(HMENU popup, UINT command, bool enabled) {
 }
 
 }  // namespace
+
+BusyScope::BusyScope() : outermost_(!mainState.busy) { mainState.busy = true; }
+
+BusyScope::~BusyScope() {
+  if (!outermost_) return;
+  mainState.busy = false;
+  if (mainState.refusedWhileBusy) {
+    mainState.refusedWhileBusy = false;
+    InvalidateStatusLine();
+  }
+}
+
+bool RefuseWhileBusy() {
+  if (!mainState.busy) return false;
+  if (!mainState.refusedWhileBusy) {
+    mainState.refusedWhileBusy = true;
+    InvalidateStatusLine();
+  }
+  return true;
+}
 
 void UpdateCommandStates() {
   bool haveEntries = mainState.catalogue.count != 0;
@@ -477,7 +511,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnNotify(lParam);
       return 0;
     case WM_KEYDOWN:
-      HandleNavigationKey(wParam);
+      if (!RefuseWhileBusy()) HandleNavigationKey(wParam);
       return 0;
     case WM_INITMENU:
       // The current entry changes without a command; menus and accelerators
@@ -488,7 +522,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnCommand(window, wParam, lParam);
       return 0;
     case WM_HSCROLL:
-      HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
+      if (!RefuseWhileBusy()) HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_ENTERIDLE:
       SearchIdleStep(wParam, lParam);
