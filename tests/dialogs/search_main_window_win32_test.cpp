@@ -104,11 +104,11 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
     typed += "\"" + std::to_string(i) + ".exe\" ";
     strcpy(OpenDialogDirectory, PutPe(dir.path(), std::to_string(i) + ".exe", 1).c_str());
   }
-  ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
   for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE}) {
     const bool search = command == CMD_OPEN_DIRECTORY;
     const auto kind = search ? DialogStep::Kind::Other : DialogStep::Kind::FileDialog;
     for (bool intrude : {false, true}) {
+      ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));  // a search ends above its tree
       auto first = [&](HWND) { intrude ? PostIntruders() : void(); };
       auto end = [&](HWND d) {
         EXPECT_EQ(mainState.refusedWhileBusy, intrude) << command;  // "Busy" in the status line
