@@ -1,6 +1,7 @@
 // ravelin-scan: the scanning core over files and directory trees, with one
 // line of output per catalogue entry. Other tools read this format.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -78,6 +79,11 @@ int main(int argc, char** argv) {
   // lines go out together, at the latest when the program ends.
   static char statusBuffer[1 << 16];
   setvbuf(stderr, statusBuffer, _IOFBF, sizeof statusBuffer);
+#ifdef SIGXFSZ
+  // A file size limit then fails the write (EFBIG), which is reported and
+  // leaves no cut file, rather than ending the program mid-file.
+  signal(SIGXFSZ, SIG_IGN);
+#endif
   Options options;
   if (!ParseOptions(argc, argv, &options)) return Usage();
   if (options.help) {

@@ -91,11 +91,9 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
 
 ExportStatus WriteGroupFile(const char* path, const std::vector<uint8_t>& bytes) {
   if (bytes.empty()) return ExportStatus::Refused;
-  FileHandle file = CreateFileForWriting(path);
-  if (file == kInvalidFile) return ExportStatus::CannotCreate;
-  bool ok = WriteBytes(file, bytes.data(), static_cast<int32_t>(bytes.size()));
-  CloseFile(file);
-  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+  if (bytes.size() > 0x7FFFFFFF) return ExportStatus::Refused;
+  const FilePiece piece = {bytes.data(), static_cast<int32_t>(bytes.size())};
+  return WriteWholeFile(path, &piece, 1) ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
 void DefaultGroupSaveName(ImageKind kind, char* out) {

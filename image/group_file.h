@@ -14,7 +14,8 @@
 bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& contents,
                     std::vector<uint8_t>* out);
 
-// Writes bytes to path, replacing any file there.
+// Writes bytes to path, replacing any file there only when all of them were
+// written; a failure leaves whatever was at path as it was.
 ExportStatus WriteGroupFile(const char* path, const std::vector<uint8_t>& bytes);
 
 // "Group0.ico" or "Group3.cur": the kind's group counter in decimal. out

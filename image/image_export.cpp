@@ -190,18 +190,9 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
 ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image) {
   ExportPlan plan;
   if (!PlanExport(record, image, &plan)) return ExportStatus::Refused;
-  FileHandle file = CreateFileForWriting(path);
-  if (file == kInvalidFile) return ExportStatus::CannotCreate;
-  bool ok = WriteBytes(file, plan.header, plan.headerSize) &&
-            WriteBytes(file, plan.body, plan.bodySize);
-  static const uint8_t kZeros[4096] = {};
-  for (int32_t left = plan.padBytes; ok && left > 0;) {
-    int32_t n = left < static_cast<int32_t>(sizeof kZeros) ? left : static_cast<int32_t>(sizeof kZeros);
-    ok = WriteBytes(file, kZeros, n);
-    left -= n;
-  }
-  CloseFile(file);
-  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+  const FilePiece pieces[] = {
+      {plan.header, plan.headerSize}, {plan.body, plan.bodySize}, {nullptr, plan.padBytes}};
+  return WriteWholeFile(path, pieces, 3) ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
 bool BuildPngFile(const LoadedImage& image, std::vector<uint8_t>* png) {
@@ -221,11 +212,8 @@ ExportStatus WriteEntryFile(const char* path, const ImageRecord& record, const L
   if (format == SaveFormat::Classic) return WriteImageFile(path, record, image);
   std::vector<uint8_t> png;
   if (!BuildPngFile(image, &png)) return ExportStatus::Refused;
-  FileHandle file = CreateFileForWriting(path);
-  if (file == kInvalidFile) return ExportStatus::CannotCreate;
-  const bool ok = WriteBytes(file, png.data(), static_cast<int32_t>(png.size()));
-  CloseFile(file);
-  return ok ? ExportStatus::Written : ExportStatus::CannotCreate;
+  const FilePiece piece = {png.data(), static_cast<int32_t>(png.size())};
+  return WriteWholeFile(path, &piece, 1) ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
 namespace {

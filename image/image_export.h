@@ -47,8 +47,8 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
 enum class ExportStatus : int32_t { Written = 0, CannotCreate = 1, Refused = 2 };
 
 // Writes the entry to path, replacing any file there. Refused entries create
-// nothing; CannotCreate covers a failed create and a failed write (the file
-// created so far stays).
+// nothing; CannotCreate covers a failed create and a failed write, either of
+// which leaves whatever was at path as it was.
 ExportStatus WriteImageFile(const char* path, const ImageRecord& record, const LoadedImage& image);
 
 // What a save writes: the resource behind its .bmp, .ico or .cur header, or

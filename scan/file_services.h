@@ -32,6 +32,20 @@ int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t cou
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count);
 void CloseFile(FileHandle file);
 
+// One run of bytes of a file written whole; null bytes stand for count zeros.
+struct FilePiece {
+  const void* bytes;
+  int32_t count;
+};
+// The one way an exported file is written: the pieces, in order, go to a new
+// file in path's folder, which takes path's place (replacing any file there)
+// only when every byte was written and the file closed. On any failure (a
+// full disk, a size limit) that file is removed, whatever was at path stays
+// as it was, and the result is false.
+bool WriteWholeFile(const char* path, const FilePiece* pieces, int32_t pieceCount);
+// Writes the pieces at file's position; false as soon as one write fails.
+bool WritePieces(FileHandle file, const FilePiece* pieces, int32_t pieceCount);
+
 // The separator this platform puts between a directory and a name.
 char PathSeparator();
 // True for a character that ends a directory part of a path here.

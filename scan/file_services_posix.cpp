@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "scan/file_services.h"
 
@@ -236,6 +238,26 @@ void CloseFile(FileHandle file) {
   if (file == headFile) headFile = kInvalidFile;
   if (file == pendingSeekFile) pendingSeekFile = kInvalidFile;
   close(static_cast<int>(file));
+}
+
+bool WriteWholeFile(const char* path, const FilePiece* pieces, int32_t pieceCount) {
+  // The new file's name is path's with a suffix no other file has (O_EXCL),
+  // so it lies in the same folder and the rename cannot cross file systems.
+  std::string temp;
+  int fd = -1;
+  for (int n = 0; n < 100 && fd < 0; ++n) {
+    char suffix[40];
+    snprintf(suffix, sizeof suffix, ".%ld-%d.part", static_cast<long>(getpid()), n);
+    temp = std::string(path) + suffix;
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+  bool ok = WritePieces(fd, pieces, pieceCount);
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temp.c_str(), path) == 0;
+  if (!ok) unlink(temp.c_str());
+  return ok;
 }
 
 char PathSeparator() { return '/'; }

@@ -134,6 +134,34 @@ void CloseFile(FileHandle file) {
   if (file != kInvalidFile) CloseHandle(H(file));
 }
 
+bool WriteWholeFile(const char* path, const FilePiece* pieces, int32_t pieceCount) {
+  // The new file lies in path's folder, so that the move replaces the file
+  // within one volume; GetTempFileNameA makes it under a name no file has.
+  char folder[kPathBufferSize];
+  size_t n = strnlen(path, kPathBufferSize);
+  if (n >= static_cast<size_t>(kPathBufferSize)) return false;
+  while (n > 0 && !IsPathSeparator(path[n - 1]) && path[n - 1] != ':') --n;
+  if (n == 0) {
+    strcpy(folder, ".");
+  } else {
+    memcpy(folder, path, n);
+    folder[n] = '\0';
+  }
+  char temp[MAX_PATH];
+  if (GetTempFileNameA(folder, "rav", 0, temp) == 0) return false;
+  HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  bool ok = h != INVALID_HANDLE_VALUE;
+  if (ok) {
+    ok = WritePieces(reinterpret_cast<FileHandle>(h), pieces, pieceCount);
+    Forget(h);
+    ok = CloseHandle(h) != 0 && ok;
+  }
+  ok = ok && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) DeleteFileA(temp);
+  return ok;
+}
+
 char PathSeparator() { return '\\'; }
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 

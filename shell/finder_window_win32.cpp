@@ -11,6 +11,7 @@
 #include "image/view_geometry.h"
 #include "res/resource.h"
 #include "shell/finder_geometry.h"
+#include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
 #include "ui/gdi_scope_win32.h"
 #include "ui/mouse_point.h"
@@ -276,6 +277,9 @@ LRESULT OnVScroll(HWND finder, ScrollRequest request) {
 // Up and Down move by a row of cells, here only: in the main window they
 // have no row to move by.
 LRESULT OnKeyDown(HWND finder, WPARAM key) {
+  // A search's dialog leaves the Finder enabled: its keys and clicks must
+  // not move the entry while the catalogue is being filled.
+  if (RefuseWhileBusy()) return 0;
   if (key != VK_UP && key != VK_DOWN) {
     HandleNavigationKey(key);
     return 0;
@@ -289,6 +293,7 @@ LRESULT OnKeyDown(HWND finder, WPARAM key) {
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
+  if (RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
       FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
@@ -301,7 +306,7 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
 // A right click on a cell makes it the current entry and asks the main
 // window for the entry's menu; from the keyboard, for the current entry.
 LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
-  if (finderState.owner == nullptr) return 0;
+  if (finderState.owner == nullptr || RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   if (at.x != -1 || at.y != -1) {
     POINT client = {at.x, at.y};

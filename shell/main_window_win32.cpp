@@ -251,6 +251,13 @@ void ReadFold() {
   if (!read) mainState.hideDuplicates = false;
 }
 
+void InvalidateStatusLine() {
+  RECT client;
+  GetClientRect(mainState.window, &client);
+  const RECT strip = {0, mainState.statusLineTop, client.right, client.bottom};
+  InvalidateRect(mainState.window, &strip, FALSE);
+}
+
 bool FinderVisible() { return mainState.finder != nullptr && IsWindowVisible(mainState.finder); }
 
 // What the status line says after an open: why the catalogue is empty, how
@@ -274,11 +281,10 @@ void SetOpenNote(int command) {
 // nothing was done. A drop that arrives while a fill runs (its dialogs
 // dispatch messages) is refused.
 void RunOpenFlow(HWND window, int command, const std::function<int32_t()>& fill) {
-  if (mainState.busy) return;
-  mainState.busy = true;
+  if (RefuseWhileBusy()) return;
+  const BusyScope busy;
   RefreshFinder(mainState.finder, mainState.catalogue.records.get(), 0, window);
   const int32_t result = fill();
-  mainState.busy = false;
   if (result == -1) {
     if (FinderVisible()) RefreshFinderWithShown(window);
     return;
@@ -321,6 +327,7 @@ void OnSaveCommand(HWND window) {
   // Only an image loaded from the present catalogue may be written; after a
   // cancelled first load there is none, and the index may be stale.
   if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
+  const BusyScope busy;
   SaveImage(window, mainState.catalogue.records[mainState.currentIndex], mainState.image);
 }
 
@@ -342,10 +349,9 @@ std::vector<int32_t> SaveAllIndices() {
 
 void OnSaveAllCommand(HWND window) {
   // Its progress window dispatches messages: a drop then is refused.
-  if (mainState.busy || mainState.catalogue.count == 0) return;
-  mainState.busy = true;
+  if (RefuseWhileBusy() || mainState.catalogue.count == 0) return;
+  const BusyScope busy;
   const std::string summary = SaveAllImages(window, &mainState.catalogue, SaveAllIndices());
-  mainState.busy = false;
   if (summary.empty()) return;
   mainState.statusNote = summary;
   InvalidateRect(window, nullptr, FALSE);
@@ -360,6 +366,7 @@ bool CurrentIsIconOrCursor() {
 
 void OnSaveGroupCommand(HWND window) {
   if (!CurrentIsIconOrCursor()) return;
+  const BusyScope busy;
   SaveIconGroup(window, mainState.catalogue.records[mainState.currentIndex]);
 }
 
@@ -387,7 +394,10 @@ void OnContextMenu(HWND window, WPARAM wParam, LPARAM lParam) {
 void OnSortCommand(HWND window, SortOrder wanted) {
   if (wanted == mainState.sortOrder) return;
   mainState.sortOrder = wanted;
-  SortCatalogue(window);
+  {
+    const BusyScope busy;
+    SortCatalogue(window);
+  }
   SelectItem(window, 0, true);
   UpdateCommandStates();
 }
@@ -421,6 +431,7 @@ void OnToggleDuplicates(HWND window) {
 }
 
 void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (RefuseWhileBusy()) return;
   if (HIWORD(wParam) == 0 && lParam != 0 &&
       reinterpret_cast<HWND>(lParam) == mainState.banner) {
     ShellExecuteA(window, "open", kBannerAddress, nullptr, nullptr, SW_SHOW);
@@ -516,6 +527,26 @@ void OpenPaths(const std::vector<std::string>& paths) {
   });
 }
 
+BusyScope::BusyScope() : outermost_(!mainState.busy) { mainState.busy = true; }
+
+BusyScope::~BusyScope() {
+  if (!outermost_) return;
+  mainState.busy = false;
+  if (mainState.refusedWhileBusy) {
+    mainState.refusedWhileBusy = false;
+    InvalidateStatusLine();
+  }
+}
+
+bool RefuseWhileBusy() {
+  if (!mainState.busy) return false;
+  if (!mainState.refusedWhileBusy) {
+    mainState.refusedWhileBusy = true;
+    InvalidateStatusLine();
+  }
+  return true;
+}
+
 void UpdateCommandStates() {
   bool haveEntries = mainState.catalogue.count != 0;
   HMENU menu = GetMenu(mainState.window);
@@ -584,7 +615,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnNotify(lParam);
       return 0;
     case WM_KEYDOWN:
-      HandleNavigationKey(wParam);
+      if (!RefuseWhileBusy()) HandleNavigationKey(wParam);
       return 0;
     case WM_INITMENU:
       // The current entry changes without a command; menus and accelerators
@@ -595,7 +626,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       OnCommand(window, wParam, lParam);
       return 0;
     case WM_HSCROLL:
-      HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
+      if (!RefuseWhileBusy()) HandleNavigationScroll(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_ENTERIDLE:
       SearchIdleStep(wParam, lParam);

@@ -52,9 +52,13 @@ struct MainState {
   // the option is first wanted for it, and is arranged again after a sort.
   bool hideDuplicates = false;
   DuplicateFold fold;
-  // Set while an open command, a drop or Save All runs; their dialogs and
-  // progress window dispatch messages, and a drop then is refused.
+
+  // Set while a command that fills, sorts or writes runs: its own dialogs,
+  // boxes and the search's loop dispatch whatever reaches the window, and
+  // nothing may start another such command meanwhile (see RefuseWhileBusy).
   bool busy = false;
+  // Something was refused in the present busy spell; the status line says so.
+  bool refusedWhileBusy = false;
 };
 extern MainState mainState;
 
@@ -62,6 +66,27 @@ inline constexpr char kMainClassName[] = "KestrelWnd";
 inline constexpr char kNoImagesFound[] = "No images found.";
 inline constexpr char kSearchCancelled[] = "Search cancelled.";
 inline constexpr char kDamagedFileNote[] = " is damaged: some images may be missing";
+inline constexpr char kBusyNote[] = "Busy";
+
+// Keeps the main window busy for its life; nested ones leave it to the
+// outermost.
+class BusyScope {
+ public:
+  BusyScope();
+  ~BusyScope();
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool outermost_;
+};
+
+// The one check before anything that changes the catalogue, the current
+// entry or the files written: every command of the main window, its
+// navigation keys and bar, and the Finder's clicks and keys. True, with
+// "Busy" in the status line, when a busy command runs; the caller then does
+// nothing.
+bool RefuseWhileBusy();
 
 // Start-up up to a shown main window: common controls, the window classes,
 // the main window and the accelerator table. False (after the "Can't

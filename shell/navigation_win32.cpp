@@ -120,7 +120,7 @@ void PaintStatusLine(HDC dc, const RECT& update) {
     GetTextExtentPoint32A(dc, right.c_str(), static_cast<int>(right.size()), &rightSize);
   }
   // A note stands where the image's description would.
-  std::string left = mainState.statusNote;
+  std::string left = mainState.refusedWhileBusy ? kBusyNote : mainState.statusNote;
   if (left.empty() && mainState.catalogue.count > 0 && mainState.imageShown &&
       !mainState.image.unusable) {
     left = DescriptionText(mainState.image.kind, mainState.image.width, mainState.image.height,

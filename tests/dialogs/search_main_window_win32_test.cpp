@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "dialogs/open_files.h"
 #include "res/resource.h"
 #include "scan/catalogue.h"
 #include "shell/finder_window_win32.h"
@@ -24,6 +25,17 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kChooserTitle[] = "Select a directory...";
+
+// Every command, key and click that could start other work.
+void PostIntruders() {
+  for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE, CMD_SAVE_ICON_GROUP,
+                      CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE, CMD_HIDE_DUPLICATES}) {
+    PostMessageA(mainState.window, WM_COMMAND, command, 0);
+  }
+  for (HWND w : {mainState.window, mainState.finder}) PostMessageA(w, WM_KEYDOWN, VK_END, 0);
+  PostMessageA(mainState.window, WM_HSCROLL, SB_LINEDOWN, 0);
+  PostMessageA(mainState.finder, WM_LBUTTONDOWN, 0, MAKELPARAM(4, 4));
+}
 
 std::string Title() {
   char text[600] = {};
@@ -114,6 +126,39 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
   EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   EXPECT_EQ(Title(), "Ravelin 1.5");
+
+  // Posted while the open dialog, the chooser (and again in the search's own
+  // loop) or the save dialog is up, every intruder is refused: each command
+  // ends as it does alone, and none of theirs shows a dialog (cancelled as
+  // unexpected, or left to hang the search's row).
+  std::string typed, alone;
+  auto outcome = [] { return std::to_string(mainState.catalogue.count) + Title(); };
+  for (int i = 0; i < 12; ++i) {
+    typed += "\"" + std::to_string(i) + ".exe\" ";
+    strcpy(OpenDialogDirectory, PutPe(dir.path(), std::to_string(i) + ".exe", 1).c_str());
+  }
+  for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE}) {
+    const bool search = command == CMD_OPEN_DIRECTORY;
+    const auto kind = search ? DialogStep::Kind::Other : DialogStep::Kind::FileDialog;
+    for (bool intrude : {false, true}) {
+      ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));  // a search ends above its tree
+      auto first = [&](HWND) { intrude ? PostIntruders() : void(); };
+      auto end = [&](HWND d) {
+        EXPECT_EQ(mainState.refusedWhileBusy, intrude) << command;  // "Busy" in the status line
+        if (command == CMD_OPEN_FILES) SetFileNameAndAccept(d, typed);
+        if (command == CMD_SAVE_IMAGE) PressButton(d, IDCANCEL);
+        if (search) PressButton(d, IDOK), first(d);
+      };
+      DialogDriver driver({{"", first, kind}, {"", end, kind}}, 20000,
+                          search ? DialogDriver::Others::Wait : DialogDriver::Others::Cancel);
+      SendMessageA(mainState.window, WM_COMMAND, command, 0);
+      PumpMessages();
+      EXPECT_TRUE(driver.finished() && driver.unexpected().empty()) << command;
+      if (!intrude) alone = outcome();
+    }
+    EXPECT_EQ(outcome(), alone) << command;
+    EXPECT_TRUE(mainState.sortOrder == SortOrder::Unsorted && !mainState.hideDuplicates);
+  }
 }
 
 TEST(SearchFromMainWindow, HiddenDuplicatesFollowTheSearchAndReturnWithoutAFileRead) {
