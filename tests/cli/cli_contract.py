@@ -427,15 +427,13 @@ class CliContract(unittest.TestCase):
             self.assertIsNone(problem, name)
 
     def test_a_file_size_limit_fails_writes_and_leaves_no_cut_file(self):
-        # ulimit -f 4: larger files fail and are reported, the status is 1, and
-        # every file left is whole (a cut one, or a temporary, fails a check).
-        # The program ignores SIGXFSZ; a Windows one cannot, so Wine gets it so.
+        # ulimit -f 4: larger files fail, reported, status 1; every file left is whole (a cut
+        # one or a temporary fails). A Windows program cannot ignore SIGXFSZ: Wine gets it so.
         def limited():
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN if SCANNER.wine else signal.SIG_DFL)
             resource.setrlimit(resource.RLIMIT_FSIZE, (4096, resource.RLIM_INFINITY))
         for option in ("--export", "--png", "--export-groups"):
-            folder = os.path.join(self.tree.root, option)
-            os.mkdir(folder)
+            os.mkdir(folder := os.path.join(self.tree.root, option))
             proc = subprocess.run(SCANNER.command + [option, self.arg(folder),
                                   self.arg(MUTATION_SOURCES[0])], capture_output=True,
                                   preexec_fn=limited, restore_signals=False)

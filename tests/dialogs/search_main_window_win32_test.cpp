@@ -26,7 +26,6 @@ namespace {
 
 const char kChooserTitle[] = "Select a directory...";
 
-// Every command, key and click that could start other work.
 void PostIntruders() {
   for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE, CMD_SAVE_ICON_GROUP,
                       CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE, CMD_HIDE_DUPLICATES}) {
@@ -126,11 +125,8 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
   EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   EXPECT_EQ(Title(), "Ravelin 1.5");
-
-  // Posted while the open dialog, the chooser (and again in the search's own
-  // loop) or the save dialog is up, every intruder is refused: each command
-  // ends as it does alone, and none of theirs shows a dialog (cancelled as
-  // unexpected, or left to hang the search's row).
+  // Posted in the open dialog, the chooser and the search's loop, or the save dialog, every
+  // intruder is refused: each command ends as alone, and no dialog of theirs shows.
   std::string typed, alone;
   auto outcome = [] { return std::to_string(mainState.catalogue.count) + Title(); };
   for (int i = 0; i < 12; ++i) {
