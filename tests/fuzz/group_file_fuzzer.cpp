@@ -61,7 +61,8 @@ void CheckGroup(FileHandle file, const FileGroups& groups, const ResourceGroup& 
       Require(entries[i].planesOrHotspotX == (input[m.offset] | (input[m.offset + 1] << 8)),
               "hotspot");
     } else {
-      Require(memcmp(bytes.data() + 6 + 16 * i, m.entry, 8) == 0, "icon entry fields");
+      // The sides may be the image's own where the group states others.
+      Require(memcmp(bytes.data() + 6 + 16 * i + 2, m.entry + 2, 6) == 0, "icon entry fields");
     }
   }
 }

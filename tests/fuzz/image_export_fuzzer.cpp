@@ -4,6 +4,7 @@
 // says: sizes, offsets and counts consistent, the resource bytes unchanged,
 // any padding zero, and every structure the header announces inside the
 // file. A refused entry must create no file.
+#include <algorithm>
 #include <unistd.h>
 
 #include <cstdint>
@@ -132,8 +133,10 @@ void CheckIconFile(const FileBytes& f, ImageKind kind, const uint8_t* resource, 
   Require(offset == 22, "image offset");
   Require(bytes == f.size() - offset, "dwBytesInRes is the rest of the file");
   const int64_t hotspot = kind == ImageKind::Cursor ? 4 : 0;
-  const int64_t body = size - hotspot;
-  Require(body >= 0 && body <= bytes, "body length");
+  // The image's own bytes: what follows them in the resource (an NE
+  // resource's alignment) is left out, a mask cut short is completed.
+  const int64_t body = std::min<int64_t>(size - hotspot, bytes);
+  Require(body >= 0, "body length");
   Require(memcmp(f.b.data() + 22, resource + hotspot, static_cast<size_t>(body)) == 0,
           "resource changed");
   for (int64_t i = 22 + body; i < f.size(); ++i)
