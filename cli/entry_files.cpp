@@ -11,18 +11,6 @@
 
 namespace {
 
-const char* ExportExtension(ImageKind kind) {
-  switch (kind) {
-    case ImageKind::Bitmap:
-      return "bmp";
-    case ImageKind::Icon:
-      return "ico";
-    case ImageKind::Cursor:
-      return "cur";
-  }
-  return "bin";
-}
-
 // Says what a write came to; false only when a file could not be written.
 bool Reported(ExportStatus status, int32_t index, const char* path, const char* sourcePath) {
   switch (status) {
@@ -43,7 +31,7 @@ bool Reported(ExportStatus status, int32_t index, const char* path, const char* 
 bool ExportEntry(const char* directory, int32_t index, const ImageRecord& record,
                  const LoadedImage& image, const char* sourcePath) {
   char name[32];
-  snprintf(name, sizeof name, "%d.%s", index, ExportExtension(record.kind));
+  snprintf(name, sizeof name, "%d.%s", index, ClassicExtension(record.kind));
   char path[kPathBufferSize];
   if (!JoinPath(directory, name, path)) {
     fprintf(stderr, "cannot-create\t%d\t%s%c%s\n", index, directory, PathSeparator(), name);

@@ -237,6 +237,8 @@ bool SameLetters(const char* a, const char* b) {
   return *a == *b;
 }
 
+}  // namespace
+
 const char* ClassicExtension(ImageKind kind) {
   switch (kind) {
     case ImageKind::Bitmap:
@@ -246,10 +248,8 @@ const char* ClassicExtension(ImageKind kind) {
     case ImageKind::Cursor:
       return "cur";
   }
-  return "";
+  return "bin";
 }
-
-}  // namespace
 
 SaveNameCheck ResolveSaveTarget(ImageKind kind, const char* typed, int32_t typeIndex,
                                 SaveTarget* target) {

@@ -44,6 +44,9 @@ struct ExportPlan {
 // holding a PNG, or an image that was not loaded from this record.
 bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan* plan);
 
+// "bmp", "ico" or "cur": the extension of the kind's classic file.
+const char* ClassicExtension(ImageKind kind);
+
 enum class ExportStatus : int32_t { Written = 0, CannotCreate = 1, Refused = 2 };
 
 // Writes the entry to path, replacing any file there. Refused entries create

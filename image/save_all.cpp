@@ -5,16 +5,7 @@
 namespace {
 
 const char* SaveAllExtension(ImageKind kind, SaveFormat format) {
-  if (format == SaveFormat::Png) return "png";
-  switch (kind) {
-    case ImageKind::Bitmap:
-      return "bmp";
-    case ImageKind::Icon:
-      return "ico";
-    case ImageKind::Cursor:
-      return "cur";
-  }
-  return "bin";
+  return format == SaveFormat::Png ? "png" : ClassicExtension(kind);
 }
 
 bool SaveAllPath(const ImageRecord& record, int32_t index, const char* folder, SaveFormat format,

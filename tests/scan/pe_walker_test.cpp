@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/dib_builder.h"
@@ -121,39 +121,31 @@ TEST(PeWalker, ResourceSectionFoundByItsFirstSixNameBytes) {
 
 TEST(PeWalker, ResourceTreeFoundThroughTheHeaderBeforeAnyName) {
   TempDir dir;
-  const std::vector<uint8_t> empty = BuildResourceSection({}, 0x3000).bytes;
-  const std::vector<PeResource> one = {PeBitmap(1, MakeBitmapData(4, 4))};
   const std::string unnamed(8, '\0');
-  struct Case {
-    std::string emptyName, treeName;  // of the sections at 0x3000 and 0x2000
-    uint32_t address;                 // of the tree as the header gives it
-    uint32_t treeAt;                  // where the tree starts in its section
-    bool pe32Plus;
-    ScanStatus status;
-  } cases[] = {
-      {".text", unnamed, 0x2100, 0x100, false, ScanStatus::Ok},
-      {".text", unnamed, 0x2100, 0x100, true, ScanStatus::Ok},
-      {".rsrc", ".data", 0x2000, 0, false, ScanStatus::Ok},  // the header over the name
-      {".text", unnamed, 0, 0, false, ScanStatus::NoImages},
-      {".data", ".rsrc", 0, 0, false, ScanStatus::Ok},       // no address: the name's
-      {".data", ".rsrc", 0x9000, 0, false, ScanStatus::Ok},  // held by no section: the name's
+  // Sections at 0x3000 (an empty tree) and 0x2000 (the tree, treeAt bytes in);
+  // the header's address of the tree; the PE32+ form; whether it is found.
+  const std::tuple<std::string, std::string, uint32_t, uint32_t, bool, bool> cases[] = {
+      {".text", unnamed, 0x2100, 0x100, false, true}, {".text", unnamed, 0x2100, 0x100, true, true},
+      {".rsrc", ".data", 0x2000, 0, false, true},     {".text", unnamed, 0, 0, false, false},
+      {".data", ".rsrc", 0, 0, false, true},          {".data", ".rsrc", 0x9000, 0, false, true},
   };
-  for (const Case& c : cases) {
-    ResourceSection tree = BuildResourceSection(one, 0x2000 + c.treeAt);
-    std::vector<uint8_t> bytes(c.treeAt, 0);
+  for (const auto& [emptyName, treeName, address, treeAt, pe32Plus, found] : cases) {
+    ResourceSection tree =
+        BuildResourceSection({PeBitmap(1, MakeBitmapData(4, 4))}, 0x2000 + treeAt);
+    std::vector<uint8_t> bytes(treeAt, 0);
     bytes.insert(bytes.end(), tree.bytes.begin(), tree.bytes.end());
     PeBuilder pe;
-    pe.pe32Plus = c.pe32Plus;
-    pe.optionalHeaderSize = c.pe32Plus ? 0xF0 : 0xE0;
-    pe.resourceAddress = c.address;
-    pe.sections.push_back({c.emptyName, 0x3000, 0, empty});
-    pe.sections.push_back({c.treeName, 0x2000, 0, bytes});
+    pe.pe32Plus = pe32Plus;
+    pe.optionalHeaderSize = pe32Plus ? 0xF0 : 0xE0;
+    pe.resourceAddress = address;
+    pe.sections = {{emptyName, 0x3000, 0, BuildResourceSection({}, 0x3000).bytes},
+                   {treeName, 0x2000, 0, bytes}};
     PeFile file = pe.Build();
     ScanOutcome out = ScanBytes(dir, file.bytes);
-    ASSERT_EQ(out.status, c.status) << c.treeName << " " << std::hex << c.address;
-    if (c.status == ScanStatus::Ok) {
+    ASSERT_EQ(out.status, found ? ScanStatus::Ok : ScanStatus::NoImages) << std::hex << address;
+    if (found) {
       EXPECT_EQ(out.records.at(0).offset,
-                file.sectionPositions[1] + c.treeAt + tree.dataOffsets.at(0));
+                file.sectionPositions[1] + treeAt + tree.dataOffsets.at(0));
     }
   }
 }
