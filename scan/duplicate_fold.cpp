@@ -67,33 +67,40 @@ struct Leader {
   const uint8_t* bytes;
 };
 
-// The bytes of the sets' first entries, copied out of the reading buffer
-// into chunks until the budget is spent.
+// The bytes of the sets' first entries, in one block, until the budget is
+// spent. Each record is read straight into the room after the kept bytes and
+// stays there when it starts a set, so keeping costs no copy; the room of a
+// record that joins a set is read over by the next one.
 class KeptBytes {
  public:
-  // Where the copy lies; nullptr past the budget or when memory is short.
-  const uint8_t* Keep(const uint8_t* bytes, int32_t size) {
-    if (kept_ >= kKeptBytesBudget) return nullptr;
-    if (chunks_.empty() || int64_t{used_} + size > capacity_) {
-      const int32_t capacity = std::max(size, kChunkSize);
-      std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[capacity]);
-      if (chunk == nullptr) return nullptr;
-      chunks_.push_back(std::move(chunk));
-      capacity_ = capacity;
-      used_ = 0;
+  // For at most size bytes in all.
+  explicit KeptBytes(int64_t size) {
+    for (size = std::min(size, kKeptBytesBudget); size > 0 && bytes_ == nullptr; size /= 2) {
+      bytes_ = static_cast<uint8_t*>(AllocateBulkBytes(static_cast<size_t>(size)));
+      capacity_ = bytes_ != nullptr ? size : 0;
     }
-    uint8_t* at = chunks_.back().get() + used_;
-    memcpy(at, bytes, static_cast<size_t>(size));
+  }
+  ~KeptBytes() { FreeBulkBytes(bytes_, static_cast<size_t>(capacity_)); }
+  KeptBytes(const KeptBytes&) = delete;
+  KeptBytes& operator=(const KeptBytes&) = delete;
+
+  // Room for size bytes, or nullptr past the budget or when memory is short.
+  uint8_t* Room(int32_t size) {
+    if (bytes_ == nullptr || size > capacity_ - used_) return nullptr;
+    return bytes_ + used_;
+  }
+
+  // Keeps the size bytes last given room.
+  const uint8_t* Keep(int32_t size) {
+    uint8_t* at = bytes_ + used_;
     used_ += size;
-    kept_ += size;
     return at;
   }
 
  private:
-  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
-  int32_t capacity_ = 0;
-  int32_t used_ = 0;
-  int64_t kept_ = 0;
+  uint8_t* bytes_ = nullptr;
+  int64_t capacity_ = 0;
+  int64_t used_ = 0;
 };
 
 // The file open during a Read and the references it was opened for.
@@ -161,7 +168,9 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
     while (tableSize < 2 * static_cast<size_t>(count)) tableSize *= 2;
     std::vector<int32_t> table(tableSize, -1);
     std::vector<Leader> leaders;
-    KeptBytes kept;
+    int64_t readable = 0;
+    for (int32_t i = 0; i < count; ++i) readable += std::max(records[i].size, 0);
+    KeptBytes kept(readable);
     std::unique_ptr<uint8_t[]> buffer;
     int32_t bufferSize = 0;
     RecordFiles files;
@@ -169,13 +178,15 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
       const ImageRecord& record = records[bySequence[r]];
       setOf_[r] = r;
       // The loader's limit: a negative size is never read.
-      if (buffer == nullptr || record.size > bufferSize) {
+      uint8_t* room = record.size >= 0 ? kept.Room(record.size) : nullptr;
+      if (room == nullptr && record.size >= 0 && (buffer == nullptr || record.size > bufferSize)) {
         const int32_t size = std::max(record.size, kChunkSize);
         buffer.reset(new (std::nothrow) uint8_t[size]);
         bufferSize = buffer != nullptr ? size : 0;
       }
-      const uint8_t* bytes = buffer.get();
-      if (record.size < 0 || record.size > bufferSize || !files.Read(record, buffer.get())) {
+      uint8_t* bytes = room != nullptr ? room : buffer.get();
+      if (record.size < 0 || (room == nullptr && record.size > bufferSize) ||
+          !files.Read(record, bytes)) {
         ++unreadable_;
         continue;
       }
@@ -201,7 +212,8 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
       }
       if (found) continue;
       table[slot] = static_cast<int32_t>(leaders.size());
-      leaders.push_back({hash, record.kind, record.size, r, kept.Keep(bytes, record.size)});
+      leaders.push_back(
+          {hash, record.kind, record.size, r, room != nullptr ? kept.Keep(record.size) : nullptr});
     }
   } catch (const std::bad_alloc&) {
     Clear();

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // The only way the portable core reaches the file system. One implementation
@@ -89,3 +90,11 @@ bool GetVolumeLabel(const char* root, char* label);
 // Whether the process's standard error goes to a terminal (a console),
 // where a line may be rewritten in place.
 bool StandardErrorIsTerminal();
+
+// A block for a short-lived store of many bytes, filled from its start. Where
+// the platform backs it with large pages on request it does, so that filling
+// it costs a fault for each large page rather than for each small one, which
+// on a virtual machine is most of the cost of a fresh block. nullptr when
+// memory is short; freed with FreeBulkBytes and the same size.
+void* AllocateBulkBytes(size_t size);
+void FreeBulkBytes(void* bytes, size_t size);

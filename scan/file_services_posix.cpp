@@ -1,6 +1,7 @@
 // File services over POSIX calls, for the native build and its tests.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -348,3 +349,31 @@ bool IsRemovableDrive(const char*) { return false; }
 bool GetVolumeLabel(const char*, char*) { return false; }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+void* AllocateBulkBytes(size_t size) {
+  if (size == 0) return nullptr;
+  constexpr size_t kLargePage = size_t{2} << 20;
+  if (size < kLargePage) {
+    void* bytes = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return bytes == MAP_FAILED ? nullptr : bytes;
+  }
+  // Large pages need an aligned start: map a page more and give back the
+  // ends.
+  void* mapped =
+      mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const auto start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+  if (aligned > start) munmap(mapped, aligned - start);
+  if (start + kLargePage > aligned) {
+    munmap(reinterpret_cast<void*>(aligned + size), start + kLargePage - aligned);
+  }
+#ifdef MADV_HUGEPAGE
+  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+  return reinterpret_cast<void*>(aligned);
+}
+
+void FreeBulkBytes(void* bytes, size_t size) {
+  if (bytes != nullptr) munmap(bytes, size);
+}

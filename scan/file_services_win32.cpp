@@ -225,3 +225,12 @@ bool StandardErrorIsTerminal() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
+
+void* AllocateBulkBytes(size_t size) {
+  // Large pages here need a privilege users do not hold; pages as usual.
+  return size == 0 ? nullptr : VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void FreeBulkBytes(void* bytes, size_t /*size*/) {
+  if (bytes != nullptr) VirtualFree(bytes, 0, MEM_RELEASE);
+}
