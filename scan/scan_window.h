@@ -21,6 +21,8 @@ inline constexpr int32_t kWindowPieces = kScanWindowSize / kWindowPieceSize + 1;
 inline constexpr int32_t kHeadReadSize = 2048;
 static_assert(kHeadReadSize <= kWindowPieceSize);
 
+struct PeWalkState;
+
 // The one read buffer of every scan. start and filled say which stretch of
 // the file the last read put into it: window offset x is file position
 // start + x and lies at bytes[x]. After ReadIntoWindow all of them are
@@ -41,6 +43,9 @@ struct ScanWindow {
   int64_t firstPiece = 0;
   int32_t arrived[kWindowPieces];
   bool atEnd[kWindowPieces];
+  // What the PE walk keeps of the tree it reads through this window,
+  // allocated with the buffer.
+  PeWalkState* peWalk = nullptr;
 };
 extern ScanWindow scanWindow;
 
@@ -83,7 +88,8 @@ class WindowReader {
   ByteReader r_;
 };
 
-// Allocates the window's buffer once for the run; false when memory is short.
+// Allocates the window's buffer and the PE walk's state once for the run;
+// false when memory is short.
 bool EnsureWindowBuffer();
 
 // Offsets and sizes come in wide, as the walkers compute them from file
