@@ -28,18 +28,10 @@ bool KindOfType(uint16_t type, ImageKind* kind) {
 ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
                            Catalogue* catalogue) {
   int64_t tableStart = 0;
-  auto readHeader = [file](int64_t position, int32_t count, ByteReader* bytes) {
-    if (!ReadIntoWindow(file, position, count)) return false;
-    *bytes = ByteReader(scanWindow.bytes, scanWindow.filled);
-    return true;
-  };
-  switch (LocateNeTable(headerPosition, fileLength, readHeader, &tableStart)) {
-    case TreeLookup::Damaged:
-      return ScanStatus::Damaged;
-    case TreeLookup::NoTree:
-      return ScanStatus::Ok;
-    case TreeLookup::Found:
-      break;
+  TreeLookup found =
+      LocateNeTable(headerPosition, fileLength, WindowHeaderReader{file}, &tableStart);
+  if (found != TreeLookup::Found) {
+    return found == TreeLookup::NoTree ? ScanStatus::Ok : ScanStatus::Damaged;
   }
 
   int64_t room = fileLength - tableStart;

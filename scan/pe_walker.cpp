@@ -21,18 +21,10 @@ int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
 ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
                            Catalogue* catalogue, PeWalkState* state) {
   ResourceSection section;
-  auto readHeader = [file](int64_t position, int32_t count, ByteReader* bytes) {
-    if (!ReadIntoWindow(file, position, count)) return false;
-    *bytes = ByteReader(scanWindow.bytes, scanWindow.filled);
-    return true;
-  };
-  switch (LocateResourceTree(coffPosition, fileLength, readHeader, &section)) {
-    case TreeLookup::Damaged:
-      return ScanStatus::Damaged;
-    case TreeLookup::NoTree:
-      return ScanStatus::NoImages;
-    case TreeLookup::Found:
-      break;
+  TreeLookup lookup =
+      LocateResourceTree(coffPosition, fileLength, WindowHeaderReader{file}, &section);
+  if (lookup != TreeLookup::Found) {
+    return lookup == TreeLookup::NoTree ? ScanStatus::NoImages : ScanStatus::Damaged;
   }
   int64_t virtualAddress = section.virtualAddress;
   int64_t rawPosition = section.rawPosition;

@@ -92,6 +92,18 @@ int64_t FirstImageOf(const std::vector<uint64_t>& keys, uint64_t prefix) {
   return static_cast<int64_t>(*it & kImageIndexMask);
 }
 
+// Reads a file's headers for the layout lookups.
+struct FileHeaderReader {
+  FileHandle file;
+  std::vector<uint8_t> bytesRead;
+  bool operator()(int64_t position, int32_t count, ByteReader* bytes) {
+    bytesRead.resize(static_cast<size_t>(count));
+    if (!ReadAt(file, position, bytesRead.data(), count)) return false;
+    *bytes = ByteReader(bytesRead.data(), count);
+    return true;
+  }
+};
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
@@ -188,22 +200,11 @@ struct PeTree {
 };
 
 bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
-  std::vector<uint8_t> header;
-  auto readHeader = [&](int64_t position, int32_t count, ByteReader* bytes) {
-    header.resize(static_cast<size_t>(count));
-    if (!ReadAt(file, position, header.data(), count)) return false;
-    *bytes = ByteReader(header.data(), count);
-    return true;
-  };
   ResourceSection section;
-  switch (LocateResourceTree(coffPosition, out->fileLength, readHeader, &section)) {
-    case TreeLookup::Damaged:
-      return false;
-    case TreeLookup::NoTree:
-      return true;
-    case TreeLookup::Found:
-      break;
-  }
+  TreeLookup found =
+      LocateResourceTree(coffPosition, out->fileLength, FileHeaderReader{file, {}}, &section);
+  // A file without a tree has no groups, which is no failure.
+  if (found != TreeLookup::Found) return found == TreeLookup::NoTree;
 
   PeTree tree{};
   tree.file = file;
@@ -243,21 +244,10 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
 }
 
 bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
-  uint8_t headerBytes[kNeHeaderBytes];
-  auto readHeader = [&](int64_t position, int32_t count, ByteReader* bytes) {
-    if (!ReadAt(file, position, headerBytes, count)) return false;
-    *bytes = ByteReader(headerBytes, count);
-    return true;
-  };
   int64_t tableStart = 0;
-  switch (LocateNeTable(headerPosition, out->fileLength, readHeader, &tableStart)) {
-    case TreeLookup::Damaged:
-      return false;
-    case TreeLookup::NoTree:
-      return true;
-    case TreeLookup::Found:
-      break;
-  }
+  TreeLookup found =
+      LocateNeTable(headerPosition, out->fileLength, FileHeaderReader{file, {}}, &tableStart);
+  if (found != TreeLookup::Found) return found == TreeLookup::NoTree;
   int64_t room = out->fileLength - tableStart;
   std::vector<uint8_t> window(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
   if (!ReadAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) return false;

@@ -53,6 +53,17 @@ extern ScanWindow scanWindow;
 // reads them now; true when all of them arrived.
 bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count);
 
+// ReadIntoWindow for the layout lookups, which take a file's headers
+// through a reader like this one: bytes views what arrived.
+struct WindowHeaderReader {
+  FileHandle file;
+  bool operator()(int64_t position, int32_t count, ByteReader* bytes) const {
+    if (!ReadIntoWindow(file, position, count)) return false;
+    *bytes = ByteReader(scanWindow.bytes, scanWindow.filled);
+    return true;
+  }
+};
+
 // Makes the count bytes at position (at most kScanWindowSize) the window
 // without reading them yet. The caller has taken count from the file length,
 // so they count as filled; should the file have shrunk since its length was
