@@ -84,7 +84,8 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
     } else {
       const uint8_t* sig = scanWindow.bytes;
       if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
-        status = ScanPeResources(file, fileLength, headerPosition + 4, catalogue);
+        status =
+            ScanPeResources(file, fileLength, headerPosition + 4, catalogue, scanWindow.peWalk);
       } else if (sig[0] == 'N' && sig[1] == 'E') {
         status = ScanNeResources(file, fileLength, headerPosition, catalogue);
       } else {

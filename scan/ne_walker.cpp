@@ -1,6 +1,7 @@
 #include "scan/ne_walker.h"
 
 #include "scan/byte_reader.h"
+#include "scan/ne_resource_table.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
 
@@ -22,54 +23,30 @@ bool KindOfType(uint16_t type, ImageKind* kind) {
   }
 }
 
-// A 16-bit table value in units of 2^shift bytes. Shifts the format cannot
-// mean (32 and over) and results that leave the signed 32-bit range give -1,
-// which RecordImage drops, rather than a wrapped value that would point at
-// unrelated bytes.
-int64_t Shifted(uint16_t value, uint16_t shift) {
-  if (shift >= 32) return -1;
-  int64_t result = static_cast<int64_t>(value) << shift;
-  return result > 0x7FFFFFFF ? -1 : result;
-}
-
 }  // namespace
 
 ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
                            Catalogue* catalogue) {
-  if (headerPosition + 2 + kNeHeaderBytes > fileLength) return ScanStatus::Damaged;
-  if (!ReadIntoWindow(file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
-  ByteReader header(scanWindow.bytes, scanWindow.filled);
-  int64_t tableStart = headerPosition + header.U16(kNeTableOffsetField);
+  int64_t tableStart = 0;
+  TreeLookup found =
+      LocateNeTable(headerPosition, fileLength, WindowHeaderReader{file}, &tableStart);
+  if (found != TreeLookup::Found) {
+    return found == TreeLookup::NoTree ? ScanStatus::Ok : ScanStatus::Damaged;
+  }
 
   int64_t room = fileLength - tableStart;
-  if (room < kNeSmallestTable) return ScanStatus::Ok;
   int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   // The table is read piece by piece as the walk reaches it.
   MapWindow(file, tableStart, length);
-  WindowReader w(length);
+  const WindowReader w(length);
 
-  uint16_t shift = w.U16(0);
   bool damaged = false;
-  int64_t p = 2;
-  while (p + kNeTypeEntrySize <= length) {
-    uint16_t type = w.U16(p);
-    int64_t count = w.U16(p + 2);
-    if (type == 0) break;
-    int64_t q = p + kNeTypeEntrySize;
-    ImageKind kind;
-    if (!KindOfType(type, &kind)) {
-      p = q + kNeResourceEntrySize * count;
-      continue;
-    }
-    if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
-    for (int64_t i = 0; i < count; ++i) {
-      int64_t entry = q + kNeResourceEntrySize * i;
-      if (!RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart,
-                       kind, catalogue, fileLength)) {
-        damaged = true;
-      }
-    }
-    p = q + kNeResourceEntrySize * count;
-  }
+  // Set as each wanted type's entries come up.
+  ImageKind kind = ImageKind::Bitmap;
+  WalkNeResourceTable(
+      w, length, [&](uint16_t type) { return KindOfType(type, &kind); },
+      [&](uint16_t, int64_t, int64_t offset, int64_t size) {
+        if (!RecordImage(offset, size, tableStart, kind, catalogue, fileLength)) damaged = true;
+      });
   return damaged ? ScanStatus::Partial : ScanStatus::Ok;
 }

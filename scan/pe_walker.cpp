@@ -4,61 +4,11 @@
 
 #include "scan/byte_reader.h"
 #include "scan/pe_resource_section.h"
+#include "scan/pe_resource_tree.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
-#include "scan/table_visits.h"
 
 namespace {
-
-// One file may fill the catalogue: system libraries hold thousands of icons.
-constexpr int32_t kMaxDataEntries = kCatalogueCapacity;
-
-// The resource data entries found in one file's tree, in walk order.
-struct DataEntryList {
-  struct Entry {
-    int32_t offset;  // of the data entry, from the start of the resource section
-    ImageKind kind;
-  };
-  Entry entries[kMaxDataEntries];
-  int32_t count = 0;
-  int32_t lowest = 0x7FFFFFFF;
-};
-
-// Reused for every file: nothing is allocated per scan.
-DataEntryList dataEntries;
-
-TableVisits visitedTables;
-
-// Entries of the table at d that lie wholly within the window.
-int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
-  int64_t k = static_cast<int64_t>(w.U16(d + 12)) + w.U16(d + 14);
-  int64_t room = (windowLength - d - kDirectoryTableSize) / kDirectoryEntrySize;
-  return k < room ? k : room;
-}
-
-// Walks the directory at window offset directoryOffset (the window holds the
-// resource section from its first byte); depth 1 is the type level.
-void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageKind kind,
-                           int depth = 2) {
-  int64_t d = directoryOffset;
-  if (d < 0 || d + kDirectoryTableSize > windowLength) return;
-  if (!visitedTables.MarkVisited(d)) return;
-  WindowReader w(windowLength);
-  int64_t k = EntryCount(w, d, windowLength);
-  for (int64_t j = 0; j < k; ++j) {
-    uint32_t target = w.U32(d + kDirectoryTableSize + kDirectoryEntrySize * j + 4);
-    if (target & kSubdirectoryBit) {
-      if (depth < kMaxDirectoryDepth) {
-        WalkResourceDirectory(windowLength, target & ~kSubdirectoryBit, kind, depth + 1);
-      }
-      continue;
-    }
-    if (dataEntries.count >= kMaxDataEntries) return;
-    int32_t offset = static_cast<int32_t>(target);
-    dataEntries.entries[dataEntries.count++] = {offset, kind};
-    if (offset < dataEntries.lowest) dataEntries.lowest = offset;
-  }
-}
 
 // The window from start: 64 KiB, or up to the end of the file.
 int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
@@ -69,78 +19,61 @@ int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
 }  // namespace
 
 ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           Catalogue* catalogue) {
-  if (coffPosition + kCoffHeaderSize > fileLength) return ScanStatus::Damaged;
-  if (!ReadIntoWindow(file, coffPosition, kCoffHeaderSize)) return ScanStatus::Damaged;
-  ByteReader coff(scanWindow.bytes, scanWindow.filled);
-  int64_t n = coff.U16(2);
-  int64_t optionalSize = coff.U16(16);
-
-  int64_t tableBytes = n * kSectionHeaderSize;
-  if (tableBytes > kMaxSectionTableBytes) return ScanStatus::Damaged;
-  int64_t tablePosition = coffPosition + kCoffHeaderSize + optionalSize;
-  if (tablePosition + tableBytes > fileLength) return ScanStatus::Damaged;
-  int32_t optionalRead = static_cast<int32_t>(
-      optionalSize < kOptionalHeaderBytesRead ? optionalSize : kOptionalHeaderBytesRead);
-  // The optional header lies in the file, as the section table behind it does.
-  if (!ReadIntoWindow(file, coffPosition + kCoffHeaderSize, optionalRead)) {
-    return ScanStatus::Damaged;
-  }
-  uint32_t directoryAddress = ResourceDirectoryAddress(ByteReader(scanWindow.bytes, optionalRead));
-  if (!ReadIntoWindow(file, tablePosition, static_cast<int32_t>(tableBytes))) {
-    return ScanStatus::Damaged;
-  }
-  if (n == 0) return ScanStatus::NoImages;
-
+                           Catalogue* catalogue, PeWalkState* state) {
   ResourceSection section;
-  if (!FindResourceSection(directoryAddress, ByteReader(scanWindow.bytes, scanWindow.filled), n,
-                           &section)) {
-    return ScanStatus::NoImages;
+  TreeLookup lookup =
+      LocateResourceTree(coffPosition, fileLength, WindowHeaderReader{file}, &section);
+  if (lookup != TreeLookup::Found) {
+    return lookup == TreeLookup::NoTree ? ScanStatus::NoImages : ScanStatus::Damaged;
   }
   int64_t virtualAddress = section.virtualAddress;
   int64_t rawPosition = section.rawPosition;
 
   int64_t room = fileLength - rawPosition;
   int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
-  if (room < kDirectoryTableSize) return ScanStatus::Damaged;
   // The tree is read piece by piece as the walk reaches it.
   if (!MapWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
 
-  dataEntries.count = 0;
-  dataEntries.lowest = 0x7FFFFFFF;
-  visitedTables.Clear();
-  visitedTables.MarkVisited(0);
-
-  WindowReader w(firstLength);
-  int64_t k = EntryCount(w, 0, firstLength);
-  for (int64_t j = 0; j < k; ++j) {
-    int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
-    int32_t id = w.I32(at);
-    uint32_t target = w.U32(at + 4) & ~kSubdirectoryBit;
+  PeWalkState& found = *state;
+  found.count = 0;
+  found.lowest = 0x7FFFFFFF;
+  found.visitedTables.Clear();
+  const WindowReader w(firstLength);
+  // The scan's tree has no ceiling of its own: its window bounds the work.
+  PeResourceTree tree(w, firstLength, &found.visitedTables, INT64_MAX);
+  tree.ForEachType([&](int32_t id, int64_t table) {
+    ImageKind kind;
     switch (id) {
       case kPeTypeCursor:
-        WalkResourceDirectory(firstLength, target, ImageKind::Cursor);
+        kind = ImageKind::Cursor;
         break;
       case kPeTypeBitmap:
-        WalkResourceDirectory(firstLength, target, ImageKind::Bitmap);
+        kind = ImageKind::Bitmap;
         break;
       case kPeTypeIcon:
-        WalkResourceDirectory(firstLength, target, ImageKind::Icon);
+        kind = ImageKind::Icon;
         break;
       default:
-        break;
+        return;
     }
-  }
-  if (dataEntries.count == 0) return ScanStatus::Ok;
+    tree.WalkType(table, [&](int64_t entry, int64_t, int64_t) {
+      if (found.count >= PeWalkState::kMaxDataEntries) return false;
+      int32_t offset = static_cast<int32_t>(entry);
+      found.entries[found.count++] = {offset, kind};
+      if (offset < found.lowest) found.lowest = offset;
+      return true;
+    });
+  });
+  if (found.count == 0) return ScanStatus::Ok;
 
-  int64_t secondStart = rawPosition + dataEntries.lowest;
+  int64_t secondStart = rawPosition + found.lowest;
   if (secondStart >= fileLength) return ScanStatus::Damaged;
   int64_t windowStart = secondStart;
   int32_t windowLength = WindowLengthAt(windowStart, fileLength);
   MapWindow(file, windowStart, windowLength);
   bool damaged = false;
-  for (int32_t i = 0; i < dataEntries.count; ++i) {
-    int64_t entryAt = rawPosition + dataEntries.entries[i].offset;
+  for (int32_t i = 0; i < found.count; ++i) {
+    int64_t entryAt = rawPosition + found.entries[i].offset;
     // An entry beyond the window (a tree of thousands of resources keeps its
     // data entries over more than 64 KiB) gets a window of its own; one that
     // the file does not hold means the file was cut short.
@@ -157,8 +90,8 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
     int64_t e = entryAt - windowStart;
     int64_t rva = entries.I32(e);
     int64_t size = entries.I32(e + 4);
-    if (!RecordImage(rva - virtualAddress + rawPosition, size, windowStart,
-                     dataEntries.entries[i].kind, catalogue, fileLength)) {
+    if (!RecordImage(rva - virtualAddress + rawPosition, size, windowStart, found.entries[i].kind,
+                     catalogue, fileLength)) {
       damaged = true;
     }
   }

@@ -32,3 +32,6 @@ inline constexpr uint16_t kNeTypeBitmap = kNeNumberedBit | kPeTypeBitmap;
 inline constexpr uint16_t kNeTypeIcon = kNeNumberedBit | kPeTypeIcon;
 inline constexpr uint16_t kNeTypeGroupCursor = kNeNumberedBit | kPeTypeGroupCursor;
 inline constexpr uint16_t kNeTypeGroupIcon = kNeNumberedBit | kPeTypeGroupIcon;
+
+// What looking for a file's resource tree or table found.
+enum class TreeLookup { Found, NoTree, Damaged };

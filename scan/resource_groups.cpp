@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/ne_resource_table.h"
 #include "scan/pe_resource_section.h"
+#include "scan/pe_resource_tree.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
 #include "scan/table_visits.h"
@@ -47,15 +49,6 @@ constexpr std::array<char, 128> kNameCharacters = [] {
 }();
 
 char NameCharacter(uint32_t c) { return c < kNameCharacters.size() ? kNameCharacters[c] : '_'; }
-
-// A 16-bit NE table value in units of 2^shift bytes, as the scan takes it:
-// shifts the format cannot mean and results past the signed 32-bit range
-// give -1, which no check below accepts.
-int64_t Shifted(uint16_t value, uint16_t shift) {
-  if (shift >= 32) return -1;
-  int64_t result = static_cast<int64_t>(value) << shift;
-  return result > kMaxFileLength ? -1 : result;
-}
 
 // The scan reads the tree from the first 64 KiB of the section only; a file
 // with many icons (a thousand or more) keeps its group directories beyond
@@ -99,12 +92,37 @@ int64_t FirstImageOf(const std::vector<uint64_t>& keys, uint64_t prefix) {
   return static_cast<int64_t>(*it & kImageIndexMask);
 }
 
+// Reads a file's headers for the layout lookups.
+struct FileHeaderReader {
+  FileHandle file;
+  std::vector<uint8_t> bytesRead;
+  bool operator()(int64_t position, int32_t count, ByteReader* bytes) {
+    bytesRead.resize(static_cast<size_t>(count));
+    if (!ReadAt(file, position, bytesRead.data(), count)) return false;
+    *bytes = ByteReader(bytesRead.data(), count);
+    return true;
+  }
+};
+
 // What the walk collects from a type's subtree.
 enum class Collect { Nothing, Images, Groups };
 
-// The resource tree of a PE file, walked as the scan walks it (the same
-// visited tables and depth, data at RVA - VirtualAddress +
-// PointerToRawData), over a larger window.
+struct TypeTaken {
+  int32_t type;
+  ImageKind kind;
+  Collect collect;
+};
+// First the types the scan walks, in the scan's order, so that a table
+// reachable from two types is taken where the scan takes it; then groups.
+constexpr TypeTaken kImageTypes[] = {{kPeTypeCursor, ImageKind::Cursor, Collect::Images},
+                                     {kPeTypeBitmap, ImageKind::Bitmap, Collect::Nothing},
+                                     {kPeTypeIcon, ImageKind::Icon, Collect::Images}};
+constexpr TypeTaken kGroupTypes[] = {{kPeTypeGroupCursor, ImageKind::Cursor, Collect::Groups},
+                                     {kPeTypeGroupIcon, ImageKind::Icon, Collect::Groups}};
+
+// What the group reader takes from the resource tree of a PE file, walked
+// as the scan walks it (the same walk and order of types), over a larger
+// window; data lies at RVA - VirtualAddress + PointerToRawData.
 struct PeTree {
   FileHandle file;
   FileGroups* out;
@@ -112,7 +130,6 @@ struct PeTree {
   int64_t rawPosition;
   std::vector<uint8_t> window;
   SizedTableVisits visits;
-  int64_t entriesLeft = kMaxTreeEntries;
   // The last string name read: tables that overlap give thousands of groups
   // the name of one string, and each would read it again.
   uint32_t lastNameField = 0;
@@ -130,26 +147,6 @@ struct PeTree {
     int64_t position = rawPosition + at;
     if (at < 0 || position < 0 || count > out->fileLength - position) return false;
     return ReadAt(file, position, into, count);
-  }
-
-  // Entries of the table at d that lie wholly in the window, or -1 when the
-  // table does not, or was walked before.
-  int64_t EnterTable(int64_t d) {
-    const int64_t length = static_cast<int64_t>(window.size());
-    if (d < 0 || d + kDirectoryTableSize > length) return -1;
-    if (!visits.MarkVisited(d)) return -1;
-    int64_t k = EntryCount(d);
-    if (k > entriesLeft) k = entriesLeft;
-    entriesLeft -= k;
-    return k;
-  }
-
-  int64_t EntryCount(int64_t d) const {
-    const int64_t length = static_cast<int64_t>(window.size());
-    ByteReader w(window.data(), length);
-    int64_t k = static_cast<int64_t>(w.U16(d + 12)) + w.U16(d + 14);
-    int64_t room = (length - d - kDirectoryTableSize) / kDirectoryEntrySize;
-    return k < room ? k : room;
   }
 
   bool NameText(uint32_t nameField, std::string* name) {
@@ -178,13 +175,11 @@ struct PeTree {
     return true;
   }
 
-  void AddData(uint32_t dataEntry, uint32_t nameField, int32_t language, ImageKind kind,
-               Collect collect) {
+  void AddData(int64_t at, uint32_t nameField, int32_t language, ImageKind kind, Collect collect) {
     if (collect == Collect::Nothing) return;
     // Group entries name their members by number only.
     if (collect == Collect::Images && (nameField & kSubdirectoryBit) != 0) return;
     // Data entries stand in the window but for the few beyond its megabyte.
-    const int64_t at = static_cast<int32_t>(dataEntry);
     uint8_t copy[8];
     const uint8_t* entry = copy;
     if (ByteReader(window.data(), static_cast<int64_t>(window.size())).Has(at, 8)) {
@@ -202,155 +197,90 @@ struct PeTree {
     ResourceGroup group{kind, {}, language, offset, size};
     if (NameText(nameField, &group.name)) out->groups.push_back(std::move(group));
   }
-
-  // Languages: the third and deepest level; subdirectories here are not
-  // followed, as in the scan.
-  void WalkLanguages(int64_t d, uint32_t nameField, ImageKind kind, Collect collect) {
-    int64_t k = EnterTable(d);
-    ByteReader w(window.data(), static_cast<int64_t>(window.size()));
-    for (int64_t j = 0; j < k; ++j) {
-      int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
-      uint32_t target = w.U32(at + 4);
-      if (target & kSubdirectoryBit) continue;
-      AddData(target, nameField, static_cast<int32_t>(w.U32(at) & 0xFFFF), kind, collect);
-    }
-  }
-
-  void WalkNames(int64_t d, ImageKind kind, Collect collect) {
-    int64_t k = EnterTable(d);
-    ByteReader w(window.data(), static_cast<int64_t>(window.size()));
-    for (int64_t j = 0; j < k; ++j) {
-      int64_t at = d + kDirectoryTableSize + kDirectoryEntrySize * j;
-      uint32_t nameField = w.U32(at);
-      uint32_t target = w.U32(at + 4);
-      if (target & kSubdirectoryBit) {
-        WalkLanguages(target & ~kSubdirectoryBit, nameField, kind, collect);
-      } else {
-        AddData(target, nameField, -1, kind, collect);
-      }
-    }
-  }
 };
 
 bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
-  const int64_t fileLength = out->fileLength;
-  uint8_t coffBytes[kCoffHeaderSize];
-  if (coffPosition + kCoffHeaderSize > fileLength) return false;
-  if (!ReadAt(file, coffPosition, coffBytes, kCoffHeaderSize)) return false;
-  ByteReader coff(coffBytes, kCoffHeaderSize);
-  int64_t n = coff.U16(2);
-  int64_t tableBytes = n * kSectionHeaderSize;
-  int64_t tablePosition = coffPosition + kCoffHeaderSize + coff.U16(16);
-  if (tableBytes > kMaxSectionTableBytes || tablePosition + tableBytes > fileLength) return false;
-  uint8_t optional[kOptionalHeaderBytesRead];
-  const int32_t optionalRead =
-      static_cast<int32_t>(std::min<int64_t>(coff.U16(16), kOptionalHeaderBytesRead));
-  if (!ReadAt(file, coffPosition + kCoffHeaderSize, optional, optionalRead)) return false;
-  std::vector<uint8_t> sections(static_cast<size_t>(tableBytes));
-  if (!ReadAt(file, tablePosition, sections.data(), static_cast<int32_t>(tableBytes))) {
-    return false;
-  }
   ResourceSection section;
-  if (!FindResourceSection(ResourceDirectoryAddress(ByteReader(optional, optionalRead)),
-                           ByteReader(sections.data(), tableBytes), n, &section)) {
-    return true;
-  }
+  TreeLookup found =
+      LocateResourceTree(coffPosition, out->fileLength, FileHeaderReader{file, {}}, &section);
+  // A file without a tree has no groups, which is no failure.
+  if (found != TreeLookup::Found) return found == TreeLookup::NoTree;
 
   PeTree tree{};
   tree.file = file;
   tree.out = out;
   tree.virtualAddress = section.virtualAddress;
   tree.rawPosition = section.rawPosition;
-  int64_t room = fileLength - tree.rawPosition;
-  if (room < kDirectoryTableSize) return false;
+  int64_t room = out->fileLength - tree.rawPosition;
   tree.window.resize(
       static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
   if (!ReadAt(file, tree.rawPosition, tree.window.data(),
               static_cast<int32_t>(tree.window.size()))) {
     return false;
   }
-  tree.visits.Reset(static_cast<int64_t>(tree.window.size()));
-  tree.visits.MarkVisited(0);
+  const int64_t length = static_cast<int64_t>(tree.window.size());
+  tree.visits.Reset(length);
+  const ByteReader w(tree.window.data(), length);
+  PeResourceTree walk(w, length, &tree.visits, kMaxTreeEntries);
 
-  // First the types the scan walks, in the scan's order, so that a table
-  // reachable from two types is taken where the scan takes it; then groups.
-  ByteReader w(tree.window.data(), static_cast<int64_t>(tree.window.size()));
-  int64_t k = tree.EntryCount(0);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (int64_t j = 0; j < k; ++j) {
-      int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
-      int32_t id = w.I32(at);
-      int64_t target = w.U32(at + 4) & ~kSubdirectoryBit;
-      if (pass == 0) {
-        if (id == kPeTypeCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Images);
-        if (id == kPeTypeBitmap) tree.WalkNames(target, ImageKind::Bitmap, Collect::Nothing);
-        if (id == kPeTypeIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Images);
-      } else {
-        if (id == kPeTypeGroupCursor) tree.WalkNames(target, ImageKind::Cursor, Collect::Groups);
-        if (id == kPeTypeGroupIcon) tree.WalkNames(target, ImageKind::Icon, Collect::Groups);
+  auto takeTypes = [&](const auto& types) {
+    walk.ForEachType([&](int32_t id, int64_t table) {
+      for (const TypeTaken& t : types) {
+        if (t.type != id) continue;
+        walk.WalkType(table, [&](int64_t entry, int64_t nameAt, int64_t languageAt) {
+          const int32_t language =
+              languageAt < 0 ? -1 : static_cast<int32_t>(w.U32(languageAt) & 0xFFFF);
+          tree.AddData(entry, w.U32(nameAt), language, t.kind, t.collect);
+          return true;
+        });
       }
-    }
-  }
+    });
+  };
+  takeTypes(kImageTypes);
+  takeTypes(kGroupTypes);
   out->section.swap(tree.window);
   out->sectionAt = tree.rawPosition;
   return true;
 }
 
 bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
-  const int64_t fileLength = out->fileLength;
-  uint8_t headerBytes[kNeHeaderBytes];
-  if (headerPosition + 2 + kNeHeaderBytes > fileLength) return false;
-  if (!ReadAt(file, headerPosition + 2, headerBytes, kNeHeaderBytes)) return false;
-  int64_t tableStart =
-      headerPosition + ByteReader(headerBytes, kNeHeaderBytes).U16(kNeTableOffsetField);
-  int64_t room = fileLength - tableStart;
-  if (room < kNeSmallestTable) return true;
+  int64_t tableStart = 0;
+  TreeLookup found =
+      LocateNeTable(headerPosition, out->fileLength, FileHeaderReader{file, {}}, &tableStart);
+  if (found != TreeLookup::Found) return found == TreeLookup::NoTree;
+  int64_t room = out->fileLength - tableStart;
   std::vector<uint8_t> window(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
   if (!ReadAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) return false;
   const int64_t length = static_cast<int64_t>(window.size());
-  ByteReader w(window.data(), length);
+  const ByteReader w(window.data(), length);
 
-  uint16_t shift = w.U16(0);
-  int64_t p = 2;
-  while (p + kNeTypeEntrySize <= length) {
-    uint16_t type = w.U16(p);
-    int64_t count = w.U16(p + 2);
-    if (type == 0) break;
-    int64_t q = p + kNeTypeEntrySize;
-    bool group = type == kNeTypeGroupCursor || type == kNeTypeGroupIcon;
-    bool image = type == kNeTypeCursor || type == kNeTypeIcon;
-    if (!group && !image) {
-      p = q + kNeResourceEntrySize * count;
-      continue;
-    }
+  auto wanted = [](uint16_t type) {
+    return type == kNeTypeGroupCursor || type == kNeTypeGroupIcon || type == kNeTypeCursor ||
+           type == kNeTypeIcon;
+  };
+  auto take = [&](uint16_t type, int64_t entry, int64_t offset, int64_t size) {
     ImageKind kind =
         type == kNeTypeCursor || type == kNeTypeGroupCursor ? ImageKind::Cursor : ImageKind::Icon;
-    if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
-    for (int64_t i = 0; i < count; ++i) {
-      int64_t entry = q + kNeResourceEntrySize * i;
-      int64_t offset = Shifted(w.U16(entry), shift);
-      int64_t size = Shifted(w.U16(entry + 2), shift);
-      uint16_t id = w.U16(entry + 6);
-      if (image) {
-        if (id & kNeNumberedBit) out->images.push_back({kind, id & 0x7FFFu, -1, offset, size});
-        continue;
-      }
-      ResourceGroup g{kind, {}, -1, offset, size};
-      if (id & kNeNumberedBit) {
-        g.name = std::to_string(id & 0x7FFF);
-      } else {
-        // A counted string at that offset of the table.
-        int64_t textLength = w.U8(id);
-        if (!w.Has(id + 1, textLength)) continue;
-        if (textLength > kMaxGroupNameLength) textLength = kMaxGroupNameLength;
-        char kept[kMaxGroupNameLength];
-        for (int64_t c = 0; c < textLength; ++c) kept[c] = NameCharacter(w.U8(id + 1 + c));
-        g.name.assign(kept, static_cast<size_t>(textLength));
-      }
-      out->groups.push_back(std::move(g));
+    uint16_t id = w.U16(entry + 6);
+    if (type == kNeTypeCursor || type == kNeTypeIcon) {
+      if (id & kNeNumberedBit) out->images.push_back({kind, id & 0x7FFFu, -1, offset, size});
+      return;
     }
-    p = q + kNeResourceEntrySize * count;
-  }
+    ResourceGroup g{kind, {}, -1, offset, size};
+    if (id & kNeNumberedBit) {
+      g.name = std::to_string(id & 0x7FFF);
+    } else {
+      // A counted string at that offset of the table.
+      int64_t textLength = w.U8(id);
+      if (!w.Has(id + 1, textLength)) return;
+      if (textLength > kMaxGroupNameLength) textLength = kMaxGroupNameLength;
+      char kept[kMaxGroupNameLength];
+      for (int64_t c = 0; c < textLength; ++c) kept[c] = NameCharacter(w.U8(id + 1 + c));
+      g.name.assign(kept, static_cast<size_t>(textLength));
+    }
+    out->groups.push_back(std::move(g));
+  };
+  WalkNeResourceTable(w, length, wanted, take);
   return true;
 }
 

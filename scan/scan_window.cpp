@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "scan/pe_walker.h"
 #include "scan/png_header.h"
 
 ScanWindow scanWindow;
@@ -170,6 +171,8 @@ void ForgetWindowFile() {
 
 bool EnsureWindowBuffer() {
   if (scanWindow.buffer != nullptr) return true;
+  if (scanWindow.peWalk == nullptr) scanWindow.peWalk = new (std::nothrow) PeWalkState;
+  if (scanWindow.peWalk == nullptr) return false;
   scanWindow.buffer = new (std::nothrow) uint8_t[kWindowPieces * kWindowPieceSize];
   if (scanWindow.buffer == nullptr) return false;
   scanWindow.bytes = scanWindow.buffer;

@@ -21,6 +21,8 @@ inline constexpr int32_t kWindowPieces = kScanWindowSize / kWindowPieceSize + 1;
 inline constexpr int32_t kHeadReadSize = 2048;
 static_assert(kHeadReadSize <= kWindowPieceSize);
 
+struct PeWalkState;
+
 // The one read buffer of every scan. start and filled say which stretch of
 // the file the last read put into it: window offset x is file position
 // start + x and lies at bytes[x]. After ReadIntoWindow all of them are
@@ -41,12 +43,26 @@ struct ScanWindow {
   int64_t firstPiece = 0;
   int32_t arrived[kWindowPieces];
   bool atEnd[kWindowPieces];
+  // What the PE walk keeps of the tree it reads through this window,
+  // allocated with the buffer.
+  PeWalkState* peWalk = nullptr;
 };
 extern ScanWindow scanWindow;
 
 // Makes the count bytes at position (at most kScanWindowSize) the window and
 // reads them now; true when all of them arrived.
 bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count);
+
+// ReadIntoWindow for the layout lookups, which take a file's headers
+// through a reader like this one: bytes views what arrived.
+struct WindowHeaderReader {
+  FileHandle file;
+  bool operator()(int64_t position, int32_t count, ByteReader* bytes) const {
+    if (!ReadIntoWindow(file, position, count)) return false;
+    *bytes = ByteReader(scanWindow.bytes, scanWindow.filled);
+    return true;
+  }
+};
 
 // Makes the count bytes at position (at most kScanWindowSize) the window
 // without reading them yet. The caller has taken count from the file length,
@@ -83,7 +99,8 @@ class WindowReader {
   ByteReader r_;
 };
 
-// Allocates the window's buffer once for the run; false when memory is short.
+// Allocates the window's buffer and the PE walk's state once for the run;
+// false when memory is short.
 bool EnsureWindowBuffer();
 
 // Offsets and sizes come in wide, as the walkers compute them from file

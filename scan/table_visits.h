@@ -5,10 +5,6 @@
 
 #include "scan/scan_window.h"
 
-// Type, name and language: the format never nests deeper, and a tree that
-// claims to would let a hostile file recurse without end.
-inline constexpr int kMaxDirectoryDepth = 3;
-
 // One bit per window offset at which a directory table has been walked in
 // one file. A tree whose links lead back to a table already walked (a loop,
 // or many entries sharing one subtree) is walked once, which bounds the work

@@ -314,44 +314,6 @@ TEST(GroupFile, NamesKeepOnlyPortableCharacters) {
   EXPECT_EQ(run.groups[2].name, std::string(128, 'L'));
 }
 
-// The group type's name directory lists itself and the root; its language
-// directory lists the group's data and the icon type's name directory.
-// The walk ends, and each table is taken once.
-TEST(GroupFile, GroupInAResourceLoop) {
-  constexpr uint32_t kVa = 0x3000;
-  Bytes s;
-  PutResourceDirectory(s, 0x00, 0, 2);
-  PutResourceEntry(s, 0x10, kResourceTypeIcon, kResourceSubdirectory | 0x28);
-  PutResourceEntry(s, 0x18, kResourceTypeGroupIcon, kResourceSubdirectory | 0x68);
-  PutResourceDirectory(s, 0x28, 0, 1);
-  PutResourceEntry(s, 0x38, 1, kResourceSubdirectory | 0x40);
-  PutResourceDirectory(s, 0x40, 0, 1);
-  PutResourceEntry(s, 0x50, 0x0409, 0x100);
-  PutResourceDirectory(s, 0x68, 0, 3);
-  PutResourceEntry(s, 0x78, 1, kResourceSubdirectory | 0x68);
-  PutResourceEntry(s, 0x80, 2, kResourceSubdirectory | 0x00);
-  PutResourceEntry(s, 0x88, 3, kResourceSubdirectory | 0x90);
-  PutResourceDirectory(s, 0x90, 0, 3);
-  PutResourceEntry(s, 0xA0, 0x0409, 0x110);
-  PutResourceEntry(s, 0xA8, 0x0409, kResourceSubdirectory | 0x28);
-  PutResourceEntry(s, 0xB0, 0x0409, kResourceSubdirectory | 0x90);
-  const Bytes icon = Icon16();
-  const Bytes group = MakeGroupData(false, {{1}, {1}});
-  PutResourceDataEntry(s, 0x100, kVa + 0x200, static_cast<uint32_t>(icon.size()));
-  PutResourceDataEntry(s, 0x110, kVa + 0x180, static_cast<uint32_t>(group.size()));
-  PutBytes(s, 0x180, group);
-  PutBytes(s, 0x200, icon);
-  PeBuilder pe;
-  pe.sections.push_back({".rsrc", kVa, 0, s});
-  GroupRun run = RunGroup(pe.Build().bytes);
-  ASSERT_EQ(run.groups.size(), 1u);
-  EXPECT_EQ(run.groups[0].name, "3");
-  ASSERT_TRUE(run.built);
-  std::vector<IconFileEntry> e;
-  ASSERT_EQ(CheckIconFile(run.file.data(), run.file.size(), 1, &e), "");
-  EXPECT_EQ(Images(run.file, e), (std::vector<Bytes>{icon, icon}));
-}
-
 TEST(GroupFile, TheFirstGroupHoldingAnImageIsFound) {
   MinimalPe pe = MakeMinimalPe({PeIcon(1, Icon16()), PeIcon(2, Icon32()), PeIcon(3, Icon48()),
                                 PeGroup(10, MakeGroupData(false, {{1}})),
