@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/dib_header.h"
 #include "scan/pe_resource_section.h"
 #include "scan/resource_format.h"
 #include "scan/scan_window.h"
@@ -18,19 +19,10 @@ constexpr int32_t kMzHeaderSize = 64;
 // Icon images are a BITMAPINFOHEADER (or a longer version), colour masks
 // after a plain header, the colour table, the colour rows and the AND mask
 // rows, each row padded to 4 bytes; or a whole PNG file.
-constexpr int64_t kInfoHeaderSize = 40;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBiAlphaBitfields = 6;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Far beyond any icon; they keep the size arithmetic in range.
 constexpr int64_t kMaxImageSide = 1 << 16;
 constexpr int64_t kMaxColours = 1 << 24;
-
-bool ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
-  if (count == 0) return true;
-  return SeekFromStart(file, position) && ReadBytes(file, buffer, count) == count;
-}
 
 constexpr bool NameCharacterKept(uint32_t c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -129,7 +121,7 @@ struct PeTree {
     }
     int64_t position = rawPosition + at;
     if (at < 0 || position < 0 || count > out->fileLength - position) return false;
-    return ReadAt(file, position, into, count);
+    return ReadExactlyAt(file, position, into, count);
   }
 
   // Entries of the table at d that lie wholly in the window, or -1 when the
@@ -236,7 +228,7 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   const int64_t fileLength = out->fileLength;
   uint8_t coffBytes[kCoffHeaderSize];
   if (coffPosition + kCoffHeaderSize > fileLength) return false;
-  if (!ReadAt(file, coffPosition, coffBytes, kCoffHeaderSize)) return false;
+  if (!ReadExactlyAt(file, coffPosition, coffBytes, kCoffHeaderSize)) return false;
   ByteReader coff(coffBytes, kCoffHeaderSize);
   int64_t n = coff.U16(2);
   int64_t tableBytes = n * kSectionHeaderSize;
@@ -245,9 +237,9 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   uint8_t optional[kOptionalHeaderBytesRead];
   const int32_t optionalRead =
       static_cast<int32_t>(std::min<int64_t>(coff.U16(16), kOptionalHeaderBytesRead));
-  if (!ReadAt(file, coffPosition + kCoffHeaderSize, optional, optionalRead)) return false;
+  if (!ReadExactlyAt(file, coffPosition + kCoffHeaderSize, optional, optionalRead)) return false;
   std::vector<uint8_t> sections(static_cast<size_t>(tableBytes));
-  if (!ReadAt(file, tablePosition, sections.data(), static_cast<int32_t>(tableBytes))) {
+  if (!ReadExactlyAt(file, tablePosition, sections.data(), static_cast<int32_t>(tableBytes))) {
     return false;
   }
   ResourceSection section;
@@ -265,8 +257,8 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   if (room < kDirectoryTableSize) return false;
   tree.window.resize(
       static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
-  if (!ReadAt(file, tree.rawPosition, tree.window.data(),
-              static_cast<int32_t>(tree.window.size()))) {
+  if (!ReadExactlyAt(file, tree.rawPosition, tree.window.data(),
+                     static_cast<int32_t>(tree.window.size()))) {
     return false;
   }
   tree.visits.Reset(static_cast<int64_t>(tree.window.size()));
@@ -300,13 +292,15 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
   const int64_t fileLength = out->fileLength;
   uint8_t headerBytes[kNeHeaderBytes];
   if (headerPosition + 2 + kNeHeaderBytes > fileLength) return false;
-  if (!ReadAt(file, headerPosition + 2, headerBytes, kNeHeaderBytes)) return false;
+  if (!ReadExactlyAt(file, headerPosition + 2, headerBytes, kNeHeaderBytes)) return false;
   int64_t tableStart =
       headerPosition + ByteReader(headerBytes, kNeHeaderBytes).U16(kNeTableOffsetField);
   int64_t room = fileLength - tableStart;
   if (room < kNeSmallestTable) return true;
   std::vector<uint8_t> window(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
-  if (!ReadAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) return false;
+  if (!ReadExactlyAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) {
+    return false;
+  }
   const int64_t length = static_cast<int64_t>(window.size());
   ByteReader w(window.data(), length);
 
@@ -380,7 +374,7 @@ const uint8_t* BytesAt(FileHandle file, const FileGroups& groups, int64_t positi
     return groups.section.data() + at;
   }
   buffer->resize(static_cast<size_t>(count));
-  if (!ReadAt(file, position, buffer->data(), static_cast<int32_t>(count))) return nullptr;
+  if (!ReadExactlyAt(file, position, buffer->data(), static_cast<int32_t>(count))) return nullptr;
   return buffer->data();
 }
 
@@ -455,41 +449,21 @@ bool ReadDirectories(FileHandle file, FileGroups* out);
 int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
   ByteReader r(image, available);
   if (r.Has(0, 8) && memcmp(image, kPngSignature, 8) == 0) return PngBytes(r);
-  const int64_t biSize = r.U32(0);
-  const int64_t width = r.I32(4);
-  const int64_t storedHeight = r.I32(8);
-  const uint32_t bitCount = r.U16(14);
-  const uint32_t compression = r.U32(16);
-  const int64_t clrUsed = r.U32(32);
-  if (!r.ok() || biSize < kInfoHeaderSize || biSize > available || width <= 0) return -1;
-  // Only uncompressed rows have a size the header alone gives.
-  int64_t masks = 0;
-  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
-    if (biSize == kInfoHeaderSize) masks = compression == kBiBitfields ? 12 : 16;
-  } else if (compression != kBiRgb) {
+  const DibHeader dib(r, 0);
+  const int64_t biSize = dib.Size();
+  const int64_t width = dib.Width();
+  // A biSize within the bytes held keeps every field read inside them; only
+  // uncompressed rows have a size the header alone gives.
+  if (biSize < kDibInfoHeaderSize || biSize > available || width <= 0 || !dib.Uncompressed() ||
+      !dib.KnownDepth()) {
     return -1;
   }
-  int64_t colours = 0;
-  switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-      colours = int64_t{1} << bitCount;
-      break;
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return -1;
-  }
-  if (clrUsed != 0) colours = clrUsed;
+  const int64_t colours = dib.Colours();
   // The stored height covers the colour image and the AND mask.
-  const int64_t height = (storedHeight < 0 ? -storedHeight : storedHeight) / 2;
+  const int64_t height = dib.Rows(true);
   if (width > kMaxImageSide || height > kMaxImageSide || colours > kMaxColours) return -1;
-  const int64_t xorBytes = height * ((width * bitCount + 31) / 32 * 4);
-  const int64_t andBytes = height * ((width + 31) / 32 * 4);
-  const int64_t total = biSize + masks + 4 * colours + xorBytes + andBytes;
+  const int64_t total = biSize + dib.MasksAfterHeader() + 4 * colours + height * dib.Stride() +
+                        dib.AndMaskBytes(height);
   return total <= available ? total : -1;
 }
 
@@ -516,7 +490,7 @@ bool ReadDirectories(FileHandle file, FileGroups* out) {
   if (length < kMzHeaderSize) return false;
   out->fileLength = static_cast<int32_t>(length > kMaxFileLength ? kMaxFileLength : length);
   uint8_t mzBytes[kMzHeaderSize];
-  if (!ReadAt(file, 0, mzBytes, kMzHeaderSize)) return false;
+  if (!ReadExactlyAt(file, 0, mzBytes, kMzHeaderSize)) return false;
   ByteReader mz(mzBytes, kMzHeaderSize);
   int64_t headerPosition = mz.I32(60);
   if (mz.U8(0) != 'M' || mz.U8(1) != 'Z' || headerPosition < 0 ||
@@ -524,7 +498,7 @@ bool ReadDirectories(FileHandle file, FileGroups* out) {
     return false;
   }
   uint8_t sig[4];
-  if (!ReadAt(file, headerPosition, sig, 4)) return false;
+  if (!ReadExactlyAt(file, headerPosition, sig, 4)) return false;
   if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
     return ReadPeGroups(file, headerPosition + 4, out);
   }
