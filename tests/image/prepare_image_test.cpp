@@ -86,7 +86,6 @@ TEST(PrepareImage, HeightsAreMadePositiveAndHalvedForIconsOnly) {
   EXPECT_EQ(odd.record.area, 320);
 }
 
-// The counts a depth gives without biClrUsed are GdiReadExtent's table's.
 TEST(PrepareImage, ClrUsedSetsTheColourCount) {
   DibShape shape;
   shape.bitCount = 8;
@@ -319,14 +318,13 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
   DibShape shape;
   shape.bitCount = 8;
   const Bytes good = MakeBitmap(shape);
-  // The fields written before the preparation stops.
   const int wb = kPreparedWidth | kPreparedBitCount;
   const int wbh = wb | kPreparedHeight;
   const int all = wbh | kPreparedColorCount | kPreparedBitsSize;
   struct Case {
     size_t at;
     uint32_t value;
-    int filled;
+    int filled;  // the fields written before the preparation stops
   };
   const Case cases[] = {
       {0, 0xFFFFFFFF, wbh},  {0, 0x80000000, wbh},  {0, 0x7FFFFFFF, wbh}, {0, 39, wbh},  // biSize
