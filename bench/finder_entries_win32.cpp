@@ -19,7 +19,7 @@
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
 #include "timed_rounds_win32.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include "scan/catalogue.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
-#include "tests/support/dialog_driver_win32.h"
-#include "tests/support/memory_canvas_win32.h"
+#include "support/dialog_driver_win32.h"
+#include "support/memory_canvas_win32.h"
 
 namespace {
 
@@ -113,8 +113,8 @@ void Measure(const char* folder, bool png) {
     FileHandle f = OpenInDirectory(mainState.catalogue.records[i].directory,
                                    mainState.catalogue.records[i].fileName);
     std::vector<uint8_t> b(static_cast<size_t>(mainState.catalogue.records[i].size));
-    SeekFromStart(f, mainState.catalogue.records[i].offset);
-    ReadBytes(f, b.data(), mainState.catalogue.records[i].size);
+    ReadBytesAt(f, mainState.catalogue.records[i].offset, b.data(),
+                mainState.catalogue.records[i].size);
     CloseFile(f);
   }
   printf("  their files opened, read and closed alone %.1f ms\n",

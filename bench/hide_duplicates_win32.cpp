@@ -14,7 +14,7 @@
 #include "res/resource.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
 #include "timed_rounds_win32.h"
 
 namespace {

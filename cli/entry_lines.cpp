@@ -17,23 +17,6 @@ const char* KindName(ImageKind kind) {
   return "unknown";
 }
 
-// The loader leaves the fields it did not reach as they were. Preparing the
-// same bytes a second time over a differently filled image tells which ones
-// it wrote: those agree, the untouched ones keep the two different fills.
-struct Reached {
-  bool width, height, bitCount, colorCount, bitsSize;
-};
-
-Reached FieldsReached(const LoadedImage& image, const ImageRecord& record) {
-  LoadedImage other;
-  memset(static_cast<void*>(&other), 0x5A, sizeof other);
-  ImageRecord copy = record;
-  PrepareImage(image.data, &copy, &other);
-  return {image.width == other.width, image.height == other.height,
-          image.bitCount == other.bitCount, image.colorCount == other.colorCount,
-          image.bitsSize == other.bitsSize};
-}
-
 // The record lines are most of what is printed, so they are put together
 // without the format parser; each reads as printf's "%d\t%s\t%d\t%d\t%d\t%d\t%s".
 char* AppendNumber(char* at, int32_t value) {
@@ -86,19 +69,17 @@ void PrintRecordLine(int32_t index, const ImageRecord& r, const char* path) {
   fwrite(line, 1, static_cast<size_t>(at - line), stdout);
 }
 
-void PrintDescription(bool loaded, const LoadedImage& image, const ImageRecord& record) {
-  Reached reached{};
-  if (loaded) reached = FieldsReached(image, record);
-  auto field = [](bool set, long long value) {
-    if (set)
+void PrintDescription(bool loaded, const LoadedImage& image) {
+  auto field = [&](PreparedField which, long long value) {
+    if (loaded && (image.filled & which) != 0)
       printf("\t%lld", value);
     else
       printf("\t");
   };
-  field(reached.width, image.width);
-  field(reached.height, image.height);
-  field(reached.bitCount, image.bitCount);
-  field(reached.colorCount, image.colorCount);
-  field(reached.bitsSize, image.bitsSize);
+  field(kPreparedWidth, image.width);
+  field(kPreparedHeight, image.height);
+  field(kPreparedBitCount, image.bitCount);
+  field(kPreparedColorCount, image.colorCount);
+  field(kPreparedBitsSize, image.bitsSize);
   printf("\t%d", !loaded || image.unusable ? 1 : 0);
 }

@@ -15,4 +15,4 @@ void PrintRecordLine(int32_t index, const ImageRecord& r, const char* path);
 
 // The --describe fields after the record's line: those the loader did not
 // reach stay empty.
-void PrintDescription(bool loaded, const LoadedImage& image, const ImageRecord& record);
+void PrintDescription(bool loaded, const LoadedImage& image);

@@ -189,10 +189,9 @@ int main(int argc, char** argv) {
     PrintRecordLine(i, r, path);
     if (load) {
       LoadedImage image;
-      memset(static_cast<void*>(&image), 0xA5, sizeof image);
       bool loaded = LoadImageRecord(&catalogue.records[i], &image, &largeBuffer);
       if (!loaded) fprintf(stderr, "cannot-load\t%d\t%s\n", i, path);
-      if (options.describe) PrintDescription(loaded, image, r);
+      if (options.describe) PrintDescription(loaded, image);
       if (loaded && options.exportDirectory != nullptr &&
           !ExportEntry(options.exportDirectory, i, catalogue.records[i], image, path)) {
         status = 1;

@@ -3,6 +3,7 @@
 #include "dialogs/about_logo.h"
 #include "image/pcx_decoder.h"
 #include "res/resource.h"
+#include "ui/dib32_win32.h"
 #include "ui/gdi_scope_win32.h"
 
 namespace {
@@ -12,13 +13,8 @@ namespace {
 HBITMAP aboutLogo = nullptr;
 
 HBITMAP CreateLogoBitmap(HWND owner, void** bits) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kLogoImageWidth;
-  info.bmiHeader.biHeight = -kLogoImageHeight;  // rows from the top, as decoded
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  // Rows from the top, as decoded.
+  const BITMAPINFO info = Dib32Info(kLogoImageWidth, kLogoImageHeight);
   const WindowDc dc(owner);
   return CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "scan/byte_reader.h"
+#include "scan/dib_header.h"
 #include "scan/little_endian.h"
 #include "scan/png_header.h"
 
@@ -17,15 +18,14 @@ constexpr uint16_t kCursorType = 2;
 // directory would then read past the image, so the image's own sides are
 // written (256 as 0, as directories hold it).
 void PutImageSides(const uint8_t* image, int64_t size, uint8_t* entry) {
-  ByteReader r(image, size);
+  const DibHeader dib(ByteReader(image, size), 0);
   uint32_t width = 0;
   uint32_t height = 0;
   if (!PngImageSize(image, size, &width, &height)) {
-    width = static_cast<uint32_t>(r.I32(4));
-    const int64_t stored = r.I32(8);
-    height = static_cast<uint32_t>((stored < 0 ? -stored : stored) / 2);
+    width = static_cast<uint32_t>(dib.Width());
+    height = static_cast<uint32_t>(dib.Rows(true));
   }
-  if (!r.ok() || width == 0 || width > 256 || height == 0 || height > 256) return;
+  if (!dib.ok() || width == 0 || width > 256 || height == 0 || height > 256) return;
   entry[0] = static_cast<uint8_t>(width);
   entry[1] = static_cast<uint8_t>(height);
 }
@@ -60,8 +60,7 @@ bool BuildGroupFile(FileHandle file, ImageKind kind, const GroupContents& conten
     member.resize(static_cast<size_t>(m.size));
     // Read again and checked again: a file changed since its group was read
     // must not yield a file that claims what its bytes do not hold.
-    if (!SeekFromStart(file, m.offset) ||
-        ReadBytes(file, member.data(), static_cast<int32_t>(m.size)) != m.size ||
+    if (!ReadExactlyAt(file, m.offset, member.data(), static_cast<int32_t>(m.size)) ||
         ImageBytesOfMember(member.data() + skip, m.size - skip) != m.imageBytes) {
       return false;
     }

@@ -7,6 +7,7 @@
 #include "image/image_pixels.h"
 #include "image/png_codec.h"
 #include "scan/byte_reader.h"
+#include "scan/dib_header.h"
 #include "scan/little_endian.h"
 #include "scan/png_header.h"
 #include "scan/resource_groups.h"
@@ -162,8 +163,7 @@ bool PlanExport(const ImageRecord& record, const LoadedImage& image, ExportPlan*
   if (ownBytes > 0 && ownBytes < bodySize) bodySize = ownBytes;
   int64_t pad = 0;
   if (!image.maskComplete) {
-    const int64_t maskBytes =
-        static_cast<int64_t>(image.height) * ((static_cast<int64_t>(image.width) + 31) / 32 * 4);
+    const int64_t maskBytes = image.height * DibStride(image.width, 1);
     pad = bitsFromHeader + image.bitsSize + maskBytes - bodySize;
     if (pad < 0 || pad > 0x7FFFFFFF - bodySize) return false;
   }

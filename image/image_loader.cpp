@@ -165,11 +165,6 @@ int64_t PixelsOffset(int32_t recordSize) {
   return (static_cast<int64_t>(recordSize) + 15) / 16 * 16;
 }
 
-bool ReadExactly(FileHandle file, int32_t offset, uint8_t* buffer, int32_t size) {
-  if (!SeekFromStart(file, offset)) return false;
-  return ReadBytes(file, buffer, size) == size;
-}
-
 // A lent record's bytes go with the block that holds them.
 void ForgetLentBlock(const uint8_t* block) {
   if (block != nullptr && imageCache.lent.data == block) imageCache.lent.inUse = false;
@@ -181,7 +176,7 @@ bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
   // The old block may hold the image on show; it goes only once the new
   // bytes are in.
   auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(record->size)));
-  bool ok = block != nullptr && ReadExactly(file, record->offset, block, record->size);
+  bool ok = block != nullptr && ReadExactlyAt(file, record->offset, block, record->size);
   CloseFile(file);
   if (!ok) {
     std::free(block);
@@ -271,7 +266,7 @@ CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record) {
   if (slot == nullptr || slot->data == nullptr) return nullptr;
   slot->inUse = false;
   DropSlotPixels(slot);
-  if (!ReadExactly(file, record.offset, slot->data, record.size)) return nullptr;
+  if (!ReadExactlyAt(file, record.offset, slot->data, record.size)) return nullptr;
   slot->inUse = true;
   slot->key = record.sequence;
   slot->lastUse = imageCache.useClock;

@@ -3,6 +3,16 @@
 
 #include "scan/catalogue.h"
 
+// The fields a preparation writes as it reads on; one that stops early
+// leaves the later ones as they were.
+enum PreparedField : uint8_t {
+  kPreparedWidth = 1 << 0,
+  kPreparedHeight = 1 << 1,
+  kPreparedBitCount = 1 << 2,
+  kPreparedColorCount = 1 << 3,
+  kPreparedBitsSize = 1 << 4,
+};
+
 // One catalogue entry read back from its executable and parsed for drawing.
 // It owns nothing: the pointers refer to a cache slot (records of up to 4096
 // bytes) or to the caller's largeBuffer (larger ones).
@@ -31,8 +41,10 @@ struct LoadedImage {
   // rows of (width + 31) / 32 * 4 bytes.
   uint32_t bitsSize = 0;
 
-  // Written by every preparation, even one that stops at once: the bytes as
+  // Written by every preparation, even one that stops at once: the
+  // PreparedField bits of the fields it wrote, and the bytes as
   // loaded, so that the export can look at an entry the drawing refuses.
+  uint8_t filled = 0;
   const uint8_t* data = nullptr;
   int32_t dataSize = 0;
   // Icons and cursors: the whole AND mask lies inside the loaded bytes.

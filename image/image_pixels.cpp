@@ -1,14 +1,9 @@
 #include "image/image_pixels.h"
 
 #include "scan/byte_reader.h"
+#include "scan/dib_header.h"
 
 namespace {
-
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiRle8 = 1;
-constexpr uint32_t kBiRle4 = 2;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBiAlphaBitfields = 6;
 
 // An RLE bitmap may state any size in a few bytes; its pixels are made only
 // up to this many (128 MiB of RGBA).
@@ -66,9 +61,9 @@ struct Decoder {
   }
 };
 
-bool DecodeUncompressed(Decoder& d, uint32_t compression, int64_t maskTableAt) {
+bool DecodeUncompressed(Decoder& d, uint32_t compression) {
   const uint32_t bitCount = d.im.bitCount;
-  const int64_t stride = (d.width * bitCount + 31) / 32 * 4;
+  const int64_t stride = DibStride(d.width, bitCount);
   uint32_t masks[4] = {0, 0, 0, 0};
   if (bitCount == 16) {
     masks[0] = 0x7C00;
@@ -82,7 +77,7 @@ bool DecodeUncompressed(Decoder& d, uint32_t compression, int64_t maskTableAt) {
   if ((compression == kBiBitfields || compression == kBiAlphaBitfields) &&
       (bitCount == 16 || bitCount == 32)) {
     ByteReader header(d.im.header, d.im.data + d.im.dataSize - d.im.header);
-    for (int i = 0; i < 3; ++i) masks[i] = header.U32(maskTableAt + 4 * i);
+    for (int i = 0; i < 3; ++i) masks[i] = header.U32(kDibInfoHeaderSize + 4 * i);
     if (!header.ok()) return false;
   }
   const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
@@ -172,7 +167,7 @@ void ApplyMask(const LoadedImage& im, std::vector<uint8_t>& out, bool topDown) {
   if (!im.maskComplete) return;
   const int64_t width = im.width;
   const int64_t height = im.height;
-  const int64_t stride = (width + 31) / 32 * 4;
+  const int64_t stride = DibStride(width, 1);
   const uint8_t* mask = im.bits + im.bitsSize;
   for (int64_t y = 0; y < height; ++y) {
     const int64_t top = topDown ? y : height - 1 - y;
@@ -216,10 +211,10 @@ bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba) {
     return true;
   }
   const uint8_t* end = image.data + image.dataSize;
-  ByteReader header(image.header, end - image.header);
-  const bool topDown = header.I32(8) < 0;
-  const uint32_t compression = header.U32(16);
-  if (!header.ok()) return false;
+  const DibHeader dib(ByteReader(image.header, end - image.header), 0);
+  const bool topDown = dib.Height() < 0;
+  const uint32_t compression = dib.Compression();
+  if (!dib.ok()) return false;
   Decoder d{image,
             ByteReader(image.bits, end - image.bits),
             ByteReader(image.colorTable, end - image.colorTable),
@@ -233,9 +228,8 @@ bool ImageToRgba(const LoadedImage& image, std::vector<uint8_t>* rgba) {
     ok = DecodeRle(d, false);
   } else if (!iconLike && compression == kBiRle4 && image.bitCount == 4) {
     ok = DecodeRle(d, true);
-  } else if (compression == kBiRgb || compression == kBiBitfields ||
-             compression == kBiAlphaBitfields) {
-    ok = DecodeUncompressed(d, compression, 40);
+  } else if (dib.Uncompressed()) {
+    ok = DecodeUncompressed(d, compression);
   }
   if (!ok) {
     rgba->clear();

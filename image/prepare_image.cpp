@@ -3,60 +3,15 @@
 
 #include "image/image_loader.h"
 #include "scan/byte_reader.h"
+#include "scan/dib_header.h"
 #include "scan/png_header.h"
 
 namespace {
 
 // A cursor's data starts with its hotspot, two 16-bit words.
 constexpr int64_t kHotspotSize = 4;
-constexpr int64_t kInfoHeaderSize = 40;
-
-// biCompression values that matter here. Uncompressed images are drawn from
-// every row of the pixel array, whatever biSizeImage claims.
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBiAlphaBitfields = 6;
 
 constexpr int64_t kMaxInt32 = std::numeric_limits<int32_t>::max();
-
-int64_t ColourMasks(uint32_t compression) {
-  if (compression == kBiBitfields) return 12;
-  if (compression == kBiAlphaBitfields) return 16;
-  return 0;
-}
-
-// Only a plain 40-byte header is followed by its colour masks; the longer
-// header versions hold them inside.
-int64_t ColourMaskBytes(uint32_t biSize, uint32_t compression) {
-  return biSize == kInfoHeaderSize ? ColourMasks(compression) : 0;
-}
-
-// Row bytes and default colour count for a bit count; false for depths
-// nothing can draw.
-bool RowLayout(uint32_t bitCount, int64_t width, int64_t* rowBytes, uint32_t* colorCount) {
-  switch (bitCount) {
-    case 1:
-      *rowBytes = (width + 7) / 8;
-      *colorCount = 2;
-      return true;
-    case 4:
-      *rowBytes = (width + 1) / 2;
-      *colorCount = 16;
-      return true;
-    case 8:
-      *rowBytes = width;
-      *colorCount = 256;
-      return true;
-    case 16:
-    case 24:
-    case 32:
-      *rowBytes = width * (bitCount / 8);
-      *colorCount = 0;
-      return true;
-    default:
-      return false;
-  }
-}
 
 // The IHDR size stands in for the header: no pixel count may pass what a
 // classic image could state, and the decoded pixels must be addressable by
@@ -74,6 +29,7 @@ void PreparePng(uint32_t pngWidth, uint32_t pngHeight, const uint8_t* pngPixels,
   im.height = static_cast<int32_t>(height);
   im.bitCount = 32;
   im.colorCount = 0;
+  im.filled |= kPreparedWidth | kPreparedHeight | kPreparedBitCount | kPreparedColorCount;
   im.colorTable = im.header;
   if (width * height > kMaxInt32 || width * height * 4 > std::numeric_limits<uint32_t>::max()) {
     im.unusable = true;
@@ -81,6 +37,7 @@ void PreparePng(uint32_t pngWidth, uint32_t pngHeight, const uint8_t* pngPixels,
   }
   record->area = static_cast<int32_t>(width * height);
   im.bitsSize = static_cast<uint32_t>(width * 4 * height);
+  im.filled |= kPreparedBitsSize;
   im.png = true;
   im.alpha = true;
   im.bits = pngPixels;
@@ -120,6 +77,7 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
                   const uint8_t* pngPixels) {
   LoadedImage& im = *image;
   im.unusable = false;
+  im.filled = 0;
   im.data = bytes;
   im.dataSize = record->size < 0 ? 0 : record->size;
   im.maskComplete = false;
@@ -133,7 +91,7 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
   uint32_t pngWidth = 0;
   uint32_t pngHeight = 0;
   const bool png = RecordPngSize(bytes, *record, &pngWidth, &pngHeight);
-  if (!png && size < headerAt + kInfoHeaderSize) {
+  if (!png && size < headerAt + kDibInfoHeaderSize) {
     im.unusable = true;
     return;
   }
@@ -148,30 +106,27 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
     PreparePng(pngWidth, pngHeight, pngPixels, record, image);
     return;
   }
-  // The header is read at the fixed BITMAPINFOHEADER places whatever biSize
-  // says; biSize only locates the colour table.
-  if (r.U16(headerAt + 12) != 1) {
+  const DibHeader dib(r, headerAt);
+  if (dib.Planes() != 1) {
     im.unusable = true;
     return;
   }
-  const uint32_t biSize = r.U32(headerAt);
-  const int32_t biWidth = r.I32(headerAt + 4);
-  const int32_t biHeight = r.I32(headerAt + 8);
-  const uint16_t biBitCount = r.U16(headerAt + 14);
-  const uint32_t biCompression = r.U32(headerAt + 16);
-  const uint32_t biSizeImage = r.U32(headerAt + 20);
-  const uint32_t biClrUsed = r.U32(headerAt + 32);
+  const uint32_t biSize = dib.Size();
+  const int32_t biWidth = dib.Width();
+  const uint32_t biCompression = dib.Compression();
+  const uint32_t biSizeImage = dib.SizeImage();
 
   im.width = biWidth;
-  im.bitCount = biBitCount;
-  int64_t height = biHeight < 0 ? -static_cast<int64_t>(biHeight) : biHeight;
-  if (iconLike) height /= 2;
+  im.bitCount = dib.BitCount();
+  im.filled |= kPreparedWidth | kPreparedBitCount;
+  const int64_t height = dib.Rows(iconLike);
   // Only a bitmap's biHeight of -2^31 has no positive 32-bit height.
   if (height > kMaxInt32) {
     im.unusable = true;
     return;
   }
   im.height = static_cast<int32_t>(height);
+  im.filled |= kPreparedHeight;
   // A negative width turns every size below negative: nothing to draw.
   const int64_t width = biWidth;
   if (width < 0 || width * height > kMaxInt32) {
@@ -181,32 +136,30 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
   record->area = static_cast<int32_t>(width * height);
 
   const int64_t available = size - headerAt;
-  if (biSize < kInfoHeaderSize || biSize > available) {
+  if (biSize < kDibInfoHeaderSize || biSize > available) {
     im.unusable = true;
     return;
   }
   // GDI reads bitfield masks at the end of the 40-byte header whatever
   // biSize says; a header that ends inside them would hand it bytes that
   // belong to the colour table or pixels, or lie past them.
-  if (biSize > kInfoHeaderSize && biSize < kInfoHeaderSize + ColourMasks(biCompression)) {
+  if (biSize > kDibInfoHeaderSize && biSize < kDibInfoHeaderSize + dib.ColourMaskBytes()) {
     im.unusable = true;
     return;
   }
   im.colorTable = im.header + biSize;
 
-  int64_t rowBytes = 0;
-  uint32_t colorCount = 0;
-  if (!RowLayout(im.bitCount, width, &rowBytes, &colorCount)) {
+  if (!dib.KnownDepth()) {
     im.unusable = true;
     return;
   }
-  if (biClrUsed != 0) colorCount = biClrUsed;
+  const uint32_t colorCount = static_cast<uint32_t>(dib.Colours());
   im.colorCount = colorCount;
+  im.filled |= kPreparedColorCount;
 
   // width * height fits 31 bits, so rows of at most 4 * width + 3 bytes
   // times height fit 64 bits easily.
-  const int64_t stride = (rowBytes + 3) / 4 * 4;
-  const int64_t pixelBytes = height * stride;
+  const int64_t pixelBytes = height * dib.Stride();
   const int64_t bitsSize =
       (!iconLike && biSizeImage != 0) ? static_cast<int64_t>(biSizeImage) : pixelBytes;
   if (bitsSize > std::numeric_limits<uint32_t>::max()) {
@@ -214,9 +167,10 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
     return;
   }
   im.bitsSize = static_cast<uint32_t>(bitsSize);
+  im.filled |= kPreparedBitsSize;
 
-  const int64_t bitsAt = headerAt + biSize + ColourMaskBytes(biSize, biCompression) +
-                         4 * static_cast<int64_t>(colorCount);
+  const int64_t bitsAt =
+      headerAt + biSize + dib.MasksAfterHeader() + 4 * static_cast<int64_t>(colorCount);
   if (bitsAt > size) {
     im.unusable = true;
     return;
@@ -224,15 +178,13 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
   im.bits = bytes + bitsAt;
 
   int64_t drawnBytes = bitsSize;
-  const bool uncompressed = biCompression == kBiRgb || biCompression == kBiBitfields ||
-                            biCompression == kBiAlphaBitfields;
-  if ((iconLike || uncompressed) && pixelBytes > drawnBytes) drawnBytes = pixelBytes;
+  if ((iconLike || dib.Uncompressed()) && pixelBytes > drawnBytes) drawnBytes = pixelBytes;
   if (drawnBytes > size - bitsAt) {
     im.unusable = true;
     return;
   }
   if (iconLike) {
-    const int64_t maskBytes = height * ((width + 31) / 32 * 4);
+    const int64_t maskBytes = dib.AndMaskBytes(height);
     im.maskComplete = maskBytes <= size - bitsAt - bitsSize;
     // Checked above: height rows of stride bytes lie in the loaded bytes.
     if (im.bitCount == 32 && biCompression == kBiRgb) im.alpha = AnyAlpha(im.bits, width, height);

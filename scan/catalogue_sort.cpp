@@ -72,9 +72,7 @@ bool FillMissingAreas(ImageRecord* records, int32_t count) {
     }
     uint8_t header[kAreaHeaderBytes];
     // A classic header may end the file; only its 16 bytes must be there.
-    const int32_t got = SeekFromStart(open.file, record.offset)
-                            ? ReadBytes(open.file, header, kAreaHeaderBytes)
-                            : 0;
+    const int32_t got = ReadBytesAt(open.file, record.offset, header, kAreaHeaderBytes);
     if (got < kClassicAreaBytes) {
       open.Close();
       return false;

@@ -30,6 +30,8 @@ int32_t ReadBytes(FileHandle file, void* buffer, int32_t count);
 // call. The position a later ReadBytes starts from is then not defined: a
 // seek must come first.
 int32_t ReadBytesAt(FileHandle file, int64_t position, void* buffer, int32_t count);
+// Whether all count bytes at position arrived (always, for none).
+bool ReadExactlyAt(FileHandle file, int64_t position, void* buffer, int32_t count);
 bool WriteBytes(FileHandle file, const void* bytes, int32_t count);
 void CloseFile(FileHandle file);
 

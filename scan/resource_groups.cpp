@@ -6,6 +6,7 @@
 
 #include "scan/byte_reader.h"
 #include "scan/ne_resource_table.h"
+#include "scan/dib_header.h"
 #include "scan/pe_resource_section.h"
 #include "scan/pe_resource_tree.h"
 #include "scan/resource_format.h"
@@ -20,19 +21,10 @@ constexpr int32_t kMzHeaderSize = 64;
 // Icon images are a BITMAPINFOHEADER (or a longer version), colour masks
 // after a plain header, the colour table, the colour rows and the AND mask
 // rows, each row padded to 4 bytes; or a whole PNG file.
-constexpr int64_t kInfoHeaderSize = 40;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-constexpr uint32_t kBiAlphaBitfields = 6;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Far beyond any icon; they keep the size arithmetic in range.
 constexpr int64_t kMaxImageSide = 1 << 16;
 constexpr int64_t kMaxColours = 1 << 24;
-
-bool ReadAt(FileHandle file, int64_t position, void* buffer, int32_t count) {
-  if (count == 0) return true;
-  return SeekFromStart(file, position) && ReadBytes(file, buffer, count) == count;
-}
 
 constexpr bool NameCharacterKept(uint32_t c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -98,7 +90,7 @@ struct FileHeaderReader {
   std::vector<uint8_t> bytesRead;
   bool operator()(int64_t position, int32_t count, ByteReader* bytes) {
     bytesRead.resize(static_cast<size_t>(count));
-    if (!ReadAt(file, position, bytesRead.data(), count)) return false;
+    if (!ReadExactlyAt(file, position, bytesRead.data(), count)) return false;
     *bytes = ByteReader(bytesRead.data(), count);
     return true;
   }
@@ -146,7 +138,7 @@ struct PeTree {
     }
     int64_t position = rawPosition + at;
     if (at < 0 || position < 0 || count > out->fileLength - position) return false;
-    return ReadAt(file, position, into, count);
+    return ReadExactlyAt(file, position, into, count);
   }
 
   bool NameText(uint32_t nameField, std::string* name) {
@@ -214,8 +206,8 @@ bool ReadPeGroups(FileHandle file, int64_t coffPosition, FileGroups* out) {
   int64_t room = out->fileLength - tree.rawPosition;
   tree.window.resize(
       static_cast<size_t>(room < kGroupTreeWindowSize ? room : kGroupTreeWindowSize));
-  if (!ReadAt(file, tree.rawPosition, tree.window.data(),
-              static_cast<int32_t>(tree.window.size()))) {
+  if (!ReadExactlyAt(file, tree.rawPosition, tree.window.data(),
+                     static_cast<int32_t>(tree.window.size()))) {
     return false;
   }
   const int64_t length = static_cast<int64_t>(tree.window.size());
@@ -250,7 +242,9 @@ bool ReadNeGroups(FileHandle file, int64_t headerPosition, FileGroups* out) {
   if (found != TreeLookup::Found) return found == TreeLookup::NoTree;
   int64_t room = out->fileLength - tableStart;
   std::vector<uint8_t> window(static_cast<size_t>(room < kScanWindowSize ? room : kScanWindowSize));
-  if (!ReadAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) return false;
+  if (!ReadExactlyAt(file, tableStart, window.data(), static_cast<int32_t>(window.size()))) {
+    return false;
+  }
   const int64_t length = static_cast<int64_t>(window.size());
   const ByteReader w(window.data(), length);
 
@@ -310,7 +304,7 @@ const uint8_t* BytesAt(FileHandle file, const FileGroups& groups, int64_t positi
     return groups.section.data() + at;
   }
   buffer->resize(static_cast<size_t>(count));
-  if (!ReadAt(file, position, buffer->data(), static_cast<int32_t>(count))) return nullptr;
+  if (!ReadExactlyAt(file, position, buffer->data(), static_cast<int32_t>(count))) return nullptr;
   return buffer->data();
 }
 
@@ -385,41 +379,21 @@ bool ReadDirectories(FileHandle file, FileGroups* out);
 int64_t ImageBytesOfMember(const uint8_t* image, int64_t available) {
   ByteReader r(image, available);
   if (r.Has(0, 8) && memcmp(image, kPngSignature, 8) == 0) return PngBytes(r);
-  const int64_t biSize = r.U32(0);
-  const int64_t width = r.I32(4);
-  const int64_t storedHeight = r.I32(8);
-  const uint32_t bitCount = r.U16(14);
-  const uint32_t compression = r.U32(16);
-  const int64_t clrUsed = r.U32(32);
-  if (!r.ok() || biSize < kInfoHeaderSize || biSize > available || width <= 0) return -1;
-  // Only uncompressed rows have a size the header alone gives.
-  int64_t masks = 0;
-  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
-    if (biSize == kInfoHeaderSize) masks = compression == kBiBitfields ? 12 : 16;
-  } else if (compression != kBiRgb) {
+  const DibHeader dib(r, 0);
+  const int64_t biSize = dib.Size();
+  const int64_t width = dib.Width();
+  // A biSize within the bytes held keeps every field read inside them; only
+  // uncompressed rows have a size the header alone gives.
+  if (biSize < kDibInfoHeaderSize || biSize > available || width <= 0 || !dib.Uncompressed() ||
+      !dib.KnownDepth()) {
     return -1;
   }
-  int64_t colours = 0;
-  switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-      colours = int64_t{1} << bitCount;
-      break;
-    case 16:
-    case 24:
-    case 32:
-      break;
-    default:
-      return -1;
-  }
-  if (clrUsed != 0) colours = clrUsed;
+  const int64_t colours = dib.Colours();
   // The stored height covers the colour image and the AND mask.
-  const int64_t height = (storedHeight < 0 ? -storedHeight : storedHeight) / 2;
+  const int64_t height = dib.Rows(true);
   if (width > kMaxImageSide || height > kMaxImageSide || colours > kMaxColours) return -1;
-  const int64_t xorBytes = height * ((width * bitCount + 31) / 32 * 4);
-  const int64_t andBytes = height * ((width + 31) / 32 * 4);
-  const int64_t total = biSize + masks + 4 * colours + xorBytes + andBytes;
+  const int64_t total = biSize + dib.MasksAfterHeader() + 4 * colours + height * dib.Stride() +
+                        dib.AndMaskBytes(height);
   return total <= available ? total : -1;
 }
 
@@ -446,7 +420,7 @@ bool ReadDirectories(FileHandle file, FileGroups* out) {
   if (length < kMzHeaderSize) return false;
   out->fileLength = static_cast<int32_t>(length > kMaxFileLength ? kMaxFileLength : length);
   uint8_t mzBytes[kMzHeaderSize];
-  if (!ReadAt(file, 0, mzBytes, kMzHeaderSize)) return false;
+  if (!ReadExactlyAt(file, 0, mzBytes, kMzHeaderSize)) return false;
   ByteReader mz(mzBytes, kMzHeaderSize);
   int64_t headerPosition = mz.I32(60);
   if (mz.U8(0) != 'M' || mz.U8(1) != 'Z' || headerPosition < 0 ||
@@ -454,7 +428,7 @@ bool ReadDirectories(FileHandle file, FileGroups* out) {
     return false;
   }
   uint8_t sig[4];
-  if (!ReadAt(file, headerPosition, sig, 4)) return false;
+  if (!ReadExactlyAt(file, headerPosition, sig, 4)) return false;
   if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
     return ReadPeGroups(file, headerPosition + 4, out);
   }

@@ -1,10 +1,10 @@
 #include "scan/scan_window.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "scan/pe_walker.h"
+#include "scan/dib_header.h"
 #include "scan/png_header.h"
 
 ScanWindow scanWindow;
@@ -193,10 +193,10 @@ int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind
     // Its IHDR is out of sight: the area pass or the loader will see it.
     if (!r.Has(h, kPngSizeBytes) && MayBePng(bytes + h, size - h)) return 0;
   }
-  int64_t height = std::llabs(static_cast<int64_t>(r.I32(h + 8)));
-  if (kind != ImageKind::Bitmap) height /= 2;
-  int64_t width = r.I32(h + 4);
-  if (!r.ok()) return 0;
+  const DibHeader dib(r, h);
+  const int64_t height = dib.Rows(kind != ImageKind::Bitmap);
+  const int64_t width = dib.Width();
+  if (!dib.ok()) return 0;
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(width * height)));
 }
 

@@ -13,6 +13,7 @@
 #include "shell/finder_geometry.h"
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
+#include "ui/dib32_win32.h"
 #include "ui/gdi_scope_win32.h"
 #include "ui/mouse_point.h"
 #include "ui/scroll_request.h"
@@ -70,17 +71,11 @@ constexpr size_t kMaxAlphaThumbnails = 4096;
 std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
 
 void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int cellY) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = thumbnail.fit.width;
-  header.biHeight = -thumbnail.fit.height;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  header.biCompression = BI_RGB;
+  const BITMAPINFO info = Dib32Info(thumbnail.fit.width, thumbnail.fit.height);
   SetDIBitsToDevice(
       dc, cellX + thumbnail.fit.x, cellY + thumbnail.fit.y, static_cast<DWORD>(thumbnail.fit.width),
       static_cast<DWORD>(thumbnail.fit.height), 0, 0, 0, static_cast<UINT>(thumbnail.fit.height),
-      thumbnail.pixels.data(), reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS);
+      thumbnail.pixels.data(), &info, DIB_RGB_COLORS);
 }
 
 // An image with its own alpha as colour x alpha, as if over black: its
@@ -91,13 +86,7 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
                                          int32_t key) {
   std::vector<uint8_t> pixels;
   if (!CompositeOver(image, 0, 0, 0, &pixels)) return nullptr;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = fit.width;
-  info.bmiHeader.biHeight = -fit.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = Dib32Info(fit.width, fit.height);
   const MemoryDc memoryDc(nullptr);
   const HDC memory = memoryDc.get();
   void* bits = nullptr;
@@ -106,11 +95,9 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   if (memory == nullptr || target.get() == nullptr) return nullptr;
   const SelectedObject selected(memory, target.get());
   SetStretchBltMode(memory, COLORONCOLOR);
-  BITMAPINFOHEADER source = info.bmiHeader;
-  source.biWidth = image.width;
-  source.biHeight = -image.height;
+  const BITMAPINFO source = Dib32Info(image.width, image.height);
   StretchDIBits(memory, 0, 0, fit.width, fit.height, 0, 0, image.width, image.height, pixels.data(),
-                reinterpret_cast<const BITMAPINFO*>(&source), DIB_RGB_COLORS, SRCCOPY);
+                &source, DIB_RGB_COLORS, SRCCOPY);
   GdiFlush();
   if (alphaThumbnails.size() >= kMaxAlphaThumbnails) alphaThumbnails.clear();
   AlphaThumbnail& made = alphaThumbnails[key];

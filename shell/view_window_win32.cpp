@@ -10,7 +10,9 @@
 #include "image/image_pixels.h"
 #include "image/view_geometry.h"
 #include "res/resource.h"
+#include "scan/dib_header.h"
 #include "scan/little_endian.h"
+#include "ui/dib32_win32.h"
 #include "ui/gdi_scope_win32.h"
 #include "ui/mouse_point.h"
 #include "ui/scroll_request.h"
@@ -22,13 +24,6 @@ ViewState viewState;
 constexpr char kUnsupportedText[] = "UNSUPPORTED IMAGE FORMAT";
 constexpr COLORREF kLabelBackground = RGB(255, 0, 0);
 constexpr COLORREF kLabelText = RGB(255, 255, 255);
-
-// Positions inside a BITMAPINFOHEADER.
-constexpr size_t kHeightField = 8;
-constexpr size_t kCompressionField = 16;
-constexpr size_t kSizeImageField = 20;
-// Colour masks with alpha, not named by every SDK.
-constexpr uint32_t kAlphaBitfields = 6;
 
 // Nested size changes while the bars appear or vanish end after a couple
 // of rounds; this only stops a runaway.
@@ -61,22 +56,18 @@ struct DibRows {
   int32_t sourceRow;
 };
 
-bool Uncompressed(uint32_t compression) {
-  return compression == BI_RGB || compression == BI_BITFIELDS || compression == kAlphaBitfields;
-}
-
 // info holds header, masks and colour table for the image's pixel array.
 DibRows SourceRows(std::vector<uint8_t> info, const LoadedImage& image, const AxisLayout& rows) {
   DibRows source{std::move(info), image.bits, DibSourceRow(image.height, rows)};
   uint8_t* header = source.info.data();
-  const uint32_t compression = static_cast<uint32_t>(GetLeI32(header + kCompressionField));
-  if (GetLeI32(header + kHeightField) >= 0 || !Uncompressed(compression)) return source;
+  const DibHeader dib(ByteReader(header, static_cast<int64_t>(source.info.size())), 0);
+  if (dib.Height() >= 0 || !dib.Uncompressed()) return source;
   // The loader found the whole pixel array inside the loaded bytes, so the
   // slice and its size stay within them and within 32 bits.
-  const int64_t stride = (static_cast<int64_t>(image.width) * image.bitCount + 31) / 32 * 4;
+  const int64_t stride = DibStride(image.width, image.bitCount);
   source.bits = image.bits + stride * rows.first;
-  PutLeI32(header + kHeightField, -rows.count);
-  PutLeI32(header + kSizeImageField, static_cast<int32_t>(stride * rows.count));
+  PutLeI32(header + kDibHeightAt, -rows.count);
+  PutLeI32(header + kDibSizeImageAt, static_cast<int32_t>(stride * rows.count));
   source.sourceRow = 0;
   return source;
 }
@@ -189,18 +180,11 @@ void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout
   std::vector<uint8_t> pixels;
   const COLORREF back = viewState.backgroundColor;
   if (!CompositeOver(image, GetRValue(back), GetGValue(back), GetBValue(back), &pixels)) return;
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = image.width;
-  header.biHeight = -layout.rows.count;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  header.biCompression = BI_RGB;
+  const BITMAPINFO info = Dib32Info(image.width, layout.rows.count);
   const uint8_t* rows = pixels.data() + static_cast<size_t>(layout.rows.first) * image.width * 4;
   const ViewRect& to = layout.destination;
   StretchDIBits(dc, to.left, to.top, to.right - to.left, to.bottom - to.top, layout.columns.first,
-                0, layout.columns.count, layout.rows.count, rows,
-                reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
+                0, layout.columns.count, layout.rows.count, rows, &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 void PaintFrame(HDC dc, const ViewRect& frame) {

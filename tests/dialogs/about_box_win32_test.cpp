@@ -13,8 +13,8 @@
 
 #include "image/pcx_decoder.h"
 #include "res/resource.h"
-#include "tests/support/dialog_driver_win32.h"
-#include "tests/support/memory_canvas_win32.h"
+#include "support/dialog_driver_win32.h"
+#include "support/memory_canvas_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

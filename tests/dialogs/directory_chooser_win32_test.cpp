@@ -13,10 +13,10 @@
 
 #include "dialogs/directory_chooser.h"
 #include "res/resource.h"
+#include "support/dialog_driver_win32.h"
+#include "support/memory_canvas_win32.h"
 #include "tests/dialogs/search_owner_win32.h"
 #include "tests/scan/search_tree.h"
-#include "tests/support/dialog_driver_win32.h"
-#include "tests/support/memory_canvas_win32.h"
 
 namespace fs = std::filesystem;
 

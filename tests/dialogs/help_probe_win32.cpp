@@ -14,7 +14,7 @@
 
 #include "res/resource.h"
 #include "shell/main_window_win32.h"
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
 
 namespace {
 

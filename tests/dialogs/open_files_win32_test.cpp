@@ -11,11 +11,11 @@
 
 #include "dialogs/open_files.h"
 #include "scan/name_pool.h"
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
+#include "support/window_query_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/window_query_win32.h"
 
 namespace {
 

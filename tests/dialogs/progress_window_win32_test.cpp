@@ -6,8 +6,8 @@
 #include <string>
 
 #include "res/resource.h"
-#include "tests/support/dialog_driver_win32.h"
-#include "tests/support/window_query_win32.h"
+#include "support/dialog_driver_win32.h"
+#include "support/window_query_win32.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 
 #include "scan/directory_search.h"
 #include "scan/name_pool.h"
+#include "support/dialog_driver_win32.h"
 #include "tests/dialogs/search_owner_win32.h"
 #include "tests/scan/search_tree.h"
-#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;

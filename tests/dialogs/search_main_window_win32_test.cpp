@@ -16,8 +16,8 @@
 #include "scan/catalogue.h"
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
+#include "support/dialog_driver_win32.h"
 #include "tests/scan/search_tree.h"
-#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;

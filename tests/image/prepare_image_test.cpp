@@ -86,7 +86,7 @@ TEST(PrepareImage, HeightsAreMadePositiveAndHalvedForIconsOnly) {
   EXPECT_EQ(odd.record.area, 320);
 }
 
-TEST(PrepareImage, ColourCountFollowsBitCountUnlessClrUsedIsSet) {
+TEST(PrepareImage, ClrUsedSetsTheColourCount) {
   DibShape shape;
   shape.bitCount = 8;
   shape.clrUsed = 17;
@@ -94,12 +94,6 @@ TEST(PrepareImage, ColourCountFollowsBitCountUnlessClrUsedIsSet) {
   EXPECT_FALSE(p.image.unusable);
   EXPECT_EQ(p.image.colorCount, 17u);
   EXPECT_EQ(Offset(p.image.colorTable, p.image.bits), 68);
-
-  shape.clrUsed = 0;
-  shape.bitCount = 1;
-  EXPECT_EQ(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.colorCount, 2u);
-  shape.bitCount = 24;
-  EXPECT_EQ(Prepare(MakeBitmap(shape), ImageKind::Bitmap).image.colorCount, 0u);
 }
 
 TEST(PrepareImage, ColourMasksBehindAPlainHeaderComeBeforeThePixels) {
@@ -251,6 +245,7 @@ TEST(PrepareImage, TooShortResourcesAreUnusableWithoutTouchingOtherFields) {
   EXPECT_EQ(p.image.colorCount, before.colorCount);
   EXPECT_EQ(p.image.bits, before.bits);
   EXPECT_EQ(p.image.bitsSize, before.bitsSize);
+  EXPECT_EQ(p.image.filled, 0);
 
   // 44 bytes of cursor and 40 of bitmap pass the size test: a 0 x 0
   // 24-bit bitmap is nothing but its header.
@@ -323,22 +318,27 @@ TEST(PrepareImage, HugeHeaderValuesMakeTheImageUnusable) {
   DibShape shape;
   shape.bitCount = 8;
   const Bytes good = MakeBitmap(shape);
+  const int wb = kPreparedWidth | kPreparedBitCount;
+  const int wbh = wb | kPreparedHeight;
+  const int all = wbh | kPreparedColorCount | kPreparedBitsSize;
   struct Case {
     size_t at;
     uint32_t value;
+    int filled;  // the fields written before the preparation stops
   };
   const Case cases[] = {
-      {0, 0xFFFFFFFF},  {0, 0x80000000},  {0, 0x7FFFFFFF}, {0, 39},  // biSize
-      {4, 0x7FFFFFFF},  {4, 0x80000000},  {4, 0xFFFFFFFF},           // biWidth
-      {8, 0x7FFFFFFF},  {8, 0x80000000},                             // biHeight
-      {20, 0xFFFFFFFF}, {20, 0x7FFFFFFF},                            // biSizeImage
-      {32, 0xFFFFFFFF}, {32, 0x40000000}, {32, 257},                 // biClrUsed
+      {0, 0xFFFFFFFF, wbh},  {0, 0x80000000, wbh},  {0, 0x7FFFFFFF, wbh}, {0, 39, wbh},  // biSize
+      {4, 0x7FFFFFFF, wbh},  {4, 0x80000000, wbh},  {4, 0xFFFFFFFF, wbh},                // biWidth
+      {8, 0x7FFFFFFF, wbh},  {8, 0x80000000, wb},                                        // biHeight
+      {20, 0xFFFFFFFF, all}, {20, 0x7FFFFFFF, all},                  // biSizeImage
+      {32, 0xFFFFFFFF, all}, {32, 0x40000000, all}, {32, 257, all},  // biClrUsed
   };
   for (const Case& c : cases) {
     Bytes bad = good;
     Put32(bad, c.at, c.value);
     Prepared p = Prepare(bad, ImageKind::Bitmap);
     EXPECT_TRUE(p.image.unusable) << "offset " << c.at << " value " << c.value;
+    EXPECT_EQ(p.image.filled, c.filled) << "offset " << c.at << " value " << c.value;
   }
   // width x height beyond 32 bits leaves the record's area alone.
   Bytes wide = good;

@@ -19,8 +19,8 @@
 #include "shell/finder_window_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/view_window_win32.h"
+#include "support/dialog_driver_win32.h"
 #include "tests/image/gdi_reads_check.h"
-#include "tests/support/dialog_driver_win32.h"
 #include "tests/support/guarded_bytes_win32.h"
 #include "tests/support/put_bytes.h"
 

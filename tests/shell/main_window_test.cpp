@@ -14,7 +14,7 @@
 #include "shell/main_window_win32.h"
 #include "shell/navigation_win32.h"
 #include "shell/view_window_win32.h"
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"

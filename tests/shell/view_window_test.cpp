@@ -15,9 +15,9 @@
 #include "image/view_geometry.h"
 #include "res/resource.h"
 #include "shell/view_window_win32.h"
+#include "support/memory_canvas_win32.h"
 #include "tests/support/dib_builder.h"
 #include "tests/support/guarded_bytes_win32.h"
-#include "tests/support/memory_canvas_win32.h"
 #include "tests/support/put_bytes.h"
 
 namespace {

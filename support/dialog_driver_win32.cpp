@@ -1,10 +1,10 @@
-#include "tests/support/dialog_driver_win32.h"
+#include "support/dialog_driver_win32.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
-#include "tests/support/window_query_win32.h"
+#include "support/window_query_win32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/support/window_query_win32.h"
+#include "support/window_query_win32.h"
 
 std::string WindowText(HWND window) {
   // Long enough for a full path in a title or a message box's text.

@@ -1,14 +1,10 @@
-#include "tests/support/memory_canvas_win32.h"
+#include "support/memory_canvas_win32.h"
+
+#include "ui/dib32_win32.h"
 
 MemoryCanvas::MemoryCanvas(int width, int height) : width_(width), height_(height) {
   dc_ = CreateCompatibleDC(nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = Dib32Info(width, height);
   bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
   if (bitmap_ == nullptr) bits_ = nullptr;
   if (bitmap_ != nullptr) old_ = SelectObject(dc_, bitmap_);
