@@ -4,6 +4,12 @@
 
 #include "scan/file_services.h"
 
+struct ScanWindow;
+// Frees a scan window; defined where the window is.
+struct ScanWindowDeleter {
+  void operator()(ScanWindow* window) const;
+};
+
 enum class ImageKind : int32_t { Bitmap = 1, Icon = 2, Cursor = 3 };
 
 // One catalogue entry: where one bitmap, icon or cursor resource lies.
@@ -38,6 +44,9 @@ struct Catalogue {
   // window can say that images may be missing; nullptr when none did. Each
   // fill that empties the table clears it.
   const char* damagedFile = nullptr;
+  // The read buffer the fills scan through, had at the first scan: each
+  // catalogue that is filled side by side with another has its own.
+  std::unique_ptr<ScanWindow, ScanWindowDeleter> window;
 };
 
 // Gives catalogue an empty table of capacity slots. False, with no table,
@@ -76,3 +85,4 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
 // not opened because the catalogue was full).
 AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
                              ScanStatus* scanStatus = nullptr);
+

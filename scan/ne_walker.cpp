@@ -34,19 +34,19 @@ int64_t Shifted(uint16_t value, uint16_t shift) {
 
 }  // namespace
 
-ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
-                           Catalogue* catalogue) {
+ScanStatus ScanNeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t headerPosition, Catalogue* catalogue) {
   if (headerPosition + 2 + kNeHeaderBytes > fileLength) return ScanStatus::Damaged;
-  if (!ReadIntoWindow(file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
-  ByteReader header(scanWindow.bytes, scanWindow.filled);
+  if (!ReadIntoWindow(window, file, headerPosition + 2, kNeHeaderBytes)) return ScanStatus::Damaged;
+  ByteReader header(window.bytes, window.filled);
   int64_t tableStart = headerPosition + header.U16(kNeTableOffsetField);
 
   int64_t room = fileLength - tableStart;
   if (room < kNeSmallestTable) return ScanStatus::Ok;
   int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   // The table is read piece by piece as the walk reaches it.
-  MapWindow(file, tableStart, length);
-  WindowReader w(length);
+  MapWindow(window, file, tableStart, length);
+  WindowReader w(window, length);
 
   uint16_t shift = w.U16(0);
   bool damaged = false;
@@ -64,8 +64,8 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
     if (q + kNeResourceEntrySize * count > length) count = (length - q) / kNeResourceEntrySize;
     for (int64_t i = 0; i < count; ++i) {
       int64_t entry = q + kNeResourceEntrySize * i;
-      if (!RecordImage(Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift), tableStart,
-                       kind, catalogue, fileLength)) {
+      if (!RecordImage(window, Shifted(w.U16(entry), shift), Shifted(w.U16(entry + 2), shift),
+                       tableStart, kind, catalogue, fileLength)) {
         damaged = true;
       }
     }

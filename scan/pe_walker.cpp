@@ -24,10 +24,11 @@ struct DataEntryList {
   int32_t lowest = 0x7FFFFFFF;
 };
 
-// Reused for every file: nothing is allocated per scan.
-DataEntryList dataEntries;
+// Reused for every file: nothing is allocated per scan. Each thread has its
+// own, for the workers of a parallel walk.
+thread_local DataEntryList dataEntries;
 
-TableVisits visitedTables;
+thread_local TableVisits visitedTables;
 
 // Entries of the table at d that lie wholly within the window.
 int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
@@ -38,18 +39,18 @@ int64_t EntryCount(const WindowReader& w, int64_t d, int32_t windowLength) {
 
 // Walks the directory at window offset directoryOffset (the window holds the
 // resource section from its first byte); depth 1 is the type level.
-void WalkResourceDirectory(int32_t windowLength, int64_t directoryOffset, ImageKind kind,
-                           int depth = 2) {
+void WalkResourceDirectory(ScanWindow& window, int32_t windowLength, int64_t directoryOffset,
+                           ImageKind kind, int depth = 2) {
   int64_t d = directoryOffset;
   if (d < 0 || d + kDirectoryTableSize > windowLength) return;
   if (!visitedTables.MarkVisited(d)) return;
-  WindowReader w(windowLength);
+  WindowReader w(window, windowLength);
   int64_t k = EntryCount(w, d, windowLength);
   for (int64_t j = 0; j < k; ++j) {
     uint32_t target = w.U32(d + kDirectoryTableSize + kDirectoryEntrySize * j + 4);
     if (target & kSubdirectoryBit) {
       if (depth < kMaxDirectoryDepth) {
-        WalkResourceDirectory(windowLength, target & ~kSubdirectoryBit, kind, depth + 1);
+        WalkResourceDirectory(window, windowLength, target & ~kSubdirectoryBit, kind, depth + 1);
       }
       continue;
     }
@@ -68,11 +69,11 @@ int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
 
 }  // namespace
 
-ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           Catalogue* catalogue) {
+ScanStatus ScanPeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t coffPosition, Catalogue* catalogue) {
   if (coffPosition + kCoffHeaderSize > fileLength) return ScanStatus::Damaged;
-  if (!ReadIntoWindow(file, coffPosition, kCoffHeaderSize)) return ScanStatus::Damaged;
-  ByteReader coff(scanWindow.bytes, scanWindow.filled);
+  if (!ReadIntoWindow(window, file, coffPosition, kCoffHeaderSize)) return ScanStatus::Damaged;
+  ByteReader coff(window.bytes, window.filled);
   int64_t n = coff.U16(2);
   int64_t optionalSize = coff.U16(16);
 
@@ -83,17 +84,17 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   int32_t optionalRead = static_cast<int32_t>(
       optionalSize < kOptionalHeaderBytesRead ? optionalSize : kOptionalHeaderBytesRead);
   // The optional header lies in the file, as the section table behind it does.
-  if (!ReadIntoWindow(file, coffPosition + kCoffHeaderSize, optionalRead)) {
+  if (!ReadIntoWindow(window, file, coffPosition + kCoffHeaderSize, optionalRead)) {
     return ScanStatus::Damaged;
   }
-  uint32_t directoryAddress = ResourceDirectoryAddress(ByteReader(scanWindow.bytes, optionalRead));
-  if (!ReadIntoWindow(file, tablePosition, static_cast<int32_t>(tableBytes))) {
+  uint32_t directoryAddress = ResourceDirectoryAddress(ByteReader(window.bytes, optionalRead));
+  if (!ReadIntoWindow(window, file, tablePosition, static_cast<int32_t>(tableBytes))) {
     return ScanStatus::Damaged;
   }
   if (n == 0) return ScanStatus::NoImages;
 
   ResourceSection section;
-  if (!FindResourceSection(directoryAddress, ByteReader(scanWindow.bytes, scanWindow.filled), n,
+  if (!FindResourceSection(directoryAddress, ByteReader(window.bytes, window.filled), n,
                            &section)) {
     return ScanStatus::NoImages;
   }
@@ -104,14 +105,14 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   if (room < kDirectoryTableSize) return ScanStatus::Damaged;
   // The tree is read piece by piece as the walk reaches it.
-  if (!MapWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
+  if (!MapWindow(window, file, rawPosition, firstLength)) return ScanStatus::Damaged;
 
   dataEntries.count = 0;
   dataEntries.lowest = 0x7FFFFFFF;
   visitedTables.Clear();
   visitedTables.MarkVisited(0);
 
-  WindowReader w(firstLength);
+  WindowReader w(window, firstLength);
   int64_t k = EntryCount(w, 0, firstLength);
   for (int64_t j = 0; j < k; ++j) {
     int64_t at = kDirectoryTableSize + kDirectoryEntrySize * j;
@@ -119,13 +120,13 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
     uint32_t target = w.U32(at + 4) & ~kSubdirectoryBit;
     switch (id) {
       case kPeTypeCursor:
-        WalkResourceDirectory(firstLength, target, ImageKind::Cursor);
+        WalkResourceDirectory(window, firstLength, target, ImageKind::Cursor);
         break;
       case kPeTypeBitmap:
-        WalkResourceDirectory(firstLength, target, ImageKind::Bitmap);
+        WalkResourceDirectory(window, firstLength, target, ImageKind::Bitmap);
         break;
       case kPeTypeIcon:
-        WalkResourceDirectory(firstLength, target, ImageKind::Icon);
+        WalkResourceDirectory(window, firstLength, target, ImageKind::Icon);
         break;
       default:
         break;
@@ -137,7 +138,7 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   if (secondStart >= fileLength) return ScanStatus::Damaged;
   int64_t windowStart = secondStart;
   int32_t windowLength = WindowLengthAt(windowStart, fileLength);
-  MapWindow(file, windowStart, windowLength);
+  MapWindow(window, file, windowStart, windowLength);
   bool damaged = false;
   for (int32_t i = 0; i < dataEntries.count; ++i) {
     int64_t entryAt = rawPosition + dataEntries.entries[i].offset;
@@ -151,13 +152,13 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
       }
       windowStart = entryAt;
       windowLength = WindowLengthAt(windowStart, fileLength);
-      MapWindow(file, windowStart, windowLength);
+      MapWindow(window, file, windowStart, windowLength);
     }
-    WindowReader entries(windowLength);
+    WindowReader entries(window, windowLength);
     int64_t e = entryAt - windowStart;
     int64_t rva = entries.I32(e);
     int64_t size = entries.I32(e + 4);
-    if (!RecordImage(rva - virtualAddress + rawPosition, size, windowStart,
+    if (!RecordImage(window, rva - virtualAddress + rawPosition, size, windowStart,
                      dataEntries.entries[i].kind, catalogue, fileLength)) {
       damaged = true;
     }

@@ -3,5 +3,7 @@
 
 #include "scan/catalogue.h"
 
-ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           Catalogue* catalogue);
+struct ScanWindow;
+
+ScanStatus ScanPeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t coffPosition, Catalogue* catalogue);
