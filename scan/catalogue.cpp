@@ -102,19 +102,18 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
   return status;
 }
 
-AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
-                             ScanStatus* scanStatus) {
-  if (scanStatus != nullptr) *scanStatus = ScanStatus::Ok;
-  if (catalogue->count >= catalogue->capacity) return AddStatus::CatalogueFull;
-  int32_t n = 0;
-  ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
-  if (scanStatus != nullptr) *scanStatus = status;
+namespace {
+
+// What a scan that said status means for the catalogue, once its records
+// are the count - first last ones: they are given the file's names.
+AddStatus Settle(Catalogue* catalogue, const char* directory, const char* fileName,
+                 ScanStatus status, int32_t first) {
   switch (status) {
     case ScanStatus::Partial:
       if (catalogue->damagedFile == nullptr) catalogue->damagedFile = fileName;
       [[fallthrough]];
     case ScanStatus::Ok:
-      for (int32_t i = catalogue->count - n; i < catalogue->count; ++i) {
+      for (int32_t i = first; i < catalogue->count; ++i) {
         catalogue->records[i].directory = directory;
         catalogue->records[i].fileName = fileName;
       }
@@ -128,4 +127,30 @@ AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const 
       break;
   }
   return AddStatus::Done;
+}
+
+}  // namespace
+
+AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
+                             ScanStatus* scanStatus) {
+  if (scanStatus != nullptr) *scanStatus = ScanStatus::Ok;
+  if (catalogue->count >= catalogue->capacity) return AddStatus::CatalogueFull;
+  int32_t n = 0;
+  ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
+  if (scanStatus != nullptr) *scanStatus = status;
+  const bool kept = status == ScanStatus::Ok || status == ScanStatus::Partial;
+  return Settle(catalogue, directory, fileName, status, catalogue->count - (kept ? n : 0));
+}
+
+AddStatus AddScannedFile(Catalogue* catalogue, const char* directory, const char* fileName,
+                         const ScannedFile& scan) {
+  const int32_t first = catalogue->count;
+  for (int32_t i = 0; i < scan.count; ++i) {
+    ImageRecord& rec = catalogue->records[first + i];
+    rec = scan.records[i];
+    rec.sequence += catalogue->nextSequence;
+  }
+  catalogue->count = first + scan.count;
+  catalogue->nextSequence += scan.sequencesUsed;
+  return Settle(catalogue, directory, fileName, scan.status, first);
 }

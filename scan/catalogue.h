@@ -86,3 +86,19 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
 AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
                              ScanStatus* scanStatus = nullptr);
 
+// One file scanned into a catalogue of its own: a worker of a parallel walk
+// scans into one, from count 0 and sequence 0, and hands it on.
+struct ScannedFile {
+  ScanStatus status = ScanStatus::Ok;
+  const ImageRecord* records = nullptr;
+  int32_t count = 0;
+  // How far the scan moved its catalogue's sequence numbers.
+  int32_t sequencesUsed = 0;
+};
+
+// Puts scan into catalogue as AddFileToCatalogue would have scanned it
+// there: the records, their sequence numbers moved on from the catalogue's,
+// and what the status means. The caller has made sure that they fit with
+// room to spare, for a scan that filled the catalogue ends differently.
+AddStatus AddScannedFile(Catalogue* catalogue, const char* directory, const char* fileName,
+                         const ScannedFile& scan);
