@@ -123,7 +123,8 @@ int main(int argc, char** argv) {
   }
 
   Catalogue catalogue;
-  if (!directoryNamePool.Reset(kCliDirectoryPoolSize) || !fileNamePool.Reset(kCliFilePoolSize) ||
+  if (!catalogue.directoryNames.Reset(kCliDirectoryPoolSize) ||
+      !catalogue.fileNames.Reset(kCliFilePoolSize) ||
       !AllocateCatalogue(&catalogue, kCatalogueCapacity)) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
     return 1;
@@ -149,10 +150,10 @@ int main(int argc, char** argv) {
   // The pools' copies of an offered file's names; false when one is refused.
   auto keepNames = [&](const char* directory, const char* fileName, const char** nameRef) {
     if (directoryRef == nullptr || lastDirectory != directory) {
-      directoryRef = directoryNamePool.Append(directory);
+      directoryRef = catalogue.directoryNames.Append(directory);
       lastDirectory = directory;
     }
-    *nameRef = fileNamePool.Append(fileName);
+    *nameRef = catalogue.fileNames.Append(fileName);
     return directoryRef != nullptr && *nameRef != nullptr;
   };
   long long filesSeen = 0;
@@ -178,7 +179,8 @@ int main(int argc, char** argv) {
     ScanStatus status = ScanStatus::Ok;
     AddStatus added = AddStatus::CatalogueFull;
     const int64_t room = static_cast<int64_t>(catalogue.capacity) - catalogue.count;
-    if (file.scan && static_cast<int64_t>(file.records.size()) < room) {
+    // Records made and dropped alike count: each took a sequence number.
+    if (file.scan && file.sequencesUsed < room) {
       status = file.status;
       const ScannedFile scanned{file.status, file.records.data(),
                                 static_cast<int32_t>(file.records.size()), file.sequencesUsed};

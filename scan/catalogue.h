@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "scan/file_services.h"
+#include "scan/name_pool.h"
 
 struct ScanWindow;
 // Frees a scan window; defined where the window is.
@@ -44,6 +45,10 @@ struct Catalogue {
   // window can say that images may be missing; nullptr when none did. Each
   // fill that empties the table clears it.
   const char* damagedFile = nullptr;
+  // The directory paths and file names the records refer to. A fill that
+  // empties the table gives them new arenas; one that appends keeps them.
+  NamePool directoryNames;
+  NamePool fileNames;
   // The read buffer the fills scan through, had at the first scan: each
   // catalogue that is filled side by side with another has its own.
   std::unique_ptr<ScanWindow, ScanWindowDeleter> window;
