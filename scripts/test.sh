@@ -60,7 +60,7 @@ else problems+=("sanitize build"); failed=$((failed + 1)); fi
 step "ravelin-scan with ThreadSanitizer, --jobs 4"
 if build build-ci/tsan -DRAVELIN_TSAN=ON -DRAVELIN_TESTS=OFF --target ravelin-scan; then
   if TSAN_OPTIONS="halt_on_error=1 exitcode=66" python3 tests/cli/cli_contract.py \
-      build-ci/tsan/cli/ravelin-scan --jobs 4 >build-ci/tsan.log 2>&1; then
+      "$RAVELIN_ROOT/build-ci/tsan/cli/ravelin-scan" --jobs 4 >build-ci/tsan.log 2>&1; then
     tail -n 3 build-ci/tsan.log; passed=$((passed + 1))
   else tail -n 60 build-ci/tsan.log; problems+=("ThreadSanitizer"); failed=$((failed + 1)); fi
 else problems+=("tsan build"); failed=$((failed + 1)); fi
