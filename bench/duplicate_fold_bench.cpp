@@ -87,14 +87,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   Catalogue catalogue;
-  if (!directoryNamePool.Reset(8 << 20) || !fileNamePool.Reset(64 << 20) ||
+  if (!catalogue.directoryNames.Reset(8 << 20) || !catalogue.fileNames.Reset(64 << 20) ||
       !AllocateCatalogue(&catalogue, kCatalogueCapacity)) {
     fprintf(stderr, "out of memory\n");
     return 1;
   }
   const auto offer = [&catalogue](const char* directory, const char* fileName) {
-    const char* directoryRef = directoryNamePool.Append(directory);
-    const char* nameRef = fileNamePool.Append(fileName);
+    const char* directoryRef = catalogue.directoryNames.Append(directory);
+    const char* nameRef = catalogue.fileNames.Append(fileName);
     if (directoryRef != nullptr && nameRef != nullptr) {
       AddFileToCatalogue(&catalogue, directoryRef, nameRef);
     }

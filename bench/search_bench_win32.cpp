@@ -25,10 +25,11 @@
 namespace {
 
 // Counts the names the walk put in the file name pool: one per file offered.
-int32_t FilesOffered() {
+int32_t FilesOffered(const Catalogue& catalogue) {
+  const NamePool& names = catalogue.fileNames;
   int32_t n = 0;
-  for (int32_t at = 0; at < fileNamePool.used; ++at) {
-    if (fileNamePool.base[at] == '\0') ++n;
+  for (int32_t at = 0; at < names.used; ++at) {
+    if (names.base[at] == '\0') ++n;
   }
   return n;
 }
@@ -74,8 +75,8 @@ int main(int argc, char** argv) {
   }
   const RoundTimes t = TimeRounds(args.rounds, [&] { Search(args.directory, &catalogue); });
   printf("%d files offered, %d records, median %.1f ms, fastest %.1f ms of %d searches\n",
-         static_cast<int>(FilesOffered()), static_cast<int>(catalogue.count), t.median, t.fastest,
-         args.rounds);
+         static_cast<int>(FilesOffered(catalogue)), static_cast<int>(catalogue.count), t.median,
+         t.fastest, args.rounds);
   printf("longest step %.2f ms\n", longestStep);
   return 0;
 }

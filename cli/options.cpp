@@ -1,7 +1,9 @@
 #include "cli/options.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "ravelin_version.h"
 
@@ -10,10 +12,22 @@ namespace {
 void PrintUsage(FILE* out) {
   fprintf(out,
           "usage: ravelin-scan [--describe] [--export DIR] [--export-groups DIR] "
-          "[--sort large|small|none] [--unique] [--] PATH...\n");
+          "[--sort large|small|none] [--unique] [--jobs N] [--] PATH...\n");
 }
 
 constexpr char kVersionText[] = "ravelin-scan (Ravelin) " RAVELIN_VERSION_SHORT "\n";
+
+// The most files scanned side by side: past it, more threads only crowd
+// the disk's queue.
+constexpr long kMaxJobs = 64;
+
+bool ParseJobs(const char* text, int* jobs) {
+  char* end = nullptr;
+  long n = strtol(text, &end, 10);
+  if (end == text || *end != '\0' || n < 1 || n > kMaxJobs) return false;
+  *jobs = static_cast<int>(n);
+  return true;
+}
 
 bool ParseSortOrder(const char* name, SortOrder* sortOrder) {
   if (strcmp(name, "large") == 0) {
@@ -48,6 +62,8 @@ void PrintHelp() {
       "  --png DIR             write every drawable entry as DIR/i.png (RGBA)\n"
       "  --sort large|small|none  order the entries by area before printing\n"
       "  --unique              list only the first entry of each set of equal images\n"
+      "  --jobs N              scan N files at a time (1 to 64; default: the number of\n"
+      "                        processors); the output is the same for every N\n"
       "  --help                print this help and exit\n"
       "  --version             print the name and version and exit\n"
       "\n"
@@ -59,6 +75,9 @@ void PrintHelp() {
 void PrintVersion() { fputs(kVersionText, stdout); }
 
 bool ParseOptions(int argc, char** argv, Options* options) {
+  const unsigned processors = std::thread::hardware_concurrency();
+  options->jobs =
+      processors == 0 ? 1 : (processors > kMaxJobs ? kMaxJobs : static_cast<int>(processors));
   int i = 1;
   for (; i < argc; ++i) {
     const char* arg = argv[i];
@@ -81,6 +100,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     } else if (strcmp(arg, "--sort") == 0) {
       if (i + 1 >= argc || !ParseSortOrder(argv[++i], &options->sortOrder)) return false;
       options->sort = true;
+    } else if (strcmp(arg, "--jobs") == 0) {
+      if (i + 1 >= argc || !ParseJobs(argv[++i], &options->jobs)) return false;
     } else if (strcmp(arg, "--unique") == 0) {
       options->unique = true;
     } else if (strcmp(arg, "--help") == 0) {

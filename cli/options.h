@@ -16,6 +16,9 @@ struct Options {
   SortOrder sortOrder = SortOrder::Unsorted;
   // Set by --unique: only the first entry of each set of equal images.
   bool unique = false;
+  // --jobs: files scanned side by side; 1 scans them one after another on
+  // the walking thread.
+  int jobs = 1;
   bool help = false;
   bool version = false;
   int firstPath = 1;

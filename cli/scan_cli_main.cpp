@@ -6,11 +6,13 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "cli/entry_files.h"
 #include "cli/entry_lines.h"
 #include "cli/options.h"
 #include "cli/output_folder.h"
+#include "cli/parallel_scan.h"
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
@@ -72,6 +74,13 @@ void PrintPathLine(const char* status, const char* directory, const char* fileNa
   }
 }
 
+// A directory that names the same place whatever the current directory is:
+// the walk moves that while the workers open files.
+bool IsAbsoluteDirectory(const char* directory) {
+  return IsPathSeparator(directory[0]) ||
+         (directory[0] != '\0' && directory[1] == ':' && IsPathSeparator(directory[2]));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,29 +123,18 @@ int main(int argc, char** argv) {
   }
 
   Catalogue catalogue;
-  if (!directoryNamePool.Reset(kCliDirectoryPoolSize) || !fileNamePool.Reset(kCliFilePoolSize) ||
+  if (!catalogue.directoryNames.Reset(kCliDirectoryPoolSize) ||
+      !catalogue.fileNames.Reset(kCliFilePoolSize) ||
       !AllocateCatalogue(&catalogue, kCatalogueCapacity)) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
     return 1;
   }
 
   bool groupWriteFailed = false;
-  std::string lastDirectory;
-  const char* directoryRef = nullptr;
-  long long filesSeen = 0;
-  auto offer = [&](const char* directory, const char* fileName) {
-    progress.Update(++filesSeen, catalogue.count);
-    if (directoryRef == nullptr || lastDirectory != directory) {
-      directoryRef = directoryNamePool.Append(directory);
-      lastDirectory = directory;
-    }
-    const char* nameRef = fileNamePool.Append(fileName);
-    if (directoryRef == nullptr || nameRef == nullptr) {
-      PrintPathLine("cannot-open", directory, fileName);
-      return;
-    }
-    ScanStatus status = ScanStatus::Ok;
-    AddStatus added = AddFileToCatalogue(&catalogue, directoryRef, nameRef, &status);
+  // What the status lines and the group export make of one file, in the
+  // order the walk offered the files.
+  auto finishFile = [&](const char* directory, const char* fileName, AddStatus added,
+                        ScanStatus status) {
     if (added == AddStatus::CatalogueFull) {
       PrintPathLine("catalogue-full", directory, fileName);
     } else if (status != ScanStatus::Ok) {
@@ -147,6 +145,79 @@ int main(int argc, char** argv) {
       groupWriteFailed = true;
     }
   };
+  std::string lastDirectory;
+  const char* directoryRef = nullptr;
+  // The pools' copies of an offered file's names; false when one is refused.
+  auto keepNames = [&](const char* directory, const char* fileName, const char** nameRef) {
+    if (directoryRef == nullptr || lastDirectory != directory) {
+      directoryRef = catalogue.directoryNames.Append(directory);
+      lastDirectory = directory;
+    }
+    *nameRef = catalogue.fileNames.Append(fileName);
+    return directoryRef != nullptr && *nameRef != nullptr;
+  };
+  long long filesSeen = 0;
+  auto scanHere = [&](const char* directory, const char* fileName) {
+    progress.Update(++filesSeen, catalogue.count);
+    const char* nameRef = nullptr;
+    if (!keepNames(directory, fileName, &nameRef)) {
+      PrintPathLine("cannot-open", directory, fileName);
+      return;
+    }
+    ScanStatus status = ScanStatus::Ok;
+    AddStatus added = AddFileToCatalogue(&catalogue, directoryRef, nameRef, &status);
+    finishFile(directory, fileName, added, status);
+  };
+  // A worker's scan goes into the catalogue as it stands; one that might
+  // fill it is done again here, where the catalogue's room shapes the scan.
+  auto takeScanned = [&](OfferedFile& file) {
+    progress.Update(++filesSeen, catalogue.count);
+    if (file.directory == nullptr) {
+      PrintPathLine("cannot-open", file.offeredDirectory.c_str(), file.offeredName.c_str());
+      return;
+    }
+    ScanStatus status = ScanStatus::Ok;
+    AddStatus added = AddStatus::CatalogueFull;
+    const int64_t room = static_cast<int64_t>(catalogue.capacity) - catalogue.count;
+    // Records made and dropped alike count: each took a sequence number.
+    if (file.scan && file.sequencesUsed < room) {
+      status = file.status;
+      const ScannedFile scanned{file.status, file.records.data(),
+                                static_cast<int32_t>(file.records.size()), file.sequencesUsed};
+      added = AddScannedFile(&catalogue, file.directory, file.fileName, scanned);
+    } else {
+      added = AddFileToCatalogue(&catalogue, file.directory, file.fileName, &status);
+    }
+    finishFile(file.directory, file.fileName, added, status);
+  };
+  ParallelScan workers(options.jobs, takeScanned);
+  if (options.jobs > 1 && !workers.Start()) {
+    fprintf(stderr, "ravelin-scan: out of memory\n");
+    return 1;
+  }
+  auto offer = [&](const char* directory, const char* fileName) {
+    if (options.jobs <= 1) {
+      scanHere(directory, fileName);
+      return;
+    }
+    if (!IsAbsoluteDirectory(directory)) {
+      // Opened from where the tool was started, which only holds now.
+      workers.Drain();
+      scanHere(directory, fileName);
+      return;
+    }
+    OfferedFile file;
+    if (!keepNames(directory, fileName, &file.fileName)) {
+      file.offeredDirectory = directory;
+      file.offeredName = fileName;
+      file.fileName = nullptr;
+    } else {
+      file.directory = directoryRef;
+      // Once the catalogue is full it stays full: nothing to read.
+      file.scan = catalogue.count < catalogue.capacity;
+    }
+    workers.Offer(std::move(file));
+  };
   progress.Start();
   int status = 0;
   for (int i = options.firstPath; i < argc; ++i) {
@@ -156,6 +227,7 @@ int main(int argc, char** argv) {
     if (!std::filesystem::exists(argv[i], ec)) status = 1;
     WalkPath(argv[i], offer);
   }
+  workers.Drain();
   progress.Clear();
   if (groupWriteFailed) status = 1;
 

@@ -84,8 +84,8 @@ const char* AddStatusMessage(AddStatus status) {
 namespace {
 
 void LoadSingle(const PickedFiles& picked, Catalogue* catalogue, LoadFeedback& feedback) {
-  const char* folder = directoryNamePool.Append(picked.folder);
-  const char* name = fileNamePool.Append(picked.firstName);
+  const char* folder = catalogue->directoryNames.Append(picked.folder);
+  const char* name = catalogue->fileNames.Append(picked.firstName);
   if (folder == nullptr || name == nullptr) return;
   const char* message = AddStatusMessage(AddFileToCatalogue(catalogue, folder, name));
   if (message != nullptr) feedback.ShowError(message, name);
@@ -94,13 +94,13 @@ void LoadSingle(const PickedFiles& picked, Catalogue* catalogue, LoadFeedback& f
 void LoadSeveral(const PickedFiles& picked, Catalogue* catalogue, LoadFeedback& feedback) {
   bool withProgress = picked.count >= kProgressMinimumFiles;
   if (withProgress) feedback.ShowProgress(ProgressRange(picked.count), kProgressStep);
-  const char* folder = directoryNamePool.Append(picked.folder);
+  const char* folder = catalogue->directoryNames.Append(picked.folder);
   if (folder != nullptr) {
     const char* next = picked.firstName;
     for (int32_t i = 0; i < picked.count; ++i) {
       const char* nameInResult = next;
       next += strlen(nameInResult) + 1;
-      const char* name = fileNamePool.Append(nameInResult);
+      const char* name = catalogue->fileNames.Append(nameInResult);
       if (name == nullptr) break;
       // Unreadable and unsupported files among several are skipped quietly.
       if (AddFileToCatalogue(catalogue, folder, name) == AddStatus::CatalogueFull) break;
@@ -119,8 +119,8 @@ int32_t LoadPickedFiles(char* result, int32_t resultSize, int32_t fileOffset, Ca
   catalogue->count = 0;
   catalogue->damagedFile = nullptr;
   // A pool left without storage refuses every name, and then nothing loads.
-  directoryNamePool.Reset(kDirectoryPoolSize);
-  fileNamePool.Reset(kFilePoolSize);
+  catalogue->directoryNames.Reset(kDirectoryPoolSize);
+  catalogue->fileNames.Reset(kFilePoolSize);
   if (picked.form == PickForm::Single) {
     // The folder keeps no trailing separator; for a file in a drive's root
     // it is the drive letter and colon alone.
@@ -152,8 +152,8 @@ int32_t LoadDroppedPaths(const std::vector<DroppedPath>& paths, Catalogue* catal
                          DropFeedback& feedback) {
   if (paths.empty()) return -1;
   catalogue->count = 0;
-  directoryNamePool.Reset(kDirectoryPoolSize);
-  fileNamePool.Reset(kFilePoolSize);
+  catalogue->directoryNames.Reset(kDirectoryPoolSize);
+  catalogue->fileNames.Reset(kFilePoolSize);
   int32_t files = 0;
   bool folders = false;
   for (const DroppedPath& p : paths) {
@@ -175,10 +175,10 @@ int32_t LoadDroppedPaths(const std::vector<DroppedPath>& paths, Catalogue* catal
     const char* nameRef = nullptr;
     if (SplitDroppedFile(p.path, &folder, &name)) {
       if (folderRef == nullptr || folder != lastFolder) {
-        folderRef = directoryNamePool.Append(folder.c_str());
+        folderRef = catalogue->directoryNames.Append(folder.c_str());
         lastFolder = folder;
       }
-      nameRef = fileNamePool.Append(name.c_str());
+      nameRef = catalogue->fileNames.Append(name.c_str());
     }
     AddStatus status = AddStatus::CannotOpen;
     if (folderRef != nullptr && nameRef != nullptr) {

@@ -11,8 +11,6 @@
 
 namespace {
 
-char* pathBuffer = nullptr;
-
 // Lengths are kept as signed 32-bit values; a file of 2 GiB or more is read
 // as its first 2 GiB - 1 bytes, which is as far as any 32-bit offset reaches.
 constexpr int64_t kMaxFileLength = 0x7FFFFFFF;
@@ -45,12 +43,9 @@ bool JoinPath(const char* directory, const char* fileName, char* out) {
 }
 
 FileHandle OpenInDirectory(const char* directory, const char* fileName) {
-  if (pathBuffer == nullptr) {
-    pathBuffer = new (std::nothrow) char[kPathBufferSize];
-    if (pathBuffer == nullptr) return kInvalidFile;
-  }
-  if (!JoinPath(directory, fileName, pathBuffer)) return kInvalidFile;
-  return OpenFileForReading(pathBuffer);
+  char path[kPathBufferSize];
+  if (!JoinPath(directory, fileName, path)) return kInvalidFile;
+  return OpenFileForReading(path);
 }
 
 ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* catalogue,
@@ -58,7 +53,9 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
   const int32_t start = catalogue->count;
   // Without its buffer no scan can run; the caller hears it as a file it
   // could not read.
-  if (!EnsureWindowBuffer()) return ScanStatus::CannotOpen;
+  if (catalogue->window == nullptr) catalogue->window.reset(new (std::nothrow) ScanWindow);
+  ScanWindow* window = catalogue->window.get();
+  if (window == nullptr || !EnsureWindowBuffer(*window)) return ScanStatus::CannotOpen;
   FileHandle file = OpenInDirectory(directory, fileName);
   if (file == kInvalidFile) return ScanStatus::CannotOpen;
 
@@ -68,10 +65,10 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
   // which 64 bytes do not arrive is shorter than that, and one that does not
   // start with "MZ" is refused whatever its length. Most files met in a tree
   // are of that kind, and the length costs a call of its own.
-  if (!ReadIntoWindow(file, 0, 64)) {
+  if (!ReadIntoWindow(*window, file, 0, 64)) {
     status = ScanStatus::Damaged;
   } else {
-    ByteReader mz(scanWindow.bytes, scanWindow.filled);
+    ByteReader mz(window->bytes, window->filled);
     int64_t headerPosition = mz.I32(60);
     if (mz.U8(0) != 'M' || mz.U8(1) != 'Z') {
       status = ScanStatus::Unsupported;
@@ -79,22 +76,21 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
       status = ScanStatus::Damaged;
     } else if (headerPosition < 0 || headerPosition + 4 > fileLength) {
       status = ScanStatus::Unsupported;
-    } else if (!ReadIntoWindow(file, headerPosition, 4)) {
+    } else if (!ReadIntoWindow(*window, file, headerPosition, 4)) {
       status = ScanStatus::Damaged;
     } else {
-      const uint8_t* sig = scanWindow.bytes;
+      const uint8_t* sig = window->bytes;
       if (sig[0] == 'P' && sig[1] == 'E' && sig[2] == 0 && sig[3] == 0) {
-        status =
-            ScanPeResources(file, fileLength, headerPosition + 4, catalogue, scanWindow.peWalk);
+        status = ScanPeResources(*window, file, fileLength, headerPosition + 4, catalogue);
       } else if (sig[0] == 'N' && sig[1] == 'E') {
-        status = ScanNeResources(file, fileLength, headerPosition, catalogue);
+        status = ScanNeResources(*window, file, fileLength, headerPosition, catalogue);
       } else {
         status = ScanStatus::Unsupported;
       }
     }
   }
   CloseFile(file);
-  ForgetWindowFile();
+  ForgetWindowFile(*window);
   // The walkers make no record before they are sure of the file; a file they
   // turn down adds nothing all the same.
   if (status != ScanStatus::Ok && status != ScanStatus::Partial) {
@@ -106,19 +102,18 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
   return status;
 }
 
-AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
-                             ScanStatus* scanStatus) {
-  if (scanStatus != nullptr) *scanStatus = ScanStatus::Ok;
-  if (catalogue->count >= catalogue->capacity) return AddStatus::CatalogueFull;
-  int32_t n = 0;
-  ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
-  if (scanStatus != nullptr) *scanStatus = status;
+namespace {
+
+// What a scan that said status means for the catalogue, once its records
+// are the count - first last ones: they are given the file's names.
+AddStatus Settle(Catalogue* catalogue, const char* directory, const char* fileName,
+                 ScanStatus status, int32_t first) {
   switch (status) {
     case ScanStatus::Partial:
       if (catalogue->damagedFile == nullptr) catalogue->damagedFile = fileName;
       [[fallthrough]];
     case ScanStatus::Ok:
-      for (int32_t i = catalogue->count - n; i < catalogue->count; ++i) {
+      for (int32_t i = first; i < catalogue->count; ++i) {
         catalogue->records[i].directory = directory;
         catalogue->records[i].fileName = fileName;
       }
@@ -132,4 +127,30 @@ AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const 
       break;
   }
   return AddStatus::Done;
+}
+
+}  // namespace
+
+AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
+                             ScanStatus* scanStatus) {
+  if (scanStatus != nullptr) *scanStatus = ScanStatus::Ok;
+  if (catalogue->count >= catalogue->capacity) return AddStatus::CatalogueFull;
+  int32_t n = 0;
+  ScanStatus status = ScanFile(directory, fileName, catalogue, &n);
+  if (scanStatus != nullptr) *scanStatus = status;
+  const bool kept = status == ScanStatus::Ok || status == ScanStatus::Partial;
+  return Settle(catalogue, directory, fileName, status, catalogue->count - (kept ? n : 0));
+}
+
+AddStatus AddScannedFile(Catalogue* catalogue, const char* directory, const char* fileName,
+                         const ScannedFile& scan) {
+  const int32_t first = catalogue->count;
+  for (int32_t i = 0; i < scan.count; ++i) {
+    ImageRecord& rec = catalogue->records[first + i];
+    rec = scan.records[i];
+    rec.sequence += catalogue->nextSequence;
+  }
+  catalogue->count = first + scan.count;
+  catalogue->nextSequence += scan.sequencesUsed;
+  return Settle(catalogue, directory, fileName, scan.status, first);
 }

@@ -3,6 +3,13 @@
 #include <memory>
 
 #include "scan/file_services.h"
+#include "scan/name_pool.h"
+
+struct ScanWindow;
+// Frees a scan window; defined where the window is.
+struct ScanWindowDeleter {
+  void operator()(ScanWindow* window) const;
+};
 
 enum class ImageKind : int32_t { Bitmap = 1, Icon = 2, Cursor = 3 };
 
@@ -38,6 +45,13 @@ struct Catalogue {
   // window can say that images may be missing; nullptr when none did. Each
   // fill that empties the table clears it.
   const char* damagedFile = nullptr;
+  // The directory paths and file names the records refer to. A fill that
+  // empties the table gives them new arenas; one that appends keeps them.
+  NamePool directoryNames;
+  NamePool fileNames;
+  // The read buffer the fills scan through, had at the first scan: each
+  // catalogue that is filled side by side with another has its own.
+  std::unique_ptr<ScanWindow, ScanWindowDeleter> window;
 };
 
 // Gives catalogue an empty table of capacity slots. False, with no table,
@@ -76,3 +90,20 @@ ScanStatus ScanFile(const char* directory, const char* fileName, Catalogue* cata
 // not opened because the catalogue was full).
 AddStatus AddFileToCatalogue(Catalogue* catalogue, const char* directory, const char* fileName,
                              ScanStatus* scanStatus = nullptr);
+
+// One file scanned into a catalogue of its own: a worker of a parallel walk
+// scans into one, from count 0 and sequence 0, and hands it on.
+struct ScannedFile {
+  ScanStatus status = ScanStatus::Ok;
+  const ImageRecord* records = nullptr;
+  int32_t count = 0;
+  // How far the scan moved its catalogue's sequence numbers.
+  int32_t sequencesUsed = 0;
+};
+
+// Puts scan into catalogue as AddFileToCatalogue would have scanned it
+// there: the records, their sequence numbers moved on from the catalogue's,
+// and what the status means. The caller has made sure that they fit with
+// room to spare, for a scan that filled the catalogue ends differently.
+AddStatus AddScannedFile(Catalogue* catalogue, const char* directory, const char* fileName,
+                         const ScannedFile& scan);

@@ -46,7 +46,7 @@ bool TakeEntry(const DirEntry& entry) {
     // to where the walk came from.
     if (entry.isLink) return false;
     if (s.depth >= kSearchLevelCount - 1) return false;
-    if (subdirectoryNamePool.AppendRelocating(entry.name) == nullptr) {
+    if (s.subdirectoryNames.AppendRelocating(entry.name) == nullptr) {
       RunOutOfMemory();
       return false;
     }
@@ -54,7 +54,7 @@ bool TakeEntry(const DirEntry& entry) {
     return false;
   }
   if (strlen(entry.name) < kShortestFileName) return false;
-  const char* name = fileNamePool.AppendGrowing(entry.name);
+  const char* name = s.catalogue->fileNames.AppendGrowing(entry.name);
   if (name == nullptr) {
     RunOutOfMemory();
     return false;
@@ -73,9 +73,9 @@ bool StartSearch(Catalogue* catalogue, bool append) {
   SearchState& s = searchState;
   s.stop = SearchStop::None;
   s.directoriesRead = 0;
-  if ((!append &&
-       (!directoryNamePool.Reset(kDirectoryPoolSize) || !fileNamePool.Reset(kFilePoolSize))) ||
-      !subdirectoryNamePool.Reset(kSubdirectoryPoolSize)) {
+  if ((!append && (!catalogue->directoryNames.Reset(kDirectoryPoolSize) ||
+                   !catalogue->fileNames.Reset(kFilePoolSize))) ||
+      !s.subdirectoryNames.Reset(kSubdirectoryPoolSize)) {
     NoteStop(SearchStop::OutOfMemory);
     return false;
   }
@@ -92,8 +92,8 @@ bool EnterSearchDirectory(const char* path) {
   SearchState& s = searchState;
   CloseListing();
   SearchLevel& level = s.levels[s.depth];
-  level.savedUsed = subdirectoryNamePool.used;
-  level.nextNameOffset = subdirectoryNamePool.used;
+  level.savedUsed = s.subdirectoryNames.used;
+  level.nextNameOffset = s.subdirectoryNames.used;
   level.subdirCount = 0;
   level.nextIndex = 0;
   s.entered[s.depth] = false;
@@ -103,7 +103,7 @@ bool EnterSearchDirectory(const char* path) {
   if (!GetCurrentDir(s.text)) return true;
   DirListing* listing = ListFirst(kListPattern, &s.entry);
   if (listing == nullptr) return true;
-  s.directory = directoryNamePool.AppendGrowing(s.text);
+  s.directory = s.catalogue->directoryNames.AppendGrowing(s.text);
   if (s.directory == nullptr) {
     ListClose(listing);
     // Where the walk stopped is the directory it could not keep.
@@ -148,7 +148,7 @@ SearchStepResult SearchStep(int32_t fileBudget) {
   }
   SearchLevel& level = s.levels[s.depth];
   if (level.nextIndex < level.subdirCount) {
-    const char* name = subdirectoryNamePool.base + level.nextNameOffset;
+    const char* name = s.subdirectoryNames.base + level.nextNameOffset;
     ++s.depth;
     EnterSearchDirectory(name);
     return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
@@ -157,15 +157,15 @@ SearchStepResult SearchStep(int32_t fileBudget) {
   if (s.entered[s.depth] && !SetCurrentDir("..")) {
     // Without its parent the walk no longer knows where the names of the
     // levels above lead; it stops with what it has found.
-    subdirectoryNamePool.used = s.levels[0].savedUsed;
+    s.subdirectoryNames.used = s.levels[0].savedUsed;
     s.depth = 0;
     return SearchStepResult::Done;
   }
-  subdirectoryNamePool.used = level.savedUsed;
+  s.subdirectoryNames.used = level.savedUsed;
   if (s.depth == 0) return SearchStepResult::Done;
   --s.depth;
   SearchLevel& parent = s.levels[s.depth];
-  const char* visited = subdirectoryNamePool.base + parent.nextNameOffset;
+  const char* visited = s.subdirectoryNames.base + parent.nextNameOffset;
   parent.nextNameOffset += static_cast<int32_t>(strlen(visited)) + 1;
   ++parent.nextIndex;
   return SearchStepResult::LevelLeft;
@@ -179,7 +179,7 @@ void CancelSearch() {
 
 std::string SearchStopText() {
   const SearchState& s = searchState;
-  char text[kPathBufferSize + 100];
+  char text[kPathBufferSize + 120];
   switch (s.stop) {
     case SearchStop::None:
     case SearchStop::Cancelled:

@@ -71,14 +71,16 @@ struct SearchState {
   int32_t directoriesRead;
   SearchStop stop;
   char stopDirectory[kPathBufferSize];
+  // The names of the subdirectories still to visit, level by level.
+  NamePool subdirectoryNames;
 };
 extern SearchState searchState;
 
-// Gives the three name pools new arenas, empties the catalogue and puts the
-// walk at level 0. False (stop OutOfMemory, the catalogue untouched) when a
-// pool cannot get its arena. The pools grow as the tree needs, bounded only
-// by memory. With append set, the catalogue and the directory and file
-// name pools keep what they hold, and the search adds behind it.
+// Gives the catalogue's name pools and the subdirectory names new arenas, empties the catalogue and
+// puts the walk at level 0. False (stop OutOfMemory, the catalogue untouched) when a pool cannot
+// get its arena. The pools grow as the tree needs, bounded only by memory. With append set, the
+// catalogue and the directory and file name pools keep what they hold, and the search adds behind
+// it.
 bool StartSearch(Catalogue* catalogue, bool append = false);
 
 // Makes path (absolute for the start directory, a bare name below it) the

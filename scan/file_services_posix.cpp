@@ -17,22 +17,24 @@
 // is only noted, to be joined with the read that follows into one pread, and
 // the small reads near the start of the file are served from one read of its
 // head. All of it concerns the one file most recently opened or sought, and
-// is forgotten when that file is closed; everything runs on one thread.
+// is forgotten when that file is closed. Each thread keeps its own: the
+// workers of a parallel walk open and read files side by side, and a
+// directory listed on one thread is not the business of the others.
 namespace {
 
-FileHandle openedFile = kInvalidFile;
-int64_t openedLength = -1;
+thread_local FileHandle openedFile = kInvalidFile;
+thread_local int64_t openedLength = -1;
 
-FileHandle pendingSeekFile = kInvalidFile;
-int64_t pendingSeekPosition = 0;
+thread_local FileHandle pendingSeekFile = kInvalidFile;
+thread_local int64_t pendingSeekPosition = 0;
 
 // The first bytes of the file most recently opened: the MZ header, the
 // signature, the COFF header and usually the section table all lie there, and
 // are read with one call instead of four.
 constexpr int32_t kHeadBytes = 4096;
-uint8_t head[kHeadBytes];
-FileHandle headFile = kInvalidFile;
-int32_t headLength = 0;
+thread_local uint8_t head[kHeadBytes];
+thread_local FileHandle headFile = kInvalidFile;
+thread_local int32_t headLength = 0;
 
 int32_t ReadAt(int fd, void* buffer, int32_t count, int64_t position) {
   auto* out = static_cast<char*>(buffer);
@@ -76,8 +78,8 @@ bool SettlePendingSeek() {
 // to it spares the kernel the lookup of every component of the path again.
 // It is known by the path under which it became the current directory, so it
 // is not used when that was set relative to a place not known.
-char currentPath[kPathBufferSize];
-size_t currentPathLength = 0;
+thread_local char currentPath[kPathBufferSize];
+thread_local size_t currentPathLength = 0;
 
 struct ListedDirectory {
   DIR* dir = nullptr;
@@ -94,7 +96,7 @@ struct ListedDirectory {
   size_t othersUsed = 0;
   bool irregular = false;
 };
-ListedDirectory listed;
+thread_local ListedDirectory listed;
 
 void NoteCurrentPath(const char* path) {
   size_t n = strlen(path);

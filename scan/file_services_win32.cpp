@@ -21,7 +21,9 @@ struct RedirectionSwitch {
   RedirectionOff off = nullptr;
   RedirectionBack back = nullptr;
 };
-RedirectionSwitch redirection;
+// Looked up by each thread that opens files: the CLI's workers open side by
+// side.
+thread_local RedirectionSwitch redirection;
 
 // While one lives, the calls that open, list and enter see the real file
 // system; it puts the thread's redirection back as it was.
@@ -59,9 +61,10 @@ class RealFileSystem {
 // a handle just opened stands at 0, and a read leaves it behind the bytes it
 // got. A positional read that starts there needs no seek, which under Wine
 // is a call through ntdll of its own, made for nearly every file scanned.
-// Anything else done with the handle forgets it.
-static HANDLE knownFile = INVALID_HANDLE_VALUE;
-static int64_t knownPosition = 0;
+// Anything else done with the handle forgets it. Each thread knows of the
+// handles it opened.
+static thread_local HANDLE knownFile = INVALID_HANDLE_VALUE;
+static thread_local int64_t knownPosition = 0;
 
 static void Forget(HANDLE h) {
   if (h == knownFile) knownFile = INVALID_HANDLE_VALUE;

@@ -3,10 +3,6 @@
 #include <cstring>
 #include <new>
 
-NamePool directoryNamePool;
-NamePool fileNamePool;
-NamePool subdirectoryNamePool;
-
 namespace {
 
 // Bytes the pool's arenas take together, earlier ones included.
@@ -79,6 +75,20 @@ const char* NamePool::AppendRelocating(const char* text) {
   base = arena;
   capacity = size;
   return Append(text);
+}
+
+NamePool& NamePool::operator=(NamePool&& other) noexcept {
+  if (this == &other) return *this;
+  Release();
+  base = other.base;
+  used = other.used;
+  capacity = other.capacity;
+  earlier.swap(other.earlier);
+  ceiling = other.ceiling;
+  other.base = nullptr;
+  other.used = 0;
+  other.capacity = 0;
+  return *this;
 }
 
 void NamePool::Release() {

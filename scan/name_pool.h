@@ -27,10 +27,14 @@ struct NamePool {
   int64_t ceiling = kNamePoolCeiling;
 
   NamePool() = default;
-  // The run's pools give their arenas back when the program ends.
+  // A pool gives its arenas back with its owner.
   ~NamePool() { Release(); }
   NamePool(const NamePool&) = delete;
   NamePool& operator=(const NamePool&) = delete;
+  // The arenas go with the pool; the one moved from is left empty. A
+  // catalogue, which keeps its names in pools, moves with them.
+  NamePool(NamePool&& other) noexcept { *this = static_cast<NamePool&&>(other); }
+  NamePool& operator=(NamePool&& other) noexcept;
 
   // Gives the pool a new empty arena; false (and no storage) when it cannot.
   bool Reset(int32_t newCapacity);
@@ -52,9 +56,3 @@ struct NamePool {
 inline constexpr int32_t kDirectoryPoolSize = 51200;
 inline constexpr int32_t kFilePoolSize = 256000;
 inline constexpr int32_t kSubdirectoryPoolSize = 25600;
-
-// The run's three pools: directory paths and file names that catalogue
-// records refer to, and the directory search's stack of pending names.
-extern NamePool directoryNamePool;
-extern NamePool fileNamePool;
-extern NamePool subdirectoryNamePool;

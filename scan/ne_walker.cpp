@@ -25,11 +25,11 @@ bool KindOfType(uint16_t type, ImageKind* kind) {
 
 }  // namespace
 
-ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPosition,
-                           Catalogue* catalogue) {
+ScanStatus ScanNeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t headerPosition, Catalogue* catalogue) {
   int64_t tableStart = 0;
   TreeLookup found =
-      LocateNeTable(headerPosition, fileLength, WindowHeaderReader{file}, &tableStart);
+      LocateNeTable(headerPosition, fileLength, WindowHeaderReader{window, file}, &tableStart);
   if (found != TreeLookup::Found) {
     return found == TreeLookup::NoTree ? ScanStatus::Ok : ScanStatus::Damaged;
   }
@@ -37,8 +37,8 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
   int64_t room = fileLength - tableStart;
   int32_t length = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   // The table is read piece by piece as the walk reaches it.
-  MapWindow(file, tableStart, length);
-  const WindowReader w(length);
+  MapWindow(window, file, tableStart, length);
+  const WindowReader w(window, length);
 
   bool damaged = false;
   // Set as each wanted type's entries come up.
@@ -46,7 +46,7 @@ ScanStatus ScanNeResources(FileHandle file, int32_t fileLength, int64_t headerPo
   WalkNeResourceTable(
       w, length, [&](uint16_t type) { return KindOfType(type, &kind); },
       [&](uint16_t, int64_t, int64_t offset, int64_t size) {
-        if (!RecordImage(offset, size, tableStart, kind, catalogue, fileLength)) damaged = true;
+        if (!RecordImage(window, offset, size, tableStart, kind, catalogue, fileLength)) damaged = true;
       });
   return damaged ? ScanStatus::Partial : ScanStatus::Ok;
 }

@@ -18,11 +18,11 @@ int32_t WindowLengthAt(int64_t start, int32_t fileLength) {
 
 }  // namespace
 
-ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           Catalogue* catalogue, PeWalkState* state) {
+ScanStatus ScanPeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t coffPosition, Catalogue* catalogue) {
   ResourceSection section;
   TreeLookup lookup =
-      LocateResourceTree(coffPosition, fileLength, WindowHeaderReader{file}, &section);
+      LocateResourceTree(coffPosition, fileLength, WindowHeaderReader{window, file}, &section);
   if (lookup != TreeLookup::Found) {
     return lookup == TreeLookup::NoTree ? ScanStatus::NoImages : ScanStatus::Damaged;
   }
@@ -32,13 +32,13 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   int64_t room = fileLength - rawPosition;
   int32_t firstLength = static_cast<int32_t>(room < kScanWindowSize ? room : kScanWindowSize);
   // The tree is read piece by piece as the walk reaches it.
-  if (!MapWindow(file, rawPosition, firstLength)) return ScanStatus::Damaged;
+  if (!MapWindow(window, file, rawPosition, firstLength)) return ScanStatus::Damaged;
 
-  PeWalkState& found = *state;
+  PeWalkState& found = *window.peWalk;
   found.count = 0;
   found.lowest = 0x7FFFFFFF;
   found.visitedTables.Clear();
-  const WindowReader w(firstLength);
+  const WindowReader w(window, firstLength);
   // The scan's tree has no ceiling of its own: its window bounds the work.
   PeResourceTree tree(w, firstLength, &found.visitedTables, INT64_MAX);
   tree.ForEachType([&](int32_t id, int64_t table) {
@@ -70,7 +70,7 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
   if (secondStart >= fileLength) return ScanStatus::Damaged;
   int64_t windowStart = secondStart;
   int32_t windowLength = WindowLengthAt(windowStart, fileLength);
-  MapWindow(file, windowStart, windowLength);
+  MapWindow(window, file, windowStart, windowLength);
   bool damaged = false;
   for (int32_t i = 0; i < found.count; ++i) {
     int64_t entryAt = rawPosition + found.entries[i].offset;
@@ -84,14 +84,14 @@ ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosi
       }
       windowStart = entryAt;
       windowLength = WindowLengthAt(windowStart, fileLength);
-      MapWindow(file, windowStart, windowLength);
+      MapWindow(window, file, windowStart, windowLength);
     }
-    WindowReader entries(windowLength);
+    WindowReader entries(window, windowLength);
     int64_t e = entryAt - windowStart;
     int64_t rva = entries.I32(e);
     int64_t size = entries.I32(e + 4);
-    if (!RecordImage(rva - virtualAddress + rawPosition, size, windowStart, found.entries[i].kind,
-                     catalogue, fileLength)) {
+    if (!RecordImage(window, rva - virtualAddress + rawPosition, size, windowStart,
+                     found.entries[i].kind, catalogue, fileLength)) {
       damaged = true;
     }
   }

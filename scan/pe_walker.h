@@ -20,5 +20,8 @@ struct PeWalkState {
   TableVisits visitedTables;
 };
 
-ScanStatus ScanPeResources(FileHandle file, int32_t fileLength, int64_t coffPosition,
-                           Catalogue* catalogue, PeWalkState* state);
+struct ScanWindow;
+
+// Walks the tree with the walk state the window holds.
+ScanStatus ScanPeResources(ScanWindow& window, FileHandle file, int32_t fileLength,
+                           int64_t coffPosition, Catalogue* catalogue);

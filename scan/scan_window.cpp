@@ -7,36 +7,32 @@
 #include "scan/dib_header.h"
 #include "scan/png_header.h"
 
-ScanWindow scanWindow;
-
 namespace {
 
 constexpr int64_t kPieceSize = kWindowPieceSize;
 
-void ForgetPieces() {
-  for (int32_t& n : scanWindow.arrived) n = -1;
+void ForgetPieces(ScanWindow& w) {
+  for (int32_t& n : w.arrived) n = -1;
 }
 
-int64_t PieceStart(int64_t slot) { return (scanWindow.firstPiece + slot) * kPieceSize; }
+int64_t PieceStart(const ScanWindow& w, int64_t slot) { return (w.firstPiece + slot) * kPieceSize; }
 
 // Whether slot holds its bytes up to end (counted from the piece's start):
 // read that far, or read up to where the file ends.
-bool Holds(int64_t slot, int64_t end) {
-  const ScanWindow& w = scanWindow;
+bool Holds(const ScanWindow& w, int64_t slot, int64_t end) {
   return w.arrived[slot] >= end || (w.arrived[slot] >= 0 && w.atEnd[slot]);
 }
 
 // Makes position the window's start, keeping the pieces of the same file
 // that the new window still covers in the slots where it expects them.
 // False for a position no read can start from.
-bool PlaceWindow(FileHandle file, int64_t position) {
-  ScanWindow& w = scanWindow;
+bool PlaceWindow(ScanWindow& w, FileHandle file, int64_t position) {
   w.start = position;
   w.filled = 0;
   if (position < 0) return false;
   if (file != w.file) {
     w.file = file;
-    ForgetPieces();
+    ForgetPieces(w);
   }
   int64_t first = position / kPieceSize;
   int64_t shift = first - w.firstPiece;
@@ -64,12 +60,11 @@ bool PlaceWindow(FileHandle file, int64_t position) {
 // read per run of them. A piece is read whole, except the file's first piece
 // when nothing of it has been read yet: of most files only the 64-byte MZ
 // header is ever looked at, and of executables little beyond the headers.
-void ReadPieces(int64_t first, int64_t last, int64_t end) {
-  ScanWindow& w = scanWindow;
+void ReadPieces(ScanWindow& w, int64_t first, int64_t last, int64_t end) {
   int64_t slot = first;
   while (slot <= last) {
-    int64_t wanted = slot == last ? end - PieceStart(slot) : kPieceSize;
-    if (Holds(slot, wanted)) {
+    int64_t wanted = slot == last ? end - PieceStart(w, slot) : kPieceSize;
+    if (Holds(w, slot, wanted)) {
       ++slot;
       continue;
     }
@@ -79,18 +74,18 @@ void ReadPieces(int64_t first, int64_t last, int64_t end) {
     int64_t runEnd = slot;
     while (runEnd + 1 <= last && w.arrived[runEnd + 1] < 0) ++runEnd;
     int64_t upTo = (runEnd - slot + 1) * kPieceSize;
-    if (PieceStart(slot) == 0 && from == 0 && runEnd == slot && wanted <= kHeadReadSize) {
+    if (PieceStart(w, slot) == 0 && from == 0 && runEnd == slot && wanted <= kHeadReadSize) {
       upTo = kHeadReadSize;
     }
     uint8_t* into = w.buffer + slot * kPieceSize;
     int32_t count = static_cast<int32_t>(upTo - from);
-    int32_t got = ReadBytesAt(w.file, PieceStart(slot) + from, into + from, count);
+    int32_t got = ReadBytesAt(w.file, PieceStart(w, slot) + from, into + from, count);
     if (got < 0) got = 0;
     int64_t reached = from + got;
     // Bytes of the window that did not arrive (the file has shrunk since its
     // length was taken) read as zeros, never as what an earlier file left in
     // the buffer. Those past the window's end are never looked at.
-    int64_t windowEnd = w.start + w.filled - PieceStart(slot);
+    int64_t windowEnd = w.start + w.filled - PieceStart(w, slot);
     if (windowEnd > upTo) windowEnd = upTo;
     if (windowEnd > reached) memset(into + reached, 0, static_cast<size_t>(windowEnd - reached));
     for (int64_t i = slot; i <= runEnd; ++i) {
@@ -108,29 +103,27 @@ void ReadPieces(int64_t first, int64_t last, int64_t end) {
 }
 
 // The slots that window bytes [at, at + length) lie in; length above 0.
-void SlotsOf(int64_t at, int64_t length, int64_t* first, int64_t* last) {
-  const ScanWindow& w = scanWindow;
+void SlotsOf(const ScanWindow& w, int64_t at, int64_t length, int64_t* first, int64_t* last) {
   *first = (w.start + at) / kPieceSize - w.firstPiece;
   *last = (w.start + at + length - 1) / kPieceSize - w.firstPiece;
 }
 
 }  // namespace
 
-bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count) {
-  if (!PlaceWindow(file, position)) return false;
+bool ReadIntoWindow(ScanWindow& w, FileHandle file, int64_t position, int32_t count) {
+  if (!PlaceWindow(w, file, position)) return false;
   if (count < 0 || count > kScanWindowSize) return false;
   if (count == 0) return true;
-  ScanWindow& w = scanWindow;
   int64_t first = 0;
   int64_t last = 0;
-  SlotsOf(0, count, &first, &last);
+  SlotsOf(w, 0, count, &first, &last);
   int64_t end = position + count;
-  ReadPieces(first, last, end);
+  ReadPieces(w, first, last, end);
   // As a read would: the bytes up to where the file ended.
   for (int64_t slot = first; slot <= last; ++slot) {
-    int64_t wanted = slot == last ? end - PieceStart(slot) : kPieceSize;
+    int64_t wanted = slot == last ? end - PieceStart(w, slot) : kPieceSize;
     if (w.arrived[slot] < wanted) {
-      end = PieceStart(slot) + w.arrived[slot];
+      end = PieceStart(w, slot) + w.arrived[slot];
       break;
     }
   }
@@ -138,24 +131,23 @@ bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count) {
   return w.filled == count;
 }
 
-bool MapWindow(FileHandle file, int64_t position, int32_t count) {
-  if (!PlaceWindow(file, position)) return false;
+bool MapWindow(ScanWindow& w, FileHandle file, int64_t position, int32_t count) {
+  if (!PlaceWindow(w, file, position)) return false;
   if (count < 0 || count > kScanWindowSize) return false;
-  scanWindow.filled = count;
+  w.filled = count;
   return true;
 }
 
-const uint8_t* WindowBytes(int64_t at, int64_t length) {
-  const ScanWindow& w = scanWindow;
+const uint8_t* WindowBytes(ScanWindow& w, int64_t at, int64_t length) {
   if (at < 0 || length < 0 || at > w.filled || length > w.filled - at) return nullptr;
   if (length > 0) {
     int64_t first = 0;
     int64_t last = 0;
-    SlotsOf(at, length, &first, &last);
+    SlotsOf(w, at, length, &first, &last);
     int64_t end = w.start + at + length;
     for (int64_t slot = first; slot <= last; ++slot) {
-      if (!Holds(slot, slot == last ? end - PieceStart(slot) : kPieceSize)) {
-        ReadPieces(slot, last, end);
+      if (!Holds(w, slot, slot == last ? end - PieceStart(w, slot) : kPieceSize)) {
+        ReadPieces(w, slot, last, end);
         break;
       }
     }
@@ -163,20 +155,27 @@ const uint8_t* WindowBytes(int64_t at, int64_t length) {
   return w.bytes + at;
 }
 
-void ForgetWindowFile() {
-  scanWindow.file = kInvalidFile;
-  scanWindow.filled = 0;
-  ForgetPieces();
+void ForgetWindowFile(ScanWindow& w) {
+  w.file = kInvalidFile;
+  w.filled = 0;
+  ForgetPieces(w);
 }
 
-bool EnsureWindowBuffer() {
-  if (scanWindow.buffer != nullptr) return true;
-  if (scanWindow.peWalk == nullptr) scanWindow.peWalk = new (std::nothrow) PeWalkState;
-  if (scanWindow.peWalk == nullptr) return false;
-  scanWindow.buffer = new (std::nothrow) uint8_t[kWindowPieces * kWindowPieceSize];
-  if (scanWindow.buffer == nullptr) return false;
-  scanWindow.bytes = scanWindow.buffer;
-  ForgetPieces();
+void ScanWindowDeleter::operator()(ScanWindow* window) const { delete window; }
+
+ScanWindow::~ScanWindow() {
+  delete[] buffer;
+  delete peWalk;
+}
+
+bool EnsureWindowBuffer(ScanWindow& w) {
+  if (w.buffer != nullptr) return true;
+  if (w.peWalk == nullptr) w.peWalk = new (std::nothrow) PeWalkState;
+  if (w.peWalk == nullptr) return false;
+  w.buffer = new (std::nothrow) uint8_t[kWindowPieces * kWindowPieceSize];
+  if (w.buffer == nullptr) return false;
+  w.bytes = w.buffer;
+  ForgetPieces(w);
   return true;
 }
 
@@ -200,7 +199,7 @@ int32_t AreaFromHeader(const uint8_t* bytes, int64_t size, int64_t at, ImageKind
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(width * height)));
 }
 
-bool RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
+bool RecordImage(ScanWindow& w, int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
                  Catalogue* catalogue, int32_t fileLength) {
   if (catalogue->count >= catalogue->capacity) return true;
   // A negative offset cannot be read back, so it is dropped like data past
@@ -213,8 +212,8 @@ bool RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind ki
   rec.sequence = catalogue->nextSequence++;
   rec.area = 0;
   if (offset >= windowStart && offset + 16 <= windowStart + kScanWindowSize &&
-      WindowBytes(offset - windowStart, 16) != nullptr) {
-    rec.area = AreaFromHeader(scanWindow.bytes, scanWindow.filled, offset - windowStart, kind);
+      WindowBytes(w, offset - windowStart, 16) != nullptr) {
+    rec.area = AreaFromHeader(w.bytes, w.filled, offset - windowStart, kind);
   }
   ++catalogue->count;
   return true;

@@ -23,7 +23,8 @@ static_assert(kHeadReadSize <= kWindowPieceSize);
 
 struct PeWalkState;
 
-// The one read buffer of every scan. start and filled say which stretch of
+// The read buffer of one scanner: the window's run has one, and so has
+// each worker of a parallel walk. start and filled say which stretch of
 // the file the last read put into it: window offset x is file position
 // start + x and lies at bytes[x]. After ReadIntoWindow all of them are
 // there; after MapWindow only those that WindowBytes or a WindowReader has
@@ -46,20 +47,25 @@ struct ScanWindow {
   // What the PE walk keeps of the tree it reads through this window,
   // allocated with the buffer.
   PeWalkState* peWalk = nullptr;
+
+  ScanWindow() = default;
+  ~ScanWindow();
+  ScanWindow(const ScanWindow&) = delete;
+  ScanWindow& operator=(const ScanWindow&) = delete;
 };
-extern ScanWindow scanWindow;
 
 // Makes the count bytes at position (at most kScanWindowSize) the window and
 // reads them now; true when all of them arrived.
-bool ReadIntoWindow(FileHandle file, int64_t position, int32_t count);
+bool ReadIntoWindow(ScanWindow& w, FileHandle file, int64_t position, int32_t count);
 
 // ReadIntoWindow for the layout lookups, which take a file's headers
 // through a reader like this one: bytes views what arrived.
 struct WindowHeaderReader {
+  ScanWindow& window;
   FileHandle file;
   bool operator()(int64_t position, int32_t count, ByteReader* bytes) const {
-    if (!ReadIntoWindow(file, position, count)) return false;
-    *bytes = ByteReader(scanWindow.bytes, scanWindow.filled);
+    if (!ReadIntoWindow(window, file, position, count)) return false;
+    *bytes = ByteReader(window.bytes, window.filled);
     return true;
   }
 };
@@ -68,23 +74,23 @@ struct WindowHeaderReader {
 // without reading them yet. The caller has taken count from the file length,
 // so they count as filled; should the file have shrunk since its length was
 // taken, the bytes that do not arrive read as zeros.
-bool MapWindow(FileHandle file, int64_t position, int32_t count);
+bool MapWindow(ScanWindow& w, FileHandle file, int64_t position, int32_t count);
 
 // The window's bytes [at, at + length), read from the file first where they
 // have not been: the one way to the window's bytes, for the walkers and any
 // area rule alike. nullptr when they do not lie within the filled part.
-const uint8_t* WindowBytes(int64_t at, int64_t length);
+const uint8_t* WindowBytes(ScanWindow& w, int64_t at, int64_t length);
 
 // Forgets what the window read: after its file is closed, the same handle
 // value may come back for another file.
-void ForgetWindowFile();
+void ForgetWindowFile(ScanWindow& w);
 
 // The bounds-checked reader over the window's first length bytes (no more
 // than are filled); each value is fetched through WindowBytes.
 class WindowReader {
  public:
-  explicit WindowReader(int64_t length)
-      : r_(scanWindow.bytes, length < scanWindow.filled ? length : scanWindow.filled) {}
+  WindowReader(ScanWindow& window, int64_t length)
+      : window_(window), r_(window.bytes, length < window.filled ? length : window.filled) {}
   bool Has(int64_t at, int64_t len) const { return r_.Has(at, len); }
   uint16_t U16(int64_t at) const { return Fetch(at, 2).U16(at); }
   uint32_t U32(int64_t at) const { return Fetch(at, 4).U32(at); }
@@ -93,22 +99,23 @@ class WindowReader {
 
  private:
   const ByteReader& Fetch(int64_t at, int64_t len) const {
-    if (r_.Has(at, len)) WindowBytes(at, len);
+    if (r_.Has(at, len)) WindowBytes(window_, at, len);
     return r_;
   }
+  ScanWindow& window_;
   ByteReader r_;
 };
 
-// Allocates the window's buffer and the PE walk's state once for the run;
-// false when memory is short.
-bool EnsureWindowBuffer();
+// Allocates the window's buffer and the PE walk's state once for its
+// scanner; false when memory is short.
+bool EnsureWindowBuffer(ScanWindow& w);
 
 // Offsets and sizes come in wide, as the walkers compute them from file
 // values; anything that is negative or ends past fileLength is dropped, and
 // so is everything once the catalogue is full. The record takes the next
 // free slot and the next sequence number. False when the resource was
 // dropped for lying outside the file, which only a damaged file does.
-bool RecordImage(int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
+bool RecordImage(ScanWindow& w, int64_t offset, int64_t size, int64_t windowStart, ImageKind kind,
                  Catalogue* catalogue, int32_t fileLength);
 
 // Bytes from a record's offset that a classic header's area needs: a

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test:
 #   native (g++, warnings as errors), native with AddressSanitizer and
-#   UndefinedBehaviorSanitizer, Windows i686 and x86_64 (mingw-w64) with their
+#   UndefinedBehaviorSanitizer, ravelin-scan with ThreadSanitizer running the
+#   command line's contract with four workers, Windows i686 and x86_64 (mingw-w64) with their
 #   tests under Wine where this machine can run them, the packages made of
 #   those builds and checked (tests/package/package_test.sh), and a bounded
 #   libFuzzer run of every fuzz target (clang). Ends with one line:
@@ -53,6 +54,16 @@ step "native build with ASan and UBSan"
 if build build-ci/sanitize -DRAVELIN_SANITIZE=ON; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-ci/sanitize sanitize
 else problems+=("sanitize build"); failed=$((failed + 1)); fi
+
+# Only ravelin-scan and the libraries under it: its workers are the only
+# threads the project runs.
+step "ravelin-scan with ThreadSanitizer, --jobs 4"
+if build build-ci/tsan -DRAVELIN_TSAN=ON -DRAVELIN_TESTS=OFF --target ravelin-scan; then
+  if TSAN_OPTIONS="halt_on_error=1 exitcode=66" python3 tests/cli/cli_contract.py \
+      "$RAVELIN_ROOT/build-ci/tsan/cli/ravelin-scan" --jobs 4 >build-ci/tsan.log 2>&1; then
+    tail -n 3 build-ci/tsan.log; passed=$((passed + 1))
+  else tail -n 60 build-ci/tsan.log; problems+=("ThreadSanitizer"); failed=$((failed + 1)); fi
+else problems+=("tsan build"); failed=$((failed + 1)); fi
 
 ravelin_wine_prefix
 windows_builds=()

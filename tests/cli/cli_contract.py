@@ -139,9 +139,9 @@ class CliContract(unittest.TestCase):
 
     def test_unknown_options_are_usage_errors(self):
         path = self.tree.write("icon.exe", pe_fixture.make_pe([("icon", 16, 32)])[0])
-        for option in ("--no-such-option", "-z"):
-            rc, out, _ = SCANNER.run_raw(
-                [option, scan_runner.to_wine_path(path) if SCANNER.wine else path])
+        for option in (["--no-such-option"], ["-z"], ["--jobs", "0"], ["--jobs", "65"],
+                       ["--jobs", "2x"], ["--jobs"]):
+            rc, out, _ = SCANNER.run_raw(option + [self.arg(path)])
             self.assertEqual((rc, out), (2, ""), option)
 
     def test_missing_file_is_reported_and_the_rest_scanned(self):
@@ -459,6 +459,10 @@ class CliContract(unittest.TestCase):
         self.assertEqual(sum(r.path == paths[20] for r in result.records), 20)
         self.assertEqual(result.records[-1].offset, records[19][1])
         self.assertEqual(result.statuses, [("catalogue-full", paths[21])])
+        # Workers that scan ahead of the catalogue's filling change nothing.
+        for jobs in ("1", "3"):
+            rc, out, err = SCANNER.run_raw(["--jobs", jobs, self.arg(self.tree.root)])
+            self.assertEqual((rc, out, err), (0, result.stdout, result.stderr), jobs)
 
 
 def main():

@@ -175,11 +175,11 @@ TEST_F(OpenFilesTest, OneFile) {
     EXPECT_EQ(table_.records[i].sequence, before + i);
   }
   // The names live in the pools, once each, not in the dialog's buffer.
-  EXPECT_EQ(table_.records[0].directory, directoryNamePool.base);
-  EXPECT_EQ(table_.records[0].fileName, fileNamePool.base);
+  EXPECT_EQ(table_.records[0].directory, table_.directoryNames.base);
+  EXPECT_EQ(table_.records[0].fileName, table_.fileNames.base);
   EXPECT_EQ(table_.records[2].fileName, table_.records[0].fileName);
-  EXPECT_EQ(directoryNamePool.used, static_cast<int32_t>(dir_.path().size() + 1));
-  EXPECT_EQ(fileNamePool.used, 8);
+  EXPECT_EQ(table_.directoryNames.used, static_cast<int32_t>(dir_.path().size() + 1));
+  EXPECT_EQ(table_.fileNames.used, 8);
 }
 
 TEST_F(OpenFilesTest, SeveralFilesInPickOrder) {
@@ -195,7 +195,7 @@ TEST_F(OpenFilesTest, SeveralFilesInPickOrder) {
   EXPECT_STREQ(table_.records[2].fileName, "a.exe");
   // The folder is stored once for all files.
   EXPECT_EQ(table_.records[0].directory, table_.records[2].directory);
-  EXPECT_EQ(directoryNamePool.used, static_cast<int32_t>(dir_.path().size() + 1));
+  EXPECT_EQ(table_.directoryNames.used, static_cast<int32_t>(dir_.path().size() + 1));
   // Unreadable, unsupported and damaged files among several are not reported.
   EXPECT_TRUE(feedback_.errors.empty());
   EXPECT_TRUE(feedback_.events.empty());
@@ -259,8 +259,8 @@ TEST_F(OpenFilesTest, FileInARootLikeFolder) {
   // A single pick there keeps the folder without the separator: "C:".
   r = Single("C:", "a.exe");
   Load(r);
-  EXPECT_STREQ(directoryNamePool.base, "C:");
-  EXPECT_STREQ(fileNamePool.base, "a.exe");
+  EXPECT_STREQ(table_.directoryNames.base, "C:");
+  EXPECT_STREQ(table_.fileNames.base, "a.exe");
 }
 
 TEST_F(OpenFilesTest, CatalogueFillingUpStopsTheLoad) {
@@ -276,7 +276,7 @@ TEST_F(OpenFilesTest, CatalogueFillingUpStopsTheLoad) {
   EXPECT_STREQ(table_.records[4].fileName, "g1.exe");
   EXPECT_EQ(table_.nextSequence - before, 5);
   // The third name was appended before its file was refused, the rest never.
-  EXPECT_EQ(fileNamePool.used, 3 * 7);
+  EXPECT_EQ(table_.fileNames.used, 3 * 7);
   EXPECT_EQ(feedback_.events, ProgressEvents(10, 2));
 
   // A single file into a catalogue with no free slot: nothing, quietly.
@@ -304,7 +304,7 @@ TEST_F(OpenFilesTest, NamePoolThatRefusesEndsTheLoad) {
   DialogResult r = Several(dir_.path(), names);
   EXPECT_EQ(Load(r), 2);
   EXPECT_STREQ(table_.records[0].fileName, "fit.exe");
-  EXPECT_EQ(fileNamePool.used, kFilePoolSize - 2);
+  EXPECT_EQ(table_.fileNames.used, kFilePoolSize - 2);
   EXPECT_EQ(feedback_.events, ProgressEvents(names.size(), names.size() - 2));
 
   // A folder the directory pool refuses: nothing is loaded, with one file
@@ -316,13 +316,13 @@ TEST_F(OpenFilesTest, NamePoolThatRefusesEndsTheLoad) {
   feedback_.events.clear();
   EXPECT_EQ(Load(r), 0);
   EXPECT_EQ(feedback_.events, ProgressEvents(12, 0));
-  EXPECT_EQ(fileNamePool.used, 0);
+  EXPECT_EQ(table_.fileNames.used, 0);
   EXPECT_TRUE(feedback_.errors.empty());
   // One byte shorter the folder fills the pool exactly, and the file is
   // looked up in it (and cannot be opened there).
   r = Single(std::string(kDirectoryPoolSize - 1, 'd'), "fit.exe");
   EXPECT_EQ(Load(r), 0);
-  EXPECT_EQ(directoryNamePool.used, kDirectoryPoolSize);
+  EXPECT_EQ(table_.directoryNames.used, kDirectoryPoolSize);
   EXPECT_EQ(feedback_.errors, (std::vector<std::string>{"Can't open\nfit.exe"}));
 }
 
@@ -330,16 +330,16 @@ TEST_F(OpenFilesTest, UnreadableResultsChangeNothing) {
   dir_.Write("keep.exe", PeWithIcons(2));
   DialogResult good = Single(dir_.path(), "keep.exe");
   ASSERT_EQ(Load(good), 2);
-  const char* directoryBase = directoryNamePool.base;
-  int32_t fileUsed = fileNamePool.used;
+  const char* directoryBase = table_.directoryNames.base;
+  int32_t fileUsed = table_.fileNames.used;
 
   DialogResult cut = Several(dir_.path(), {"keep.exe", "other.exe"});
   EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size() - 1, cut.fileOffset, &table_, feedback_),
             -1);
   EXPECT_EQ(LoadPickedFiles(cut.bytes.data(), cut.size(), 0, &table_, feedback_), -1);
   EXPECT_EQ(table_.count, 2);
-  EXPECT_EQ(directoryNamePool.base, directoryBase);
-  EXPECT_EQ(fileNamePool.used, fileUsed);
+  EXPECT_EQ(table_.directoryNames.base, directoryBase);
+  EXPECT_EQ(table_.fileNames.used, fileUsed);
   EXPECT_STREQ(table_.records[1].fileName, "keep.exe");
 }
 

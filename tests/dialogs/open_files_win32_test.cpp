@@ -261,16 +261,16 @@ TEST_F(OpenCommandTest, SeveralQuotedFilesSkipProblemsQuietly) {
 TEST_F(OpenCommandTest, CancelChangesNothing) {
   dir_.Write("keep.exe", PeWithIcons(2));
   ASSERT_EQ(Run({PickFiles(Quoted({"keep.exe"}))}), 2);
-  const char* directoryBase = directoryNamePool.base;
-  const char* fileBase = fileNamePool.base;
-  int32_t fileUsed = fileNamePool.used;
+  const char* directoryBase = table_.directoryNames.base;
+  const char* fileBase = table_.fileNames.base;
+  int32_t fileUsed = table_.fileNames.used;
   std::string remembered = OpenDialogDirectory;
 
   EXPECT_EQ(Run({CancelDialog()}), -1);
   EXPECT_EQ(table_.count, 2);
-  EXPECT_EQ(directoryNamePool.base, directoryBase);
-  EXPECT_EQ(fileNamePool.base, fileBase);
-  EXPECT_EQ(fileNamePool.used, fileUsed);
+  EXPECT_EQ(table_.directoryNames.base, directoryBase);
+  EXPECT_EQ(table_.fileNames.base, fileBase);
+  EXPECT_EQ(table_.fileNames.used, fileUsed);
   EXPECT_STREQ(table_.records[1].fileName, "keep.exe");
   EXPECT_EQ(remembered, OpenDialogDirectory);
 }

@@ -77,8 +77,8 @@ class Search : public ::testing::Test {
 TEST_F(Search, CancelledChooserChangesNothing) {
   std::string s = PutPe(Under(dir_.path(), "S"), "one.exe", 3);
   catalogue_.count = 7;
-  ASSERT_TRUE(directoryNamePool.Reset(kDirectoryPoolSize));
-  const char* kept = directoryNamePool.Append("kept");
+  ASSERT_TRUE(catalogue_.directoryNames.Reset(kDirectoryPoolSize));
+  const char* kept = catalogue_.directoryNames.Append("kept");
   ASSERT_TRUE(SetCurrentDirectoryA(s.c_str()));
   DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
   EXPECT_EQ(SearchDirectory(SearchOwner(), &catalogue_), -1);
@@ -86,7 +86,7 @@ TEST_F(Search, CancelledChooserChangesNothing) {
   EXPECT_TRUE(driver.finished());
   EXPECT_EQ(catalogue_.count, 7);
   EXPECT_STREQ(kept, "kept");
-  EXPECT_EQ(directoryNamePool.used, 5);
+  EXPECT_EQ(catalogue_.directoryNames.used, 5);
   EXPECT_EQ(ownerLog.searchIdles, 0);
 }
 
@@ -170,9 +170,9 @@ TEST_F(Search, FullCatalogueWalksToTheEndWithTwentyThousand) {
   EXPECT_EQ(result, kCatalogueCapacity);
   EXPECT_EQ(ownerLog.countTexts.back(), "Found image(s): 20000");
   // Every directory was still listed.
-  EXPECT_EQ(
-      std::count(directoryNamePool.base, directoryNamePool.base + directoryNamePool.used, '\0'),
-      25);
+  EXPECT_EQ(std::count(catalogue_.directoryNames.base,
+                       catalogue_.directoryNames.base + catalogue_.directoryNames.used, '\0'),
+            25);
   EXPECT_TRUE(fs::equivalent(CurrentDirectory(), dir_.path()));
 }
 
@@ -248,9 +248,10 @@ TEST_F(Search, WineWindowsFolderIsSearchedToTheEnd) {
   int32_t result = SearchFrom(windows, {}, 240000);
   ASSERT_TRUE(finished_);
   int directories = static_cast<int>(
-      std::count(directoryNamePool.base, directoryNamePool.base + directoryNamePool.used, '\0'));
-  int files =
-      static_cast<int>(std::count(fileNamePool.base, fileNamePool.base + fileNamePool.used, '\0'));
+      std::count(catalogue_.directoryNames.base,
+                 catalogue_.directoryNames.base + catalogue_.directoryNames.used, '\0'));
+  int files = static_cast<int>(std::count(
+      catalogue_.fileNames.base, catalogue_.fileNames.base + catalogue_.fileNames.used, '\0'));
   printf("%s: %d records from %d files in %d directories\n", windows, result, files, directories);
   EXPECT_GT(result, 0);
   EXPECT_GT(directories, 1);

@@ -32,10 +32,11 @@ class SaveAll : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::exists(std::string(kDllFolder) + "/user32.dll")) GTEST_SKIP();
     ASSERT_TRUE(InitImageLoader());
-    ASSERT_TRUE(directoryNamePool.Reset(kDirectoryPoolSize) && fileNamePool.Reset(kFilePoolSize));
+    ASSERT_TRUE(catalogue_.directoryNames.Reset(kDirectoryPoolSize) &&
+                catalogue_.fileNames.Reset(kFilePoolSize));
     ASSERT_TRUE(AllocateCatalogue(&catalogue_, kCatalogueCapacity));
-    ASSERT_EQ(AddFileToCatalogue(&catalogue_, directoryNamePool.Append(kDllFolder),
-                                 fileNamePool.Append("user32.dll")),
+    ASSERT_EQ(AddFileToCatalogue(&catalogue_, catalogue_.directoryNames.Append(kDllFolder),
+                                 catalogue_.fileNames.Append("user32.dll")),
               AddStatus::Done);
     ASSERT_GT(catalogue_.count, 20);
     for (int32_t i = 0; i < catalogue_.count; ++i) all_.push_back(i);

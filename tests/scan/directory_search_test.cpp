@@ -76,7 +76,7 @@ class DirectorySearch : public ::testing::Test {
   // Entered directories relative to the start directory, which must come
   // first; forward slashes.
   std::vector<std::string> EnteredBelow(const std::string& start) {
-    std::vector<std::string> entered = PoolTexts(directoryNamePool);
+    std::vector<std::string> entered = PoolTexts(catalogue_.directoryNames);
     std::vector<std::string> relative;
     if (entered.empty() || !SamePath(entered[0], start)) {
       ADD_FAILURE() << "the start directory is not the first one recorded";
@@ -168,7 +168,7 @@ TEST_F(DirectorySearch, OffersOnlyFilesOfFourCharactersOrMoreAndNoDotNames) {
   Walk(s);
 
   EXPECT_EQ(catalogue_.count, 3);
-  std::vector<std::string> offered = PoolTexts(fileNamePool);
+  std::vector<std::string> offered = PoolTexts(catalogue_.fileNames);
   EXPECT_EQ(std::multiset<std::string>(offered.begin(), offered.end()),
             (std::multiset<std::string>{"a.exe", "readme.txt", "in.exe"}));
   EXPECT_EQ(EnteredBelow(s), (std::vector<std::string>{"", "abc"}));
@@ -310,7 +310,7 @@ TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
   EXPECT_TRUE(SamePath(searchState.stopDirectory, Under(s, entered[2])));
   EXPECT_EQ(SearchStopText(),
             std::string("Catalogue full (10 images) at ") + searchState.stopDirectory);
-  EXPECT_EQ(PoolTexts(fileNamePool).size(), 5u);
+  EXPECT_EQ(PoolTexts(catalogue_.fileNames).size(), 5u);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
@@ -323,15 +323,15 @@ TEST_F(DirectorySearch, AFullDirectoryArenaStartsAnotherAndKeepsEveryPath) {
   ASSERT_TRUE(SetCurrentDir(s.c_str()));
   std::string recorded = CurrentDirectory();
   // Leaves room for exactly the start directory's path.
-  int32_t room = directoryNamePool.capacity - directoryNamePool.used;
+  int32_t room = catalogue_.directoryNames.capacity - catalogue_.directoryNames.used;
   std::string filler(static_cast<size_t>(room) - recorded.size() - 2, 'f');
-  ASSERT_NE(directoryNamePool.Append(filler.c_str()), nullptr);
+  ASSERT_NE(catalogue_.directoryNames.Append(filler.c_str()), nullptr);
 
   EnterSearchDirectory(s.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
-  EXPECT_EQ(directoryNamePool.used, directoryNamePool.capacity);
+  EXPECT_EQ(catalogue_.directoryNames.used, catalogue_.directoryNames.capacity);
   Finish();
-  EXPECT_EQ(directoryNamePool.earlier.size(), 1u);
+  EXPECT_EQ(catalogue_.directoryNames.earlier.size(), 1u);
   EXPECT_EQ(catalogue_.count, 7);
   EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"top.exe", "sub1/one.exe", "sub1/one.exe",
                                                         "sub2/sub3/two.exe", "sub2/sub3/two.exe",
@@ -348,18 +348,18 @@ TEST_F(DirectorySearch, AFullSubdirectoryArenaGrowsAndEverySubdirectoryIsVisited
 
   ASSERT_TRUE(Start());
   // Room for one name of four characters.
-  int32_t below = subdirectoryNamePool.capacity - 5;
-  subdirectoryNamePool.used = below;
+  int32_t below = searchState.subdirectoryNames.capacity - 5;
+  searchState.subdirectoryNames.used = below;
   EnterSearchDirectory(s.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
   EXPECT_EQ(searchState.levels[0].subdirCount, 3);
-  EXPECT_GT(subdirectoryNamePool.capacity, kSubdirectoryPoolSize);
+  EXPECT_GT(searchState.subdirectoryNames.capacity, kSubdirectoryPoolSize);
   Finish();
 
   EXPECT_EQ(EnteredBelow(s).size(), 4u);
   EXPECT_EQ(catalogue_.count, 7);
   // Every level gave its names back.
-  EXPECT_EQ(subdirectoryNamePool.used, below);
+  EXPECT_EQ(searchState.subdirectoryNames.used, below);
 }
 
 TEST_F(DirectorySearch, AFullFileNameArenaStartsAnotherAndEveryFileIsOffered) {
@@ -370,13 +370,13 @@ TEST_F(DirectorySearch, AFullFileNameArenaStartsAnotherAndEveryFileIsOffered) {
 
   ASSERT_TRUE(Start());
   // Room for one name of eight characters.
-  fileNamePool.used = fileNamePool.capacity - 9;
+  catalogue_.fileNames.used = catalogue_.fileNames.capacity - 9;
   EnterSearchDirectory(s.c_str());
   ReadSearchListing(kFilesBeforeSearchDialog);
   Finish();
 
   EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"aaaa.exe", "bbbb.exe", "sub/cccc.exe"}));
-  EXPECT_EQ(fileNamePool.earlier.size(), 1u);
+  EXPECT_EQ(catalogue_.fileNames.earlier.size(), 1u);
   EXPECT_EQ(EnteredBelow(s).size(), 2u);
 }
 
@@ -397,9 +397,9 @@ TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
   ASSERT_TRUE(SetCurrentDir(s.c_str()));
   int32_t startPath = static_cast<int32_t>(CurrentDirectory().size()) + 1;
   const Case cases[] = {
-      {&directoryNamePool, startPath, true},  // the first subdirectory is not kept
-      {&subdirectoryNamePool, 5, false},      // nor the second subdirectory name
-      {&fileNamePool, 0, false},              // nor the first file name
+      {&catalogue_.directoryNames, startPath, true},  // the first subdirectory is not kept
+      {&searchState.subdirectoryNames, 5, false},     // nor the second subdirectory name
+      {&catalogue_.fileNames, 0, false},              // nor the first file name
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Start());
@@ -456,8 +456,8 @@ TEST_F(DirectorySearch, ATreeOfThousandsOfFoldersIsSearchedWhole) {
   EXPECT_EQ(EnteredBelow(s).size(), static_cast<size_t>(1 + kTop * (1 + kBelowEach)));
   EXPECT_EQ(searchState.directoriesRead, 1 + kTop * (1 + kBelowEach));
   EXPECT_EQ(RecordFiles(s), expected);
-  EXPECT_FALSE(directoryNamePool.earlier.empty());
-  EXPECT_GT(subdirectoryNamePool.capacity, kSubdirectoryPoolSize);
+  EXPECT_FALSE(catalogue_.directoryNames.earlier.empty());
+  EXPECT_GT(searchState.subdirectoryNames.capacity, kSubdirectoryPoolSize);
   EXPECT_EQ(searchState.stop, SearchStop::None);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
