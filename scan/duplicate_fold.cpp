@@ -164,8 +164,10 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
     setOf_.resize(static_cast<size_t>(count));
     for (int32_t r = 0; r < count; ++r) sequences_[r] = records[bySequence[r]].sequence;
 
-    size_t tableSize = 16;
-    while (tableSize < 2 * static_cast<size_t>(count)) tableSize *= 2;
+    // Grows with the sets rather than the entries: copies are the common
+    // case, and a table that stays in the processor's cache is probed for
+    // every entry.
+    size_t tableSize = 1024;
     std::vector<int32_t> table(tableSize, -1);
     std::vector<Leader> leaders;
     int64_t readable = 0;
@@ -214,6 +216,15 @@ bool DuplicateFold::Read(const Catalogue& catalogue) {
       table[slot] = static_cast<int32_t>(leaders.size());
       leaders.push_back(
           {hash, record.kind, record.size, r, room != nullptr ? kept.Keep(record.size) : nullptr});
+      if (2 * leaders.size() > tableSize) {
+        tableSize *= 2;
+        table.assign(tableSize, -1);
+        for (size_t i = 0; i < leaders.size(); ++i) {
+          size_t at = static_cast<size_t>(leaders[i].hash) & (tableSize - 1);
+          while (table[at] >= 0) at = (at + 1) & (tableSize - 1);
+          table[at] = static_cast<int32_t>(i);
+        }
+      }
     }
   } catch (const std::bad_alloc&) {
     Clear();
