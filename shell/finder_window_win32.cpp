@@ -17,6 +17,7 @@
 #include "ui/mouse_point.h"
 #include "ui/scroll_request.h"
 #include "ui/wait_cursor.h"
+#include "ui/window_state_win32.h"
 
 static_assert(kScrollBarLineUp == SB_LINEUP && kScrollBarLineDown == SB_LINEDOWN &&
               kScrollBarPageUp == SB_PAGEUP && kScrollBarPageDown == SB_PAGEDOWN &&
@@ -24,23 +25,52 @@ static_assert(kScrollBarLineUp == SB_LINEUP && kScrollBarLineDown == SB_LINEDOWN
 
 namespace {
 
-FinderState finderState;
+// A thumbnail of an image with its own alpha, as drawn: fit.width x
+// fit.height pixels, rows top-down.
+struct AlphaThumbnail {
+  ThumbnailFit fit;
+  std::vector<uint8_t> pixels;
+};
 
-// A bar that appears or vanishes resizes the client, and the size message
-// that brings recomputes the range inside the first call; two rounds settle
-// it, this only stops a runaway.
+// What a Finder owns beside the state the tests read.
+struct FinderWindow {
+  FinderWindow() = default;
+  FinderWindow(const FinderWindow&) = delete;
+  FinderWindow& operator=(const FinderWindow&) = delete;
+  ~FinderWindow() { ReleaseLargeBuffer(&state.largeBuffer); }
+
+  FinderState state;
+  // Decoding and blending a PNG icon costs far more than drawing a classic
+  // one, and a full Finder holds more of them than the loader keeps
+  // decoded, so their finished thumbnails are kept by record while the
+  // window lives.
+  std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
+  // A bar that appears or vanishes resizes the client, and the size
+  // message that brings recomputes the range inside the first call; two
+  // rounds settle it, this only stops a runaway.
+  int rangeNesting = 0;
+};
+
 constexpr int kMaxRangeNesting = 4;
-int rangeNesting = 0;
+
+FinderWindow* FinderOf(HWND finder) { return WindowState<FinderWindow>(finder); }
+
+// Only for a Finder whose state exists: reached from its procedure or
+// after a check.
+FinderState& StateOf(HWND finder) { return FinderOf(finder)->state; }
 
 FinderGrid CurrentGrid(HWND finder) {
+  const FinderState& finderState = StateOf(finder);
   RECT client{};
   GetClientRect(finder, &client);
   return ComputeFinderGrid(client.right, client.bottom, finderState.count);
 }
 
 void UpdateScrollRange(HWND finder) {
-  if (rangeNesting >= kMaxRangeNesting) return;
-  ++rangeNesting;
+  FinderWindow& self = *FinderOf(finder);
+  FinderState& finderState = self.state;
+  if (self.rangeNesting >= kMaxRangeNesting) return;
+  ++self.rangeNesting;
   const FinderGrid grid = CurrentGrid(finder);
   finderState.topRow = ClampFinderTopRow(finderState.topRow, grid);
   SCROLLINFO info{};
@@ -51,23 +81,12 @@ void UpdateScrollRange(HWND finder) {
   info.nPage = static_cast<UINT>(grid.visibleRows);
   info.nPos = finderState.topRow;
   SetScrollInfo(finder, SB_VERT, &info, TRUE);
-  --rangeNesting;
+  --self.rangeNesting;
 }
 
-// A thumbnail of an image with its own alpha, as drawn: fit.width x
-// fit.height pixels, rows top-down.
-struct AlphaThumbnail {
-  ThumbnailFit fit;
-  std::vector<uint8_t> pixels;
-};
-
-// Decoding and blending a PNG icon costs far more than drawing a classic
-// one, and a full Finder holds more of them than the loader keeps decoded,
-// so their finished thumbnails are kept by record, for the run. At 9 KiB
-// each at most, this many stay well within any memory the program uses; a
-// full store starts again empty.
+// At 9 KiB each at most, this many kept thumbnails stay well within any
+// memory the program uses; a full store starts again empty.
 constexpr size_t kMaxAlphaThumbnails = 4096;
-std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
 
 void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int cellY) {
   BITMAPINFOHEADER header{};
@@ -87,8 +106,9 @@ void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int 
 // transparent parts then look like those of the classic icons beside it,
 // which are black in their colour bitmaps. Reduced the way every thumbnail
 // is, once, into the store.
-const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const ThumbnailFit& fit,
-                                         int32_t key) {
+const AlphaThumbnail* MakeAlphaThumbnail(FinderWindow& self, const LoadedImage& image,
+                                         const ThumbnailFit& fit, int32_t key) {
+  auto& alphaThumbnails = self.alphaThumbnails;
   std::vector<uint8_t> pixels;
   if (!CompositeOver(image, 0, 0, 0, &pixels)) return nullptr;
   BITMAPINFO info{};
@@ -122,19 +142,19 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
 
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
 // cannot be loaded or drawn leaves its cell to the background.
-void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
-  const auto kept = alphaThumbnails.find(record->sequence);
-  if (kept != alphaThumbnails.end()) {
+void PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, int cellY) {
+  const auto kept = self.alphaThumbnails.find(record->sequence);
+  if (kept != self.alphaThumbnails.end()) {
     DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
     return;
   }
   LoadedImage image;
-  if (!LoadImageRecordWaiting(record, &image, &finderState.largeBuffer)) return;
+  if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return;
   if (image.alpha) {
-    if (const AlphaThumbnail* made = MakeAlphaThumbnail(image, fit, record->sequence)) {
+    if (const AlphaThumbnail* made = MakeAlphaThumbnail(self, image, fit, record->sequence)) {
       DrawAlphaThumbnail(dc, *made, cellX, cellY);
     }
     return;
@@ -148,7 +168,7 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
                 DIB_RGB_COLORS, SRCCOPY);
 }
 
-int32_t CatalogueIndex(int32_t position) {
+int32_t CatalogueIndex(const FinderState& finderState, int32_t position) {
   return finderState.shown != nullptr ? finderState.shown[position] : position;
 }
 
@@ -158,6 +178,7 @@ int32_t CatalogueIndex(int32_t position) {
 constexpr UINT_PTR kTipTool = 1;
 
 void SetTipEntry(HWND finder, int32_t entry, const FinderGrid& grid) {
+  FinderState& finderState = StateOf(finder);
   if (entry == finderState.tipEntry || finderState.tooltip == nullptr) return;
   finderState.tipEntry = entry;
   TOOLINFOA tool{};
@@ -173,6 +194,7 @@ void SetTipEntry(HWND finder, int32_t entry, const FinderGrid& grid) {
 }
 
 void CreateTooltip(HWND finder) {
+  FinderState& finderState = StateOf(finder);
   finderState.tooltip =
       CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                       WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -188,6 +210,7 @@ void CreateTooltip(HWND finder) {
 }
 
 LRESULT OnMouseMove(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const FinderGrid grid = CurrentGrid(finder);
   SetTipEntry(finder, FinderHitTest(at.x, at.y, grid, finderState.topRow, finderState.count), grid);
@@ -207,24 +230,26 @@ LRESULT OnMouseMove(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The tip is asked for its text only when it is about to show, so a
 // pointer passing over the grid loads nothing.
-LRESULT OnNotify(LPARAM lParam) {
+LRESULT OnNotify(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   auto* header = reinterpret_cast<NMHDR*>(lParam);
   if (header->hwndFrom != finderState.tooltip || header->code != TTN_GETDISPINFOA) return 0;
   const int32_t entry = finderState.tipEntry;
   finderState.tipText.clear();
   if (entry >= 0 && entry < finderState.count) {
-    ImageRecord* record = &finderState.catalogue[CatalogueIndex(entry)];
+    ImageRecord* record = &finderState.catalogue[CatalogueIndex(finderState, entry)];
     LoadedImage image;
     const bool sized =
         LoadImageRecordWaiting(record, &image, &finderState.largeBuffer) && !image.unusable;
-    finderState.tipText =
-        FinderTipText(record->fileName, CatalogueIndex(entry), sized ? image.width : 0, sized ? image.height : 0);
+    finderState.tipText = FinderTipText(record->fileName, CatalogueIndex(finderState, entry),
+                                        sized ? image.width : 0, sized ? image.height : 0);
   }
   reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText = finderState.tipText.data();
   return 0;
 }
 
 void InvalidateEntryCell(HWND finder, const FinderGrid& grid, int32_t entry) {
+  FinderState& finderState = StateOf(finder);
   int32_t x = 0, y = 0;
   if (!FinderEntryCell(grid, finderState.topRow, entry, finderState.count, &x, &y)) return;
   const RECT cell{x, y, x + kFinderCellSize, y + kFinderCellSize};
@@ -251,6 +276,7 @@ LRESULT OnPaint(HWND finder) {
 
 // The rows still in view move; only the band they uncover is painted.
 void ScrollToRow(HWND finder, int32_t row) {
+  FinderState& finderState = StateOf(finder);
   const int32_t old = finderState.topRow;
   finderState.topRow = row;
   UpdateScrollRange(finder);
@@ -263,6 +289,7 @@ void ScrollToRow(HWND finder, int32_t row) {
 }
 
 LRESULT OnVScroll(HWND finder, ScrollRequest request) {
+  FinderState& finderState = StateOf(finder);
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
@@ -277,6 +304,7 @@ LRESULT OnVScroll(HWND finder, ScrollRequest request) {
 // Up and Down move by a row of cells, here only: in the main window they
 // have no row to move by.
 LRESULT OnKeyDown(HWND finder, WPARAM key) {
+  FinderState& finderState = StateOf(finder);
   // A search's dialog leaves the Finder enabled: its keys and clicks must
   // not move the entry while the catalogue is being filled.
   if (RefuseWhileBusy()) return 0;
@@ -287,18 +315,19 @@ LRESULT OnKeyDown(HWND finder, WPARAM key) {
   const int32_t target = FinderRowStep(finderState.current, key == VK_UP ? -1 : 1,
                                        CurrentGrid(finder).columns, finderState.count);
   if (target != finderState.current && finderState.owner != nullptr) {
-    SelectItem(finderState.owner, CatalogueIndex(target), false);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, target), false);
   }
   return 0;
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   if (RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
       FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
   if (index >= 0 && finderState.owner != nullptr) {
-    SelectItem(finderState.owner, CatalogueIndex(index), true);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, index), true);
   }
   return 0;
 }
@@ -306,6 +335,7 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
 // A right click on a cell makes it the current entry and asks the main
 // window for the entry's menu; from the keyboard, for the current entry.
 LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   if (finderState.owner == nullptr || RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   if (at.x != -1 || at.y != -1) {
@@ -314,7 +344,7 @@ LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
     const int32_t index = FinderHitTest(client.x, client.y, CurrentGrid(finder), finderState.topRow,
                                         finderState.count);
     if (index < 0) return 0;
-    SelectItem(finderState.owner, CatalogueIndex(index), true);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, index), true);
   }
   SendMessageA(finderState.owner, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(finder), lParam);
   return 0;
@@ -328,7 +358,14 @@ LRESULT OnMouseWheel(HWND finder, WPARAM wParam) {
 }
 
 LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE && !AttachWindowState<FinderWindow>(finder)) return FALSE;
+  // Messages that come before WM_NCCREATE find no state yet.
+  if (FinderOf(finder) == nullptr) return DefWindowProcA(finder, message, wParam, lParam);
   switch (message) {
+    case WM_NCDESTROY:
+      // The tooltip, owned by the Finder, is gone already.
+      DetachWindowState<FinderWindow>(finder);
+      return DefWindowProcA(finder, message, wParam, lParam);
     case WM_CREATE:
       CreateTooltip(finder);
       return 0;
@@ -352,7 +389,7 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MOUSEMOVE:
       return OnMouseMove(finder, message, wParam, lParam);
     case WM_NOTIFY:
-      return OnNotify(lParam);
+      return OnNotify(finder, lParam);
     case WM_CONTEXTMENU:
       return OnContextMenu(finder, lParam);
     case WM_DROPFILES:
@@ -373,6 +410,7 @@ bool RegisterFinderClass(HINSTANCE instance) {
   WNDCLASSA finderClass = {};
   finderClass.style = CS_HREDRAW | CS_VREDRAW;
   finderClass.lpfnWndProc = FinderProc;
+  finderClass.cbWndExtra = kWindowStateBytes;
   finderClass.hInstance = instance;
   finderClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
   finderClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -384,12 +422,13 @@ bool RegisterFinderClass(HINSTANCE instance) {
 
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
                    const int32_t* shown) {
+  if (FinderOf(finder) == nullptr) return;
+  FinderState& finderState = StateOf(finder);
   finderState.catalogue = catalogue;
   finderState.shown = shown;
   finderState.count = catalogue != nullptr && count > 0 ? count : 0;
   finderState.owner = owner;
   finderState.topRow = 0;
-  if (finder == nullptr) return;
   UpdateScrollRange(finder);
   const FinderGrid grid = CurrentGrid(finder);
   finderState.topRow = FinderRowShowing(finderState.current, grid, 0);
@@ -399,9 +438,10 @@ void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owne
 }
 
 void ShowFinderCurrent(HWND finder, int32_t index) {
+  if (FinderOf(finder) == nullptr) return;
+  FinderState& finderState = StateOf(finder);
   const int32_t old = finderState.current;
   finderState.current = index;
-  if (finder == nullptr) return;
   const FinderGrid grid = CurrentGrid(finder);
   // A minimised Finder keeps its row for when it is restored.
   if (grid.columns == 0) return;
@@ -411,6 +451,9 @@ void ShowFinderCurrent(HWND finder, int32_t index) {
 }
 
 void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+  FinderWindow* self = FinderOf(finder);
+  if (self == nullptr) return;
+  const FinderState& finderState = self->state;
   if (finderState.count <= 0 || finderState.catalogue == nullptr) return;
   RECT client{};
   GetClientRect(finder, &client);
@@ -425,8 +468,8 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       const int32_t index =
           FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
       if (index < 0) break;
-      PaintThumbnail(dc, &finderState.catalogue[CatalogueIndex(index)], column * kFinderCellSize,
-                     row * kFinderCellSize);
+      PaintThumbnail(*self, dc, &finderState.catalogue[CatalogueIndex(finderState, index)],
+                     column * kFinderCellSize, row * kFinderCellSize);
       if (index == finderState.current) {
         PaintFrame(dc, column * kFinderCellSize, row * kFinderCellSize);
       }
@@ -435,4 +478,8 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
   SetStretchBltMode(dc, oldMode);
 }
 
-const FinderState& CurrentFinderState() { return finderState; }
+const FinderState& CurrentFinderState() {
+  static const FinderState none;
+  const FinderWindow* self = FinderOf(FindThreadWindow(kFinderClassName));
+  return self != nullptr ? self->state : none;
+}
