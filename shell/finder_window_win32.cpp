@@ -410,7 +410,6 @@ bool RegisterFinderClass(HINSTANCE instance) {
   WNDCLASSA finderClass = {};
   finderClass.style = CS_HREDRAW | CS_VREDRAW;
   finderClass.lpfnWndProc = FinderProc;
-  finderClass.cbWndExtra = kWindowStateBytes;
   finderClass.hInstance = instance;
   finderClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_RAVELIN));
   finderClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);

@@ -358,7 +358,6 @@ bool RegisterViewClass() {
   WNDCLASSA windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
   windowClass.lpfnWndProc = ViewWindowProc;
-  windowClass.cbWndExtra = kWindowStateBytes;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorA(instance, MAKEINTRESOURCEA(IDCUR_OPEN_HAND));
   // A build without the program's resources still gets a pointer.

@@ -5,15 +5,14 @@
 #include <new>
 
 // A window's own state: made with the window, reached through the window's
-// data (its class reserves kWindowStateBytes), deleted with it, so that two
-// windows of a class never share it and nothing outlives its window.
-
-inline constexpr int kWindowStateBytes = sizeof(LONG_PTR);
+// user data (GWLP_USERDATA, which the window's class leaves to it), deleted
+// with it, so that two windows of a class never share it and nothing
+// outlives its window.
 
 template <typename State>
 State* WindowState(HWND window) {
   if (window == nullptr) return nullptr;
-  return reinterpret_cast<State*>(GetWindowLongPtrA(window, 0));
+  return reinterpret_cast<State*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
 // For WM_NCCREATE: a fresh State for window; false when there is no memory
@@ -22,7 +21,7 @@ template <typename State>
 bool AttachWindowState(HWND window) {
   auto* state = new (std::nothrow) State();
   if (state == nullptr) return false;
-  SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(state));
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
   return true;
 }
 
@@ -30,7 +29,7 @@ bool AttachWindowState(HWND window) {
 template <typename State>
 void DetachWindowState(HWND window) {
   const std::unique_ptr<State> state(WindowState<State>(window));
-  SetWindowLongPtrA(window, 0, 0);
+  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
 }
 
 // The first window of class className that this thread owns, top-level or
