@@ -89,6 +89,7 @@ void UpdateScrollRange(HWND finder) {
 constexpr size_t kMaxAlphaThumbnails = 4096;
 
 void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int cellY) {
+  if (thumbnail.pixels.empty()) return;
   BITMAPINFOHEADER header{};
   header.biSize = sizeof header;
   header.biWidth = thumbnail.fit.width;
@@ -140,24 +141,39 @@ const AlphaThumbnail* MakeAlphaThumbnail(FinderWindow& self, const LoadedImage& 
   return &made;
 }
 
+// A paint makes at most this many thumbnails of images with their own
+// alpha, a PNG decode each and the costly part of a paint; the cells after
+// them show the background and wait for the next paint, which the paint
+// asks for itself, so the window serves input between (the queue hands out
+// input before a paint). A kept thumbnail, or a classic image, costs little.
+constexpr int kAlphaThumbnailsPerPaint = 4;
+
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
-// cannot be loaded or drawn leaves its cell to the background.
-void PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, int cellY) {
+// cannot be loaded or drawn leaves its cell to the background. With
+// alphaBudget, a cell whose thumbnail is not kept waits (false) once the
+// budget is spent; without, every cell is drawn.
+bool PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, int cellY,
+                    int* alphaBudget) {
   const auto kept = self.alphaThumbnails.find(record->sequence);
   if (kept != self.alphaThumbnails.end()) {
     DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
-    return;
+    return true;
   }
+  if (alphaBudget != nullptr && *alphaBudget <= 0) return false;
   LoadedImage image;
-  if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return;
-  if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
+  if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return true;
+  if (image.unusable || image.header == nullptr || image.bits == nullptr) return true;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
-  if (fit.width <= 0 || fit.height <= 0) return;
+  if (fit.width <= 0 || fit.height <= 0) return true;
   if (image.alpha) {
+    if (alphaBudget != nullptr) --*alphaBudget;
     if (const AlphaThumbnail* made = MakeAlphaThumbnail(self, image, fit, record->sequence)) {
       DrawAlphaThumbnail(dc, *made, cellX, cellY);
+    } else {
+      // Kept empty, so that the budget of later paints is not spent on it.
+      self.alphaThumbnails[record->sequence] = AlphaThumbnail{};
     }
-    return;
+    return true;
   }
   // A copy of the header describes the checked rows alone: an icon's colour
   // bitmap without its mask, any image with the pixel size the loader
@@ -166,6 +182,7 @@ void PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, 
   StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
                 image.height, image.bits, reinterpret_cast<const BITMAPINFO*>(info.data()),
                 DIB_RGB_COLORS, SRCCOPY);
+  return true;
 }
 
 int32_t CatalogueIndex(const FinderState& finderState, int32_t position) {
@@ -268,9 +285,19 @@ void PaintFrame(HDC dc, int cellX, int cellY) {
   for (const RECT& side : sides) FillRect(dc, &side, brush);
 }
 
+void PaintCells(HWND finder, HDC dc, const RECT& update, int* alphaBudget,
+                std::vector<RECT>* waiting);
+
+// The cells left waiting are painted by the next paint, after any input.
 LRESULT OnPaint(HWND finder) {
-  const PaintDc paint(finder);
-  if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
+  std::vector<RECT> waiting;
+  {
+    const PaintDc paint(finder);
+    int alphaBudget = kAlphaThumbnailsPerPaint;
+    if (paint.get() != nullptr)
+      PaintCells(finder, paint.get(), paint.update(), &alphaBudget, &waiting);
+  }
+  for (const RECT& cell : waiting) InvalidateRect(finder, &cell, TRUE);
   return 0;
 }
 
@@ -449,7 +476,10 @@ void ShowFinderCurrent(HWND finder, int32_t index) {
   InvalidateEntryCell(finder, grid, index);
 }
 
-void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+namespace {
+
+void PaintCells(HWND finder, HDC dc, const RECT& update, int* alphaBudget,
+                std::vector<RECT>* waiting) {
   FinderWindow* self = FinderOf(finder);
   if (self == nullptr) return;
   const FinderState& finderState = self->state;
@@ -467,14 +497,22 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       const int32_t index =
           FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
       if (index < 0) break;
-      PaintThumbnail(*self, dc, &finderState.catalogue[CatalogueIndex(finderState, index)],
-                     column * kFinderCellSize, row * kFinderCellSize);
-      if (index == finderState.current) {
-        PaintFrame(dc, column * kFinderCellSize, row * kFinderCellSize);
+      const int x = column * kFinderCellSize;
+      const int y = row * kFinderCellSize;
+      if (!PaintThumbnail(*self, dc, &finderState.catalogue[CatalogueIndex(finderState, index)], x,
+                          y, alphaBudget)) {
+        waiting->push_back(RECT{x, y, x + kFinderCellSize, y + kFinderCellSize});
       }
+      if (index == finderState.current) PaintFrame(dc, x, y);
     }
   }
   SetStretchBltMode(dc, oldMode);
+}
+
+}  // namespace
+
+void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+  PaintCells(finder, dc, update, nullptr, nullptr);
 }
 
 const FinderState& CurrentFinderState() {
