@@ -17,6 +17,8 @@
 #              ROUNDS                   pairs over C:\windows (default 7)
 #              LIB_ROUNDS               pairs over Z:\usr\lib (default 3; 0 skips)
 #              BUILD                    0 to use the build as it stands
+#              RAVELIN_EXE              another Ravelin.exe to time (e.g. an older one)
+#              FINDER                   0 to skip the Finder
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 RAVELIN_ROOT=$ROOT
@@ -38,9 +40,9 @@ export RAVELIN_WINEPREFIX
 ravelin_wine_prefix
 echo "Load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 python3 - "$RAVELIN_WINE" "$WIN_BUILD" "$WINEPREFIX/drive_c/windows" "$ROUNDS" "$LIB_ROUNDS" <<'PY'
-import re, statistics, subprocess, sys
+import os, re, statistics, subprocess, sys
 wine, build, windows, rounds, lib_rounds = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5])
-ravelin = build + "/shell/Ravelin.exe"
+ravelin = os.environ.get("RAVELIN_EXE") or build + "/shell/Ravelin.exe"
 robot = build + "/bench/search_wait_robot.exe"
 floor = build + "/bench/win32_floor.exe"
 finder = build + "/tests/shell/finder_png_bench.exe"
@@ -95,7 +97,9 @@ for name, unix_dir, dos_dir, n in (("C:\\windows", windows, "C:\\windows", round
                     statistics.median(p[1] for p in pairs),
                     statistics.median(p[0] / p[1] for p in pairs), n, min(loads), max(loads)))
 
-steps = subprocess.run([wine, finder], capture_output=True, text=True).stdout
+steps = ""
+if os.environ.get("FINDER", "1") != "0":
+    steps = subprocess.run([wine, finder], capture_output=True, text=True).stdout
 print()
 print("The window's search as the user waits / the Win32 floor (medians of paired runs, ms):")
 for name, said, s, f, ratio, n, lo, hi in results:
@@ -108,6 +112,6 @@ if m and once:
           " (goal at most 50 ms: %s), against %s ms painted at once; %s pixels differ"
           % (m.group(2), m.group(1), "met" if float(m.group(2)) <= 50 else "MISSED",
              once.group(1), m.group(3)))
-else:
+elif steps:
     print("The Finder bench said:\n" + steps)
 PY

@@ -141,32 +141,48 @@ const AlphaThumbnail* MakeAlphaThumbnail(FinderWindow& self, const LoadedImage& 
   return &made;
 }
 
-// A paint makes at most this many thumbnails of images with their own
-// alpha, a PNG decode each and the costly part of a paint; the cells after
-// them show the background and wait for the next paint, which the paint
-// asks for itself, so the window serves input between (the queue hands out
-// input before a paint). A kept thumbnail, or a classic image, costs little.
-constexpr int kAlphaThumbnailsPerPaint = 4;
+// A paint stops making thumbnails of images with their own alpha (a PNG
+// decode each, the costly part of a paint) once it has run this long, after
+// its first one; the cells after them show the background and wait for the
+// next paint, which the paint asks for itself, so the window serves input
+// between (the queue hands out input before a paint). A kept thumbnail, or
+// a classic image, costs little.
+constexpr double kPaintSliceMs = 20;
+
+struct PaintSlice {
+  LARGE_INTEGER start{};
+  bool madeOne = false;
+
+  PaintSlice() { QueryPerformanceCounter(&start); }
+  bool Spent() const {
+    if (!madeOne) return false;
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) >=
+           kPaintSliceMs * static_cast<double>(frequency.QuadPart);
+  }
+};
 
 // Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
-// cannot be loaded or drawn leaves its cell to the background. With
-// alphaBudget, a cell whose thumbnail is not kept waits (false) once the
-// budget is spent; without, every cell is drawn.
+// cannot be loaded or drawn leaves its cell to the background. With a
+// slice, a cell whose thumbnail is not kept waits (false) once the slice is
+// spent; without, every cell is drawn.
 bool PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, int cellY,
-                    int* alphaBudget) {
+                    PaintSlice* slice) {
   const auto kept = self.alphaThumbnails.find(record->sequence);
   if (kept != self.alphaThumbnails.end()) {
     DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
     return true;
   }
-  if (alphaBudget != nullptr && *alphaBudget <= 0) return false;
+  if (slice != nullptr && slice->Spent()) return false;
   LoadedImage image;
   if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return true;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return true;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return true;
   if (image.alpha) {
-    if (alphaBudget != nullptr) --*alphaBudget;
+    if (slice != nullptr) slice->madeOne = true;
     if (const AlphaThumbnail* made = MakeAlphaThumbnail(self, image, fit, record->sequence)) {
       DrawAlphaThumbnail(dc, *made, cellX, cellY);
     } else {
@@ -285,7 +301,7 @@ void PaintFrame(HDC dc, int cellX, int cellY) {
   for (const RECT& side : sides) FillRect(dc, &side, brush);
 }
 
-void PaintCells(HWND finder, HDC dc, const RECT& update, int* alphaBudget,
+void PaintCells(HWND finder, HDC dc, const RECT& update, PaintSlice* slice,
                 std::vector<RECT>* waiting);
 
 // The cells left waiting are painted by the next paint, after any input.
@@ -293,9 +309,8 @@ LRESULT OnPaint(HWND finder) {
   std::vector<RECT> waiting;
   {
     const PaintDc paint(finder);
-    int alphaBudget = kAlphaThumbnailsPerPaint;
-    if (paint.get() != nullptr)
-      PaintCells(finder, paint.get(), paint.update(), &alphaBudget, &waiting);
+    PaintSlice slice;
+    if (paint.get() != nullptr) PaintCells(finder, paint.get(), paint.update(), &slice, &waiting);
   }
   for (const RECT& cell : waiting) InvalidateRect(finder, &cell, TRUE);
   return 0;
@@ -478,7 +493,7 @@ void ShowFinderCurrent(HWND finder, int32_t index) {
 
 namespace {
 
-void PaintCells(HWND finder, HDC dc, const RECT& update, int* alphaBudget,
+void PaintCells(HWND finder, HDC dc, const RECT& update, PaintSlice* slice,
                 std::vector<RECT>* waiting) {
   FinderWindow* self = FinderOf(finder);
   if (self == nullptr) return;
@@ -500,7 +515,7 @@ void PaintCells(HWND finder, HDC dc, const RECT& update, int* alphaBudget,
       const int x = column * kFinderCellSize;
       const int y = row * kFinderCellSize;
       if (!PaintThumbnail(*self, dc, &finderState.catalogue[CatalogueIndex(finderState, index)], x,
-                          y, alphaBudget)) {
+                          y, slice)) {
         waiting->push_back(RECT{x, y, x + kFinderCellSize, y + kFinderCellSize});
       }
       if (index == finderState.current) PaintFrame(dc, x, y);
