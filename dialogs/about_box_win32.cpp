@@ -8,10 +8,6 @@
 
 namespace {
 
-// The blended logo, held while the box is open for the dialog procedure to
-// hand to the picture control.
-HBITMAP aboutLogo = nullptr;
-
 HBITMAP CreateLogoBitmap(HWND owner, void** bits) {
   // Rows from the top, as decoded.
   const BITMAPINFO info = Dib32Info(kLogoImageWidth, kLogoImageHeight);
@@ -22,9 +18,9 @@ HBITMAP CreateLogoBitmap(HWND owner, void** bits) {
 // The logo goes across the middle of the dialog and, upright, halfway
 // between the dialog's top and the text block; the picture control starts
 // at the client origin, so its own top stands for the client top.
-void PlaceLogo(HWND dialog) {
+void PlaceLogo(HWND dialog, HBITMAP bitmap) {
   HWND logo = GetDlgItem(dialog, IDC_ABOUT_LOGO);
-  SendMessageA(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(aboutLogo));
+  SendMessageA(logo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
   RECT client, logoRect, textRect;
   GetClientRect(dialog, &client);
   GetWindowRect(logo, &logoRect);
@@ -34,11 +30,12 @@ void PlaceLogo(HWND dialog) {
   MoveWindow(logo, x, y, kLogoImageWidth, kLogoImageHeight, FALSE);
 }
 
-// Escape's IDCANCEL is not handled, so Escape leaves the box open.
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+// Escape's IDCANCEL is not handled, so Escape leaves the box open. The
+// init parameter is the blended logo, owned by the caller until the box ends.
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      PlaceLogo(dialog);
+      PlaceLogo(dialog, reinterpret_cast<HBITMAP>(lParam));
       return TRUE;
     case WM_CLOSE:
       EndDialog(dialog, 0);
@@ -76,8 +73,6 @@ void ShowAboutBox(HWND owner) {
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   BlendLogo(colour.get(), alpha.get(), {GetRValue(face), GetGValue(face), GetBValue(face)},
             static_cast<uint8_t*>(bits));
-  aboutLogo = bitmap.get();
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc,
-                  0);
-  aboutLogo = nullptr;
+                  reinterpret_cast<LPARAM>(bitmap.get()));
 }

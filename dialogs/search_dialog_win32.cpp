@@ -8,25 +8,60 @@
 
 namespace {
 
-HWND searchDialog = nullptr;
-// The count the dialog's count line shows.
-int32_t shownCount = 0;
+// What one search dialog keeps, handed to it as its init parameter and
+// found again through the property that marks the dialog as a search's: the
+// idle notifications of every other dialog of the owner pass by.
+struct SearchDialogState {
+  // The count the dialog's count line shows.
+  int32_t shownCount = 0;
+  // A count the line should show, held back to keep its redraws few.
+  bool countWaiting = false;
+  // When the line was last drawn; 0 before the first time.
+  LONGLONG shownAt = 0;
+};
 
-void ShowFoundCount() {
+// Under Wine every look at the queue is a trip to the server and every
+// redraw of the count line a trip to the display, and over a tree of small
+// directories they cost more than the walk itself. So the walk looks at the
+// queue once a slice of this many milliseconds has passed (a waiting click
+// waits at most that plus one step), and the count line is redrawn at most
+// once a period, and once more at the end when the last count is not shown.
+constexpr LONGLONG kQueueSliceMs = 10;
+constexpr LONGLONG kCountLinePeriodMs = 100;
+
+LONGLONG NowMs() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return now.QuadPart / (frequency.QuadPart / 1000);
+}
+
+constexpr char kSearchDialogProperty[] = "RavelinSearchDialog";
+
+SearchDialogState* SearchDialogOf(HWND dialog) {
+  return static_cast<SearchDialogState*>(GetPropA(dialog, kSearchDialogProperty));
+}
+
+void ShowFoundCount(HWND dialog, SearchDialogState* state) {
   char text[40];
   const int32_t count = searchState.catalogue->count;
   snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(count));
-  SetDlgItemTextA(searchDialog, IDC_FOUND_COUNT, text);
-  UpdateWindow(GetDlgItem(searchDialog, IDC_FOUND_COUNT));
-  shownCount = count;
+  SetDlgItemTextA(dialog, IDC_FOUND_COUNT, text);
+  UpdateWindow(GetDlgItem(dialog, IDC_FOUND_COUNT));
+  state->shownCount = count;
+  state->countWaiting = false;
+  state->shownAt = NowMs();
 }
 
-INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      searchDialog = dialog;
+      SetPropA(dialog, kSearchDialogProperty, reinterpret_cast<HANDLE>(lParam));
       searchState.searching = true;
       return TRUE;
+    case WM_DESTROY:
+      RemovePropA(dialog, kSearchDialogProperty);
+      return FALSE;
     case WM_COMMAND:
       if (wParam != IDCANCEL) return FALSE;
       searchState.searching = false;
@@ -52,34 +87,44 @@ int32_t SearchTree(HWND owner, Catalogue* catalogue, const char* start, bool app
   // goes on in the dialog's steps.
   EnterSearchDirectory(start);
   ReadSearchListing(kFilesBeforeSearchDialog);
-  shownCount = 0;
+  SearchDialogState dialogState;
   INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCHING),
-                                   owner, SearchDialogProc, 0);
+                                   owner, SearchDialogProc, reinterpret_cast<LPARAM>(&dialogState));
   searchState.searching = false;
-  searchDialog = nullptr;
   StopSearch();
   if (result == -1) return 0;
   return catalogue->count;
 }
 
 void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
-  if (!searchState.searching || wParam != MSGF_DIALOGBOX ||
-      reinterpret_cast<HWND>(lParam) != searchDialog) {
-    return;
-  }
+  if (!searchState.searching || wParam != MSGF_DIALOGBOX) return;
+  const HWND dialog = reinterpret_cast<HWND>(lParam);
+  SearchDialogState* state = SearchDialogOf(dialog);
+  if (state == nullptr) return;
   MSG waiting;
-  while (!PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
-    SearchStepResult step = SearchStep(kFilesPerSearchStep);
+  LONGLONG sliceStart = NowMs();
+  for (;;) {
+    const SearchStepResult step = SearchStep(kFilesPerSearchStep);
     if (step == SearchStepResult::Done) {
+      if (state->countWaiting) ShowFoundCount(dialog, state);
       searchState.searching = false;
-      EndDialog(searchDialog, 0);
+      EndDialog(dialog, 0);
       return;
     }
     // A large directory shows its progress while it is read; finishing a
     // level changes nothing on the count line.
     if (step == SearchStepResult::DirectoryRead ||
-        (step == SearchStepResult::Listing && searchState.catalogue->count != shownCount)) {
-      ShowFoundCount();
+        (step == SearchStepResult::Listing && searchState.catalogue->count != state->shownCount)) {
+      state->countWaiting = true;
+    }
+    const LONGLONG now = NowMs();
+    if (state->countWaiting &&
+        (state->shownAt == 0 || now - state->shownAt >= kCountLinePeriodMs)) {
+      ShowFoundCount(dialog, state);
+    }
+    if (now - sliceStart >= kQueueSliceMs) {
+      if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
+      sliceStart = now;
     }
   }
 }

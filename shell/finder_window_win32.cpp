@@ -18,6 +18,7 @@
 #include "ui/mouse_point.h"
 #include "ui/scroll_request.h"
 #include "ui/wait_cursor.h"
+#include "ui/window_state_win32.h"
 
 static_assert(kScrollBarLineUp == SB_LINEUP && kScrollBarLineDown == SB_LINEDOWN &&
               kScrollBarPageUp == SB_PAGEUP && kScrollBarPageDown == SB_PAGEDOWN &&
@@ -25,23 +26,52 @@ static_assert(kScrollBarLineUp == SB_LINEUP && kScrollBarLineDown == SB_LINEDOWN
 
 namespace {
 
-FinderState finderState;
+// A thumbnail of an image with its own alpha, as drawn: fit.width x
+// fit.height pixels, rows top-down.
+struct AlphaThumbnail {
+  ThumbnailFit fit;
+  std::vector<uint8_t> pixels;
+};
 
-// A bar that appears or vanishes resizes the client, and the size message
-// that brings recomputes the range inside the first call; two rounds settle
-// it, this only stops a runaway.
+// What a Finder owns beside the state the tests read.
+struct FinderWindow {
+  FinderWindow() = default;
+  FinderWindow(const FinderWindow&) = delete;
+  FinderWindow& operator=(const FinderWindow&) = delete;
+  ~FinderWindow() { ReleaseLargeBuffer(&state.largeBuffer); }
+
+  FinderState state;
+  // Decoding and blending a PNG icon costs far more than drawing a classic
+  // one, and a full Finder holds more of them than the loader keeps
+  // decoded, so their finished thumbnails are kept by record while the
+  // window lives.
+  std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
+  // A bar that appears or vanishes resizes the client, and the size
+  // message that brings recomputes the range inside the first call; two
+  // rounds settle it, this only stops a runaway.
+  int rangeNesting = 0;
+};
+
 constexpr int kMaxRangeNesting = 4;
-int rangeNesting = 0;
+
+FinderWindow* FinderOf(HWND finder) { return WindowState<FinderWindow>(finder); }
+
+// Only for a Finder whose state exists: reached from its procedure or
+// after a check.
+FinderState& StateOf(HWND finder) { return FinderOf(finder)->state; }
 
 FinderGrid CurrentGrid(HWND finder) {
+  const FinderState& finderState = StateOf(finder);
   RECT client{};
   GetClientRect(finder, &client);
   return ComputeFinderGrid(client.right, client.bottom, finderState.count);
 }
 
 void UpdateScrollRange(HWND finder) {
-  if (rangeNesting >= kMaxRangeNesting) return;
-  ++rangeNesting;
+  FinderWindow& self = *FinderOf(finder);
+  FinderState& finderState = self.state;
+  if (self.rangeNesting >= kMaxRangeNesting) return;
+  ++self.rangeNesting;
   const FinderGrid grid = CurrentGrid(finder);
   finderState.topRow = ClampFinderTopRow(finderState.topRow, grid);
   SCROLLINFO info{};
@@ -52,25 +82,15 @@ void UpdateScrollRange(HWND finder) {
   info.nPage = static_cast<UINT>(grid.visibleRows);
   info.nPos = finderState.topRow;
   SetScrollInfo(finder, SB_VERT, &info, TRUE);
-  --rangeNesting;
+  --self.rangeNesting;
 }
 
-// A thumbnail of an image with its own alpha, as drawn: fit.width x
-// fit.height pixels, rows top-down.
-struct AlphaThumbnail {
-  ThumbnailFit fit;
-  std::vector<uint8_t> pixels;
-};
-
-// Decoding and blending a PNG icon costs far more than drawing a classic
-// one, and a full Finder holds more of them than the loader keeps decoded,
-// so their finished thumbnails are kept by record, for the run. At 9 KiB
-// each at most, this many stay well within any memory the program uses; a
-// full store starts again empty.
+// At 9 KiB each at most, this many kept thumbnails stay well within any
+// memory the program uses; a full store starts again empty.
 constexpr size_t kMaxAlphaThumbnails = 4096;
-std::unordered_map<int32_t, AlphaThumbnail> alphaThumbnails;
 
 void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int cellY) {
+  if (thumbnail.pixels.empty()) return;
   const BITMAPINFO info = Dib32Info(thumbnail.fit.width, thumbnail.fit.height);
   SetDIBitsToDevice(
       dc, cellX + thumbnail.fit.x, cellY + thumbnail.fit.y, static_cast<DWORD>(thumbnail.fit.width),
@@ -82,8 +102,9 @@ void DrawAlphaThumbnail(HDC dc, const AlphaThumbnail& thumbnail, int cellX, int 
 // transparent parts then look like those of the classic icons beside it,
 // which are black in their colour bitmaps. Reduced the way every thumbnail
 // is, once, into the store.
-const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const ThumbnailFit& fit,
-                                         int32_t key) {
+const AlphaThumbnail* MakeAlphaThumbnail(FinderWindow& self, const LoadedImage& image,
+                                         const ThumbnailFit& fit, int32_t key) {
+  auto& alphaThumbnails = self.alphaThumbnails;
   std::vector<uint8_t> pixels;
   if (!CompositeOver(image, 0, 0, 0, &pixels)) return nullptr;
   const BITMAPINFO info = Dib32Info(fit.width, fit.height);
@@ -107,24 +128,55 @@ const AlphaThumbnail* MakeAlphaThumbnail(const LoadedImage& image, const Thumbna
   return &made;
 }
 
-// Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
-// cannot be loaded or drawn leaves its cell to the background.
-void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
-  const auto kept = alphaThumbnails.find(record->sequence);
-  if (kept != alphaThumbnails.end()) {
-    DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
-    return;
+// A paint stops making thumbnails of images with their own alpha (a PNG
+// decode each, the costly part of a paint) once it has run this long, after
+// its first one; the cells after them show the background and wait for the
+// next paint, which the paint asks for itself, so the window serves input
+// between (the queue hands out input before a paint). A kept thumbnail, or
+// a classic image, costs little.
+constexpr double kPaintSliceMs = 20;
+
+struct PaintSlice {
+  LARGE_INTEGER start{};
+  bool madeOne = false;
+
+  PaintSlice() { QueryPerformanceCounter(&start); }
+  bool Spent() const {
+    if (!madeOne) return false;
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) >=
+           kPaintSliceMs * static_cast<double>(frequency.QuadPart);
   }
+};
+
+// Thumbnails are opaque: an icon's mask is not applied. A thumbnail that
+// cannot be loaded or drawn leaves its cell to the background. With a
+// slice, a cell whose thumbnail is not kept waits (false) once the slice is
+// spent; without, every cell is drawn.
+bool PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, int cellY,
+                    PaintSlice* slice) {
+  const auto kept = self.alphaThumbnails.find(record->sequence);
+  if (kept != self.alphaThumbnails.end()) {
+    DrawAlphaThumbnail(dc, kept->second, cellX, cellY);
+    return true;
+  }
+  if (slice != nullptr && slice->Spent()) return false;
   LoadedImage image;
-  if (!LoadImageRecordWaiting(record, &image, &finderState.largeBuffer)) return;
-  if (image.unusable || image.header == nullptr || image.bits == nullptr) return;
+  if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return true;
+  if (image.unusable || image.header == nullptr || image.bits == nullptr) return true;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
-  if (fit.width <= 0 || fit.height <= 0) return;
+  if (fit.width <= 0 || fit.height <= 0) return true;
   if (image.alpha) {
-    if (const AlphaThumbnail* made = MakeAlphaThumbnail(image, fit, record->sequence)) {
+    if (slice != nullptr) slice->madeOne = true;
+    if (const AlphaThumbnail* made = MakeAlphaThumbnail(self, image, fit, record->sequence)) {
       DrawAlphaThumbnail(dc, *made, cellX, cellY);
+    } else {
+      // Kept empty, so that the budget of later paints is not spent on it.
+      self.alphaThumbnails[record->sequence] = AlphaThumbnail{};
     }
-    return;
+    return true;
   }
   // A copy of the header describes the checked rows alone: an icon's colour
   // bitmap without its mask, any image with the pixel size the loader
@@ -133,9 +185,10 @@ void PaintThumbnail(HDC dc, ImageRecord* record, int cellX, int cellY) {
   StretchDIBits(dc, cellX + fit.x, cellY + fit.y, fit.width, fit.height, 0, 0, image.width,
                 image.height, image.bits, reinterpret_cast<const BITMAPINFO*>(info.data()),
                 DIB_RGB_COLORS, SRCCOPY);
+  return true;
 }
 
-int32_t CatalogueIndex(int32_t position) {
+int32_t CatalogueIndex(const FinderState& finderState, int32_t position) {
   return finderState.shown != nullptr ? finderState.shown[position] : position;
 }
 
@@ -145,6 +198,7 @@ int32_t CatalogueIndex(int32_t position) {
 constexpr UINT_PTR kTipTool = 1;
 
 void SetTipEntry(HWND finder, int32_t entry, const FinderGrid& grid) {
+  FinderState& finderState = StateOf(finder);
   if (entry == finderState.tipEntry || finderState.tooltip == nullptr) return;
   finderState.tipEntry = entry;
   TOOLINFOA tool{};
@@ -160,6 +214,7 @@ void SetTipEntry(HWND finder, int32_t entry, const FinderGrid& grid) {
 }
 
 void CreateTooltip(HWND finder) {
+  FinderState& finderState = StateOf(finder);
   finderState.tooltip =
       CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                       WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
@@ -175,6 +230,7 @@ void CreateTooltip(HWND finder) {
 }
 
 LRESULT OnMouseMove(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const FinderGrid grid = CurrentGrid(finder);
   SetTipEntry(finder, FinderHitTest(at.x, at.y, grid, finderState.topRow, finderState.count), grid);
@@ -194,24 +250,26 @@ LRESULT OnMouseMove(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // The tip is asked for its text only when it is about to show, so a
 // pointer passing over the grid loads nothing.
-LRESULT OnNotify(LPARAM lParam) {
+LRESULT OnNotify(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   auto* header = reinterpret_cast<NMHDR*>(lParam);
   if (header->hwndFrom != finderState.tooltip || header->code != TTN_GETDISPINFOA) return 0;
   const int32_t entry = finderState.tipEntry;
   finderState.tipText.clear();
   if (entry >= 0 && entry < finderState.count) {
-    ImageRecord* record = &finderState.catalogue[CatalogueIndex(entry)];
+    ImageRecord* record = &finderState.catalogue[CatalogueIndex(finderState, entry)];
     LoadedImage image;
     const bool sized =
         LoadImageRecordWaiting(record, &image, &finderState.largeBuffer) && !image.unusable;
-    finderState.tipText =
-        FinderTipText(record->fileName, CatalogueIndex(entry), sized ? image.width : 0, sized ? image.height : 0);
+    finderState.tipText = FinderTipText(record->fileName, CatalogueIndex(finderState, entry),
+                                        sized ? image.width : 0, sized ? image.height : 0);
   }
   reinterpret_cast<NMTTDISPINFOA*>(lParam)->lpszText = finderState.tipText.data();
   return 0;
 }
 
 void InvalidateEntryCell(HWND finder, const FinderGrid& grid, int32_t entry) {
+  FinderState& finderState = StateOf(finder);
   int32_t x = 0, y = 0;
   if (!FinderEntryCell(grid, finderState.topRow, entry, finderState.count, &x, &y)) return;
   const RECT cell{x, y, x + kFinderCellSize, y + kFinderCellSize};
@@ -230,14 +288,24 @@ void PaintFrame(HDC dc, int cellX, int cellY) {
   for (const RECT& side : sides) FillRect(dc, &side, brush);
 }
 
+void PaintCells(HWND finder, HDC dc, const RECT& update, PaintSlice* slice,
+                std::vector<RECT>* waiting);
+
+// The cells left waiting are painted by the next paint, after any input.
 LRESULT OnPaint(HWND finder) {
-  const PaintDc paint(finder);
-  if (paint.get() != nullptr) PaintFinder(finder, paint.get(), paint.update());
+  std::vector<RECT> waiting;
+  {
+    const PaintDc paint(finder);
+    PaintSlice slice;
+    if (paint.get() != nullptr) PaintCells(finder, paint.get(), paint.update(), &slice, &waiting);
+  }
+  for (const RECT& cell : waiting) InvalidateRect(finder, &cell, TRUE);
   return 0;
 }
 
 // The rows still in view move; only the band they uncover is painted.
 void ScrollToRow(HWND finder, int32_t row) {
+  FinderState& finderState = StateOf(finder);
   const int32_t old = finderState.topRow;
   finderState.topRow = row;
   UpdateScrollRange(finder);
@@ -250,6 +318,7 @@ void ScrollToRow(HWND finder, int32_t row) {
 }
 
 LRESULT OnVScroll(HWND finder, ScrollRequest request) {
+  FinderState& finderState = StateOf(finder);
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
@@ -264,6 +333,7 @@ LRESULT OnVScroll(HWND finder, ScrollRequest request) {
 // Up and Down move by a row of cells, here only: in the main window they
 // have no row to move by.
 LRESULT OnKeyDown(HWND finder, WPARAM key) {
+  FinderState& finderState = StateOf(finder);
   // A search's dialog leaves the Finder enabled: its keys and clicks must
   // not move the entry while the catalogue is being filled.
   if (RefuseWhileBusy()) return 0;
@@ -274,18 +344,19 @@ LRESULT OnKeyDown(HWND finder, WPARAM key) {
   const int32_t target = FinderRowStep(finderState.current, key == VK_UP ? -1 : 1,
                                        CurrentGrid(finder).columns, finderState.count);
   if (target != finderState.current && finderState.owner != nullptr) {
-    SelectItem(finderState.owner, CatalogueIndex(target), false);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, target), false);
   }
   return 0;
 }
 
 LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   if (RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   const int32_t index =
       FinderHitTest(at.x, at.y, CurrentGrid(finder), finderState.topRow, finderState.count);
   if (index >= 0 && finderState.owner != nullptr) {
-    SelectItem(finderState.owner, CatalogueIndex(index), true);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, index), true);
   }
   return 0;
 }
@@ -293,6 +364,7 @@ LRESULT OnLButtonDown(HWND finder, LPARAM lParam) {
 // A right click on a cell makes it the current entry and asks the main
 // window for the entry's menu; from the keyboard, for the current entry.
 LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
+  FinderState& finderState = StateOf(finder);
   if (finderState.owner == nullptr || RefuseWhileBusy()) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   if (at.x != -1 || at.y != -1) {
@@ -301,7 +373,7 @@ LRESULT OnContextMenu(HWND finder, LPARAM lParam) {
     const int32_t index = FinderHitTest(client.x, client.y, CurrentGrid(finder), finderState.topRow,
                                         finderState.count);
     if (index < 0) return 0;
-    SelectItem(finderState.owner, CatalogueIndex(index), true);
+    SelectItem(finderState.owner, CatalogueIndex(finderState, index), true);
   }
   SendMessageA(finderState.owner, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(finder), lParam);
   return 0;
@@ -315,7 +387,14 @@ LRESULT OnMouseWheel(HWND finder, WPARAM wParam) {
 }
 
 LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE && !AttachWindowState<FinderWindow>(finder)) return FALSE;
+  // Messages that come before WM_NCCREATE find no state yet.
+  if (FinderOf(finder) == nullptr) return DefWindowProcA(finder, message, wParam, lParam);
   switch (message) {
+    case WM_NCDESTROY:
+      // The tooltip, owned by the Finder, is gone already.
+      DetachWindowState<FinderWindow>(finder);
+      return DefWindowProcA(finder, message, wParam, lParam);
     case WM_CREATE:
       CreateTooltip(finder);
       return 0;
@@ -339,7 +418,7 @@ LRESULT CALLBACK FinderProc(HWND finder, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MOUSEMOVE:
       return OnMouseMove(finder, message, wParam, lParam);
     case WM_NOTIFY:
-      return OnNotify(lParam);
+      return OnNotify(finder, lParam);
     case WM_CONTEXTMENU:
       return OnContextMenu(finder, lParam);
     case WM_DROPFILES:
@@ -371,12 +450,13 @@ bool RegisterFinderClass(HINSTANCE instance) {
 
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
                    const int32_t* shown) {
+  if (FinderOf(finder) == nullptr) return;
+  FinderState& finderState = StateOf(finder);
   finderState.catalogue = catalogue;
   finderState.shown = shown;
   finderState.count = catalogue != nullptr && count > 0 ? count : 0;
   finderState.owner = owner;
   finderState.topRow = 0;
-  if (finder == nullptr) return;
   UpdateScrollRange(finder);
   const FinderGrid grid = CurrentGrid(finder);
   finderState.topRow = FinderRowShowing(finderState.current, grid, 0);
@@ -386,9 +466,10 @@ void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owne
 }
 
 void ShowFinderCurrent(HWND finder, int32_t index) {
+  if (FinderOf(finder) == nullptr) return;
+  FinderState& finderState = StateOf(finder);
   const int32_t old = finderState.current;
   finderState.current = index;
-  if (finder == nullptr) return;
   const FinderGrid grid = CurrentGrid(finder);
   // A minimised Finder keeps its row for when it is restored.
   if (grid.columns == 0) return;
@@ -397,7 +478,13 @@ void ShowFinderCurrent(HWND finder, int32_t index) {
   InvalidateEntryCell(finder, grid, index);
 }
 
-void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+namespace {
+
+void PaintCells(HWND finder, HDC dc, const RECT& update, PaintSlice* slice,
+                std::vector<RECT>* waiting) {
+  FinderWindow* self = FinderOf(finder);
+  if (self == nullptr) return;
+  const FinderState& finderState = self->state;
   if (finderState.count <= 0 || finderState.catalogue == nullptr) return;
   RECT client{};
   GetClientRect(finder, &client);
@@ -412,14 +499,26 @@ void PaintFinder(HWND finder, HDC dc, const RECT& update) {
       const int32_t index =
           FinderCellEntry(grid, finderState.topRow, row, column, finderState.count);
       if (index < 0) break;
-      PaintThumbnail(dc, &finderState.catalogue[CatalogueIndex(index)], column * kFinderCellSize,
-                     row * kFinderCellSize);
-      if (index == finderState.current) {
-        PaintFrame(dc, column * kFinderCellSize, row * kFinderCellSize);
+      const int x = column * kFinderCellSize;
+      const int y = row * kFinderCellSize;
+      if (!PaintThumbnail(*self, dc, &finderState.catalogue[CatalogueIndex(finderState, index)], x,
+                          y, slice)) {
+        waiting->push_back(RECT{x, y, x + kFinderCellSize, y + kFinderCellSize});
       }
+      if (index == finderState.current) PaintFrame(dc, x, y);
     }
   }
   SetStretchBltMode(dc, oldMode);
 }
 
-const FinderState& CurrentFinderState() { return finderState; }
+}  // namespace
+
+void PaintFinder(HWND finder, HDC dc, const RECT& update) {
+  PaintCells(finder, dc, update, nullptr, nullptr);
+}
+
+const FinderState& CurrentFinderState() {
+  static const FinderState none;
+  const FinderWindow* self = FinderOf(FindThreadWindow(kFinderClassName));
+  return self != nullptr ? self->state : none;
+}

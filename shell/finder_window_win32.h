@@ -7,8 +7,8 @@
 #include "scan/catalogue.h"
 
 // The Finder: a top-level window owned by the main window that shows the
-// catalogue as a grid of 48 x 48 thumbnails, class "FndWnd". One for the
-// run; closing it only hides it.
+// catalogue as a grid of 48 x 48 thumbnails, class "FndWnd". Closing it
+// only hides it; its state is made and freed with the window.
 
 inline constexpr char kFinderClassName[] = "FndWnd";
 
@@ -53,5 +53,6 @@ void ShowFinderCurrent(HWND finder, int32_t index);
 // background is left to the caller.
 void PaintFinder(HWND finder, HDC dc, const RECT& update);
 
-// The Finder's state, for the tests to read.
+// The state of this thread's first Finder (an empty one when there is
+// none), for the tests to read.
 const FinderState& CurrentFinderState();

@@ -16,10 +16,23 @@
 #include "ui/gdi_scope_win32.h"
 #include "ui/mouse_point.h"
 #include "ui/scroll_request.h"
+#include "ui/window_state_win32.h"
 
 namespace {
 
-ViewState viewState;
+// What the pane owns beside the state it shows: its drawing objects, made
+// with it and deleted with it.
+struct ViewWindow {
+  ViewState state;
+  GdiObject<HBRUSH> backgroundBrush;
+  GdiObject<HPEN> framePen;
+  GdiObject<HBITMAP> smallCanvas;
+  // Nested size changes while the bars appear or vanish end after a couple
+  // of rounds; this only stops a runaway.
+  int barNesting = 0;
+};
+
+ViewWindow* PaneOf(HWND view) { return WindowState<ViewWindow>(view); }
 
 constexpr char kUnsupportedText[] = "UNSUPPORTED IMAGE FORMAT";
 constexpr COLORREF kLabelBackground = RGB(255, 0, 0);
@@ -28,7 +41,6 @@ constexpr COLORREF kLabelText = RGB(255, 255, 255);
 // Nested size changes while the bars appear or vanish end after a couple
 // of rounds; this only stops a runaway.
 constexpr int kMaxBarNesting = 8;
-int barNesting = 0;
 
 struct MaskInfo {
   BITMAPINFOHEADER header;
@@ -85,8 +97,8 @@ MaskInfo MakeMaskInfo(const LoadedImage& image, COLORREF background) {
   return mask;
 }
 
-void PaintUnsupported(HDC dc, const RECT& client) {
-  FillRect(dc, &client, viewState.backgroundBrush);
+void PaintUnsupported(const ViewWindow& pane, HDC dc, const RECT& client) {
+  FillRect(dc, &client, pane.backgroundBrush.get());
   const SelectedObject font(dc, GetStockObject(SYSTEM_FONT));
   const COLORREF oldBack = SetBkColor(dc, kLabelBackground);
   const COLORREF oldText = SetTextColor(dc, kLabelText);
@@ -116,20 +128,21 @@ void PaintBitmap(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
 
 // Composes the image through its mask in the 64 x 64 canvas and stretches
 // the wanted part of it in one call.
-void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
+void PaintSmallIcon(const ViewWindow& pane, HDC dc, const LoadedImage& image,
+                    const PaintLayout& layout) {
   const std::vector<uint8_t> colourInfo = ColourBitmapInfo(image);
   const auto* colour = reinterpret_cast<const BITMAPINFO*>(colourInfo.data());
   const MemoryDc canvasDc(dc);
   const MemoryDc sourceDc(dc);
-  const SelectedObject canvas(canvasDc.get(), viewState.smallCanvas);
+  const SelectedObject canvas(canvasDc.get(), pane.smallCanvas.get());
   const RECT whole{0, 0, kSmallCanvasSide, kSmallCanvasSide};
-  FillRect(canvasDc.get(), &whole, viewState.backgroundBrush);
+  FillRect(canvasDc.get(), &whole, pane.backgroundBrush.get());
 
   GdiObject<HBITMAP> maskBitmap;
   // Without its whole mask the image is shown opaque rather than reading
   // past the loaded bytes.
   if (image.maskComplete) {
-    const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
+    const MaskInfo mask = MakeMaskInfo(image, pane.state.backgroundColor);
     maskBitmap.reset(CreateDIBitmap(dc, &mask.header, CBM_INIT, image.bits + image.bitsSize,
                                     reinterpret_cast<const BITMAPINFO*>(&mask), DIB_RGB_COLORS));
     if (maskBitmap.get() != nullptr) {
@@ -152,15 +165,15 @@ void PaintSmallIcon(HDC dc, const LoadedImage& image, const PaintLayout& layout)
 }
 
 // Larger images go straight to the pane in two raster passes.
-void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
+void PaintLargeIcon(const ViewWindow& pane, HDC dc, const RECT& update, const LoadedImage& image,
                     const PaintLayout& layout) {
-  FillRect(dc, &update, viewState.backgroundBrush);
+  FillRect(dc, &update, pane.backgroundBrush.get());
   const ViewRect& to = layout.destination;
   const int width = to.right - to.left;
   const int height = to.bottom - to.top;
   DWORD colourOp = SRCCOPY;
   if (image.maskComplete) {
-    const MaskInfo mask = MakeMaskInfo(image, viewState.backgroundColor);
+    const MaskInfo mask = MakeMaskInfo(image, pane.state.backgroundColor);
     StretchDIBits(dc, to.left, to.top, width, height, layout.columns.first,
                   DibSourceRow(image.height, layout.rows), layout.columns.count, layout.rows.count,
                   image.bits + image.bitsSize, reinterpret_cast<const BITMAPINFO*>(&mask),
@@ -176,9 +189,10 @@ void PaintLargeIcon(HDC dc, const RECT& update, const LoadedImage& image,
 // An image with its own alpha is laid over the pane's colour first; the
 // visible rows of the result then go out as a DIB of their own, magnified
 // like any other image.
-void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout) {
+void PaintAlphaImage(const ViewWindow& pane, HDC dc, const LoadedImage& image,
+                     const PaintLayout& layout) {
   std::vector<uint8_t> pixels;
-  const COLORREF back = viewState.backgroundColor;
+  const COLORREF back = pane.state.backgroundColor;
   if (!CompositeOver(image, GetRValue(back), GetGValue(back), GetBValue(back), &pixels)) return;
   const BITMAPINFO info = Dib32Info(image.width, layout.rows.count);
   const uint8_t* rows = pixels.data() + static_cast<size_t>(layout.rows.first) * image.width * 4;
@@ -187,8 +201,8 @@ void PaintAlphaImage(HDC dc, const LoadedImage& image, const PaintLayout& layout
                 0, layout.columns.count, layout.rows.count, rows, &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-void PaintFrame(HDC dc, const ViewRect& frame) {
-  const SelectedObject pen(dc, viewState.framePen);
+void PaintFrame(const ViewWindow& pane, HDC dc, const ViewRect& frame) {
+  const SelectedObject pen(dc, pane.framePen.get());
   MoveToEx(dc, frame.left, frame.top, nullptr);
   LineTo(dc, frame.right, frame.top);
   LineTo(dc, frame.right, frame.bottom);
@@ -220,7 +234,7 @@ void ScrollContents(HWND view, int dx, int dy) {
   ScrollWindow(view, dx, dy, nullptr, &client);
 }
 
-void MoveImageBy(HWND view, int32_t dx, int32_t dy) {
+void MoveImageBy(HWND view, ViewState& viewState, int32_t dx, int32_t dy) {
   if (!viewState.hasImage || !Drawable(viewState.shownImage)) return;
   const int32_t oldX = viewState.scrollX;
   const int32_t oldY = viewState.scrollY;
@@ -230,30 +244,12 @@ void MoveImageBy(HWND view, int32_t dx, int32_t dy) {
   ScrollContents(view, oldX - viewState.scrollX, oldY - viewState.scrollY);
 }
 
-void ReleaseGdiObjects() {
-  if (viewState.backgroundBrush != nullptr) DeleteObject(viewState.backgroundBrush);
-  if (viewState.framePen != nullptr) DeleteObject(viewState.framePen);
-  if (viewState.smallCanvas != nullptr) DeleteObject(viewState.smallCanvas);
-  viewState.backgroundBrush = nullptr;
-  viewState.framePen = nullptr;
-  viewState.smallCanvas = nullptr;
-}
-
-LRESULT OnCreate(HWND view) {
-  // One pane lives for the run; a pane made again starts afresh.
-  ReleaseGdiObjects();
-  viewState = ViewState{};
-  viewState.backgroundColor = GetSysColor(COLOR_APPWORKSPACE);
-  viewState.backgroundBrush = CreateSolidBrush(viewState.backgroundColor);
-  viewState.framePen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNFACE));
+LRESULT OnCreate(HWND view, ViewWindow& pane) {
+  pane.state.backgroundColor = GetSysColor(COLOR_APPWORKSPACE);
+  pane.backgroundBrush.reset(CreateSolidBrush(pane.state.backgroundColor));
+  pane.framePen.reset(CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNFACE)));
   const WindowDc dc(view);
-  viewState.smallCanvas = CreateCompatibleBitmap(dc.get(), kSmallCanvasSide, kSmallCanvasSide);
-  return 0;
-}
-
-// The pane's brush, pen and canvas go with it.
-LRESULT OnDestroy() {
-  ReleaseGdiObjects();
+  pane.smallCanvas.reset(CreateCompatibleBitmap(dc.get(), kSmallCanvasSide, kSmallCanvasSide));
   return 0;
 }
 
@@ -268,7 +264,7 @@ LRESULT OnPaint(HWND view) {
   return 0;
 }
 
-LRESULT OnScroll(HWND view, int bar, ScrollRequest request) {
+LRESULT OnScroll(HWND view, ViewState& viewState, int bar, ScrollRequest request) {
   if (!viewState.hasImage || !Drawable(viewState.shownImage)) return 0;
   SCROLLINFO info{};
   info.cbSize = sizeof info;
@@ -288,18 +284,18 @@ LRESULT OnScroll(HWND view, int bar, ScrollRequest request) {
   return 0;
 }
 
-LRESULT OnLButtonDown(LPARAM lParam) {
+LRESULT OnLButtonDown(ViewState& viewState, LPARAM lParam) {
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
   viewState.dragX = at.x;
   viewState.dragY = at.y;
   return 0;
 }
 
-LRESULT OnMouseMove(HWND view, WPARAM keys, LPARAM lParam) {
+LRESULT OnMouseMove(HWND view, ViewState& viewState, WPARAM keys, LPARAM lParam) {
   // Only a plain left-button drag moves the image.
   if (keys != MK_LBUTTON) return 0;
   const MousePoint at = MousePointOf(static_cast<uint64_t>(lParam));
-  MoveImageBy(view, at.x - viewState.dragX, at.y - viewState.dragY);
+  MoveImageBy(view, viewState, at.x - viewState.dragX, at.y - viewState.dragY);
   viewState.dragX = at.x;
   viewState.dragY = at.y;
   return 0;
@@ -311,23 +307,29 @@ LRESULT OnMouseWheel(HWND view, WPARAM wParam) {
 }
 
 LRESULT CALLBACK ViewWindowProc(HWND view, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE && !AttachWindowState<ViewWindow>(view)) return FALSE;
+  ViewWindow* pane = PaneOf(view);
+  // Messages that come before WM_NCCREATE find no state yet.
+  if (pane == nullptr) return DefWindowProcA(view, message, wParam, lParam);
   switch (message) {
     case WM_CREATE:
-      return OnCreate(view);
-    case WM_DESTROY:
-      return OnDestroy();
+      return OnCreate(view, *pane);
+    case WM_NCDESTROY:
+      // The brush, pen and canvas go with the pane.
+      DetachWindowState<ViewWindow>(view);
+      return DefWindowProcA(view, message, wParam, lParam);
     case WM_SIZE:
       return OnSize(view);
     case WM_PAINT:
       return OnPaint(view);
     case WM_HSCROLL:
-      return OnScroll(view, SB_HORZ, ScrollRequestFromCode(LOWORD(wParam)));
+      return OnScroll(view, pane->state, SB_HORZ, ScrollRequestFromCode(LOWORD(wParam)));
     case WM_VSCROLL:
-      return OnScroll(view, SB_VERT, ScrollRequestFromCode(LOWORD(wParam)));
+      return OnScroll(view, pane->state, SB_VERT, ScrollRequestFromCode(LOWORD(wParam)));
     case WM_LBUTTONDOWN:
-      return OnLButtonDown(lParam);
+      return OnLButtonDown(pane->state, lParam);
     case WM_MOUSEMOVE:
-      return OnMouseMove(view, wParam, lParam);
+      return OnMouseMove(view, pane->state, wParam, lParam);
     case WM_MOUSEWHEEL:
       return OnMouseWheel(view, wParam);
     default:
@@ -351,6 +353,9 @@ bool RegisterViewClass() {
 }
 
 void ShowImage(HWND view, const LoadedImage* image) {
+  ViewWindow* pane = PaneOf(view);
+  if (pane == nullptr) return;
+  ViewState& viewState = pane->state;
   if (image != nullptr) {
     viewState.shownImage = *image;
     viewState.hasImage = true;
@@ -362,6 +367,9 @@ void ShowImage(HWND view, const LoadedImage* image) {
 }
 
 void ZoomBy(HWND view, int32_t step) {
+  ViewWindow* pane = PaneOf(view);
+  if (pane == nullptr) return;
+  ViewState& viewState = pane->state;
   if (!viewState.hasImage) return;
   RECT client{};
   GetClientRect(view, &client);
@@ -380,8 +388,10 @@ void ZoomBy(HWND view, int32_t step) {
 }
 
 void UpdateScrollBars(HWND view) {
-  if (barNesting >= kMaxBarNesting) return;
-  ++barNesting;
+  ViewWindow* pane = PaneOf(view);
+  if (pane == nullptr || pane->barNesting >= kMaxBarNesting) return;
+  ++pane->barNesting;
+  ViewState& viewState = pane->state;
   RECT client{};
   GetClientRect(view, &client);
   if (!viewState.hasImage || !Drawable(viewState.shownImage)) {
@@ -405,19 +415,22 @@ void UpdateScrollBars(HWND view) {
       SetBar(view, SB_VERT, y);
     }
   }
-  --barNesting;
+  --pane->barNesting;
 }
 
 void PaintView(HWND view, HDC dc, const RECT& update) {
+  const ViewWindow* pane = PaneOf(view);
+  if (pane == nullptr) return;
+  const ViewState& viewState = pane->state;
   RECT client{};
   GetClientRect(view, &client);
   if (!viewState.hasImage) {
-    FillRect(dc, &client, viewState.backgroundBrush);
+    FillRect(dc, &client, pane->backgroundBrush.get());
     return;
   }
   const LoadedImage& image = viewState.shownImage;
   if (!Drawable(image)) {
-    PaintUnsupported(dc, client);
+    PaintUnsupported(*pane, dc, client);
     return;
   }
   const ViewRect area{update.left, update.top, update.right, update.bottom};
@@ -425,22 +438,26 @@ void PaintView(HWND view, HDC dc, const RECT& update) {
                                          client.bottom, viewState.scrollX, viewState.scrollY, area);
   for (int32_t i = 0; i < layout.fillCount; ++i) {
     const RECT fill = ToRect(layout.fills[i]);
-    FillRect(dc, &fill, viewState.backgroundBrush);
+    FillRect(dc, &fill, pane->backgroundBrush.get());
   }
   const bool iconLike = IsIconLike(image);
   if (layout.columns.count > 0 && layout.rows.count > 0) {
     if (image.alpha) {
-      PaintAlphaImage(dc, image, layout);
+      PaintAlphaImage(*pane, dc, image, layout);
     } else if (!iconLike) {
       PaintBitmap(dc, image, layout);
     } else if (image.width <= kSmallCanvasSide && image.height <= kSmallCanvasSide &&
-               viewState.smallCanvas != nullptr) {
-      PaintSmallIcon(dc, image, layout);
+               pane->smallCanvas.get() != nullptr) {
+      PaintSmallIcon(*pane, dc, image, layout);
     } else {
-      PaintLargeIcon(dc, update, image, layout);
+      PaintLargeIcon(*pane, dc, update, image, layout);
     }
   }
-  if (iconLike) PaintFrame(dc, layout.frame);
+  if (iconLike) PaintFrame(*pane, dc, layout.frame);
 }
 
-const ViewState& CurrentViewState() { return viewState; }
+const ViewState& CurrentViewState() {
+  static const ViewState none;
+  const ViewWindow* pane = PaneOf(FindThreadWindow(kViewClassName));
+  return pane != nullptr ? pane->state : none;
+}

@@ -5,9 +5,9 @@
 
 #include "image/image_loader.h"
 
-// The pane that shows the current image magnified, class "ViewWnd". There is
-// one for the whole run; the main window creates it as a child and hands it
-// each selected image.
+// The pane that shows the current image magnified, class "ViewWnd". The main
+// window creates it as a child and hands it each selected image; each pane
+// keeps its own state, made and freed with it.
 
 inline constexpr char kViewClassName[] = "ViewWnd";
 
@@ -21,9 +21,6 @@ struct ViewState {
   int32_t dragX = 0;
   int32_t dragY = 0;
   COLORREF backgroundColor = 0;
-  HBRUSH backgroundBrush = nullptr;
-  HPEN framePen = nullptr;
-  HBITMAP smallCanvas = nullptr;
 };
 
 // Registers "ViewWnd" for this module; false when the system refuses.
@@ -43,5 +40,6 @@ void UpdateScrollBars(HWND view);
 // context's for a copy.
 void PaintView(HWND view, HDC dc, const RECT& update);
 
-// The pane's state, for the main window and the tests to read.
+// The state of this thread's first pane (an empty one when there is none),
+// for the tests to read.
 const ViewState& CurrentViewState();
