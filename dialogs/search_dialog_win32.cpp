@@ -14,27 +14,7 @@ namespace {
 struct SearchDialogState {
   // The count the dialog's count line shows.
   int32_t shownCount = 0;
-  // A count the line should show, held back to keep its redraws few.
-  bool countWaiting = false;
-  // When the line was last drawn; 0 before the first time.
-  LONGLONG shownAt = 0;
 };
-
-// Under Wine every look at the queue is a trip to the server and every
-// redraw of the count line a trip to the display, and over a tree of small
-// directories they cost more than the walk itself. So the walk looks at the
-// queue once a slice of this many milliseconds has passed (a waiting click
-// waits at most that plus one step), and the count line is redrawn at most
-// once a period, and once more at the end when the last count is not shown.
-constexpr LONGLONG kQueueSliceMs = 10;
-constexpr LONGLONG kCountLinePeriodMs = 100;
-
-LONGLONG NowMs() {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return now.QuadPart / (frequency.QuadPart / 1000);
-}
 
 constexpr char kSearchDialogProperty[] = "RavelinSearchDialog";
 
@@ -49,8 +29,6 @@ void ShowFoundCount(HWND dialog, SearchDialogState* state) {
   SetDlgItemTextA(dialog, IDC_FOUND_COUNT, text);
   UpdateWindow(GetDlgItem(dialog, IDC_FOUND_COUNT));
   state->shownCount = count;
-  state->countWaiting = false;
-  state->shownAt = NowMs();
 }
 
 INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -102,11 +80,9 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
   SearchDialogState* state = SearchDialogOf(dialog);
   if (state == nullptr) return;
   MSG waiting;
-  LONGLONG sliceStart = NowMs();
-  for (;;) {
+  while (!PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
     const SearchStepResult step = SearchStep(kFilesPerSearchStep);
     if (step == SearchStepResult::Done) {
-      if (state->countWaiting) ShowFoundCount(dialog, state);
       searchState.searching = false;
       EndDialog(dialog, 0);
       return;
@@ -115,16 +91,7 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
     // level changes nothing on the count line.
     if (step == SearchStepResult::DirectoryRead ||
         (step == SearchStepResult::Listing && searchState.catalogue->count != state->shownCount)) {
-      state->countWaiting = true;
-    }
-    const LONGLONG now = NowMs();
-    if (state->countWaiting &&
-        (state->shownAt == 0 || now - state->shownAt >= kCountLinePeriodMs)) {
       ShowFoundCount(dialog, state);
-    }
-    if (now - sliceStart >= kQueueSliceMs) {
-      if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
-      sliceStart = now;
     }
   }
 }
