@@ -572,9 +572,28 @@ void WindowEvent() {
 void UserEvent() {
   HWND finder = Finder();
   const bool finderShown = finder != nullptr && IsWindowVisible(finder);
-  const int kind = Pick(100);
+  // Narrowed runs (which kinds, which commands) look for where memory goes.
+  static const char* kinds = getenv("RAVELIN_MONKEY_KINDS");
+  static const std::vector<int> commands = [] {
+    std::vector<int> c(std::begin(kCommands), std::end(kCommands));
+    if (const char* only = getenv("RAVELIN_MONKEY_COMMANDS")) {
+      c.clear();
+      for (const char* p = only; *p != '\0'; p += strspn(p, "0123456789"), p += *p != '\0') {
+        c.push_back(atoi(p));
+      }
+    }
+    return c;
+  }();
+  int kind = Pick(100);
+  constexpr int kLimits[] = {8, 18, 40, 62, 78, 88, 92, 100};
+  while (kinds != nullptr) {
+    int k = 0;
+    while (kind >= kLimits[k]) ++k;
+    if (strchr(kinds, "cknvfbsw"[k]) != nullptr) break;
+    kind = Pick(100);
+  }
   if (kind < 8) {
-    const int command = kCommands[Pick(sizeof kCommands / sizeof kCommands[0])];
+    const int command = commands[static_cast<size_t>(Pick(static_cast<int>(commands.size())))];
     Note("command %d", command);
     Post(run.main, WM_COMMAND, MAKEWPARAM(command, 0), 0);
   } else if (kind < 18) {
