@@ -742,7 +742,8 @@ int main(int argc, char** argv) {
       last = Measure();
       // Warm: its stores (decoded images, Finder thumbnails) fill as it
       // goes, so growth counts over the second half of a long run.
-      const long warm = std::max<long>(2 * kCheckEvery, run.events / 2 / kCheckEvery * kCheckEvery);
+      const long half = run.seconds != 0 ? 0 : run.events / 2 / kCheckEvery * kCheckEvery;
+      const long warm = std::max<long>(2 * kCheckEvery, half);
       if (run.done == warm) first = last;
     }
   }
