@@ -85,6 +85,11 @@ void Note(const char* format, ...) {
   printf("MONKEY FAILED: %s\nseed %u, after %ld events; the last %zu:\n", what, run.seed, run.done,
          run.history.size());
   for (const std::string& line : run.history) printf("  %s\n", line.c_str());
+  // Kept for a debugger when asked: RAVELIN_MONKEY_KEEP=1.
+  if (getenv("RAVELIN_MONKEY_KEEP") != nullptr && run.process.hProcess != nullptr) {
+    printf("Ravelin kept running: process id 0x%lx\n", run.process.dwProcessId);
+    WaitForSingleObject(run.process.hProcess, INFINITE);
+  }
   if (run.process.hProcess != nullptr) TerminateProcess(run.process.hProcess, 3);
   exit(1);
 }
@@ -730,13 +735,21 @@ int main(int argc, char** argv) {
 
   const DWORD start = GetTickCount();
   Sample first{}, last{};
+  int silent = 0;
   while (run.done < run.events) {
     if (run.seconds != 0 && GetTickCount() - start >= run.seconds * 1000) break;
     CheckAlive("after the last event");
     if (ServiceDialogs() == 0) UserEvent();
     ++run.done;
     // Paced by Ravelin: the next event waits until it takes messages again.
-    Answers(2000);
+    // A program that stops answering is checked at once, so that the last
+    // events printed are those before it stopped.
+    if (Answers(2000)) {
+      silent = 0;
+    } else if (++silent == 5) {
+      Note("no answer for the last 5 events");
+      Check();
+    }
     if (run.done % kCheckEvery == 0) {
       Check();
       last = Measure();
