@@ -17,6 +17,7 @@ struct HelpControl {
   bool tried = false;
   HMODULE module = nullptr;
   HtmlHelpFunction htmlHelp = nullptr;
+  HWND viewer = nullptr;  // the one the last request opened
 } helpControl;
 
 HMODULE LoadHelpControl() {
@@ -25,8 +26,8 @@ HMODULE LoadHelpControl() {
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kHelpControlKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
     DWORD size = sizeof path - 1;
     DWORD type = 0;
-    LONG status = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path),
-                                   &size);
+    LONG status =
+        RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size);
     RegCloseKey(key);
     if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && path[0] != '\0') {
       if (HMODULE module = LoadLibraryA(path)) return module;
@@ -61,5 +62,14 @@ void ShowHelpContents(HWND owner) {
   if (strlen(path) + 1 + sizeof kHelpFileName > sizeof path) return;
   strcat(path, "\\");
   strcat(path, kHelpFileName);
-  if (HtmlHelpFunction htmlHelp = HtmlHelpEntry()) htmlHelp(owner, path, kDisplayToc, 0);
+  // The help control opens the file again on every call, holding on to each
+  // copy while its viewer lives: a viewer already open is brought forward.
+  if (helpControl.viewer != nullptr && IsWindow(helpControl.viewer)) {
+    if (IsIconic(helpControl.viewer)) ShowWindow(helpControl.viewer, SW_RESTORE);
+    SetForegroundWindow(helpControl.viewer);
+    return;
+  }
+  if (HtmlHelpFunction htmlHelp = HtmlHelpEntry()) {
+    helpControl.viewer = htmlHelp(owner, path, kDisplayToc, 0);
+  }
 }

@@ -76,4 +76,25 @@ TEST(DuplicateFold, FoldingCases) {
   }
 }
 
+// More sets than the hash table first holds: each copy still finds its set
+// after the table has grown.
+TEST(DuplicateFold, ManySetsEachCopyFindsItsOwn) {
+  constexpr int32_t kSets = 1500;
+  TempDir dir;
+  Catalogue catalogue;
+  ASSERT_TRUE(AllocateCatalogue(&catalogue, 2 * kSets));
+  std::vector<uint8_t> file;
+  for (int32_t i = 0; i < 2 * kSets; ++i) {
+    const int32_t set = i % kSets;
+    for (int shift : {0, 8}) file.push_back(static_cast<uint8_t>(set >> shift));
+    catalogue.records[catalogue.count++] = {kI, 2 * i, 2, i, 1, dir.path().c_str(), "a.exe"};
+  }
+  dir.Write("a.exe", file);
+  DuplicateFold fold;
+  ASSERT_TRUE(fold.Read(catalogue) && fold.Arrange(catalogue));
+  ASSERT_EQ(fold.shownCount(), kSets);
+  const ShownEntries entries{&catalogue, &fold};
+  for (int32_t i = kSets; i < 2 * kSets; i += 97) EXPECT_EQ(entries.PositionOf(i), i - kSets);
+}
+
 }  // namespace
