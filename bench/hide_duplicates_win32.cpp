@@ -19,14 +19,6 @@
 
 namespace {
 
-double Since(const LARGE_INTEGER& from) {
-  LARGE_INTEGER to, frequency;
-  QueryPerformanceCounter(&to);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
-
 void Toggle() {
   SendMessageA(mainState.window, WM_COMMAND, CMD_HIDE_DUPLICATES, 0);
   PumpMessages();
@@ -53,7 +45,7 @@ int main(int argc, char** argv) {
     PumpMessages();
     if (!driver.finished()) return 1;
   }
-  const double search = Since(from);
+  const double search = MillisecondsSince(from);
   const ShownEntries shown = ShownCatalogueEntries();
   printf("%d entries, %d shown, %d hidden, %d unreadable; Finder %d cells; search %.0f ms\n",
          mainState.catalogue.count, shown.count(), shown.hiddenCount(),
@@ -67,9 +59,9 @@ int main(int argc, char** argv) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     SendMessageA(mainState.window, WM_COMMAND, CMD_HIDE_DUPLICATES, 0);
-    command = Since(start);
+    command = MillisecondsSince(start);
     PumpMessages();
-    painted = Since(start);
+    painted = MillisecondsSince(start);
     Toggle();
   });
   Toggle();

@@ -14,18 +14,11 @@
 
 #include "res/resource.h"
 #include "shell/main_window_win32.h"
+#include "timed_rounds_win32.h"
 
 namespace {
 
 constexpr DWORD kTimeoutMs = 600000;
-
-double MsSince(const LARGE_INTEGER& from) {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(now.QuadPart - from.QuadPart) /
-         static_cast<double>(frequency.QuadPart);
-}
 
 // The visible, enabled dialog of that title, waited for.
 HWND WaitForDialog(const char* title) {
@@ -80,13 +73,13 @@ int main() {
     } else if (!IsWindow(searching)) {
       break;
     }
-    if (MsSince(from) > kTimeoutMs) {
+    if (MillisecondsSince(from) > kTimeoutMs) {
       fprintf(stderr, "search_wait_robot: the search did not end\n");
       return 1;
     }
     Sleep(1);
   }
-  const double ms = MsSince(from);
+  const double ms = MillisecondsSince(from);
   printf("search %.1f ms%s\n", ms, searching == nullptr ? " (no search dialog seen)" : "");
   PostMessageA(main, WM_CLOSE, 0, 0);
   return 0;

@@ -29,6 +29,15 @@ inline bool ParseBenchArgs(int argc, char** argv, const char* name, BenchArgs* a
   return true;
 }
 
+// Milliseconds from a QueryPerformanceCounter reading to now.
+inline double MillisecondsSince(const LARGE_INTEGER& from) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart - from.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
 struct RoundTimes {
   double median = 0;
   double fastest = 0;
@@ -38,16 +47,12 @@ struct RoundTimes {
 template <typename Run>
 RoundTimes TimeRounds(int rounds, Run run) {
   run();
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
   std::vector<double> times;
   for (int r = 0; r < rounds; ++r) {
-    LARGE_INTEGER from, to;
+    LARGE_INTEGER from;
     QueryPerformanceCounter(&from);
     run();
-    QueryPerformanceCounter(&to);
-    times.push_back(1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-                    static_cast<double>(frequency.QuadPart));
+    times.push_back(MillisecondsSince(from));
   }
   std::sort(times.begin(), times.end());
   return {times[times.size() / 2], times[0]};

@@ -84,17 +84,16 @@ TEST(DuplicateFold, ManySetsEachCopyFindsItsOwn) {
   Catalogue catalogue;
   ASSERT_TRUE(AllocateCatalogue(&catalogue, 2 * kSets));
   std::vector<uint8_t> file;
-  for (int32_t i = 0; i < 2 * kSets; ++i) {
-    const int32_t set = i % kSets;
-    for (int shift : {0, 8}) file.push_back(static_cast<uint8_t>(set >> shift));
-    catalogue.records[catalogue.count++] = {kI, 2 * i, 2, i, 1, dir.path().c_str(), "a.exe"};
+  for (int32_t i = 0; i < 2 * kSets; ++i, ++catalogue.count) {
+    file.insert(file.end(),
+                {static_cast<uint8_t>(i % kSets), static_cast<uint8_t>(i % kSets >> 8)});
+    catalogue.records[i] = {kI, 2 * i, 2, i, 1, dir.path().c_str(), "a.exe"};
   }
   dir.Write("a.exe", file);
   DuplicateFold fold;
-  ASSERT_TRUE(fold.Read(catalogue) && fold.Arrange(catalogue));
-  ASSERT_EQ(fold.shownCount(), kSets);
-  const ShownEntries entries{&catalogue, &fold};
-  for (int32_t i = kSets; i < 2 * kSets; i += 97) EXPECT_EQ(entries.PositionOf(i), i - kSets);
+  ASSERT_TRUE(fold.Read(catalogue) && fold.Arrange(catalogue) && fold.shownCount() == kSets);
+  for (int32_t i = kSets; i < 2 * kSets; i += 97)
+    EXPECT_EQ(fold.PositionOf(catalogue, i), i - kSets);
 }
 
 }  // namespace
