@@ -45,7 +45,7 @@ wine, build, windows, rounds, lib_rounds = sys.argv[1], sys.argv[2], sys.argv[3]
 ravelin = os.environ.get("RAVELIN_EXE") or build + "/shell/Ravelin.exe"
 robot = build + "/bench/search_wait_robot.exe"
 floor = build + "/bench/win32_floor.exe"
-finder = build + "/tests/shell/finder_png_bench.exe"
+finder = build + "/bench/finder_png_bench.exe"
 
 
 def load():

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <climits>
 #include <unordered_map>
 #include <vector>
 
@@ -448,6 +450,24 @@ bool RegisterFinderClass(HINSTANCE instance) {
   return RegisterClassA(&finderClass) != 0;
 }
 
+namespace {
+
+// Sequence numbers rise across the fills of a run, so a kept thumbnail
+// keyed below every shown record's belongs to a catalogue that was replaced
+// and can never be drawn again; without this, files opened one after another
+// would hold the store near its limit.
+void ForgetReplacedThumbnails(FinderWindow& self) {
+  const FinderState& state = self.state;
+  int32_t lowest = INT32_MAX;
+  for (int32_t k = 0; k < state.count; ++k) {
+    const int32_t index = state.shown != nullptr ? state.shown[k] : k;
+    lowest = std::min(lowest, state.catalogue[index].sequence);
+  }
+  std::erase_if(self.alphaThumbnails, [lowest](const auto& kept) { return kept.first < lowest; });
+}
+
+}  // namespace
+
 void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owner,
                    const int32_t* shown) {
   if (FinderOf(finder) == nullptr) return;
@@ -457,6 +477,7 @@ void RefreshFinder(HWND finder, ImageRecord* catalogue, int32_t count, HWND owne
   finderState.count = catalogue != nullptr && count > 0 ? count : 0;
   finderState.owner = owner;
   finderState.topRow = 0;
+  ForgetReplacedThumbnails(*FinderOf(finder));
   UpdateScrollRange(finder);
   const FinderGrid grid = CurrentGrid(finder);
   finderState.topRow = FinderRowShowing(finderState.current, grid, 0);
