@@ -18,6 +18,8 @@ struct SearchDialogState {
 
 constexpr char kSearchDialogProperty[] = "RavelinSearchDialog";
 
+constexpr LONGLONG kSearchSliceMs = 10;
+
 SearchDialogState* SearchDialogOf(HWND dialog) {
   return static_cast<SearchDialogState*>(GetPropA(dialog, kSearchDialogProperty));
 }
@@ -79,19 +81,30 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
   const HWND dialog = reinterpret_cast<HWND>(lParam);
   SearchDialogState* state = SearchDialogOf(dialog);
   if (state == nullptr) return;
+  // Under Wine a look at the queue is a trip to the server, dearer than
+  // scanning a small file, so steps run for a slice of time between looks;
+  // a slice is short beside what a user notices of a Cancel.
+  LARGE_INTEGER frequency, now, lookedAt;
+  QueryPerformanceFrequency(&frequency);
+  const LONGLONG slice = frequency.QuadPart * kSearchSliceMs / 1000;
   MSG waiting;
-  while (!PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
+  if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
+  QueryPerformanceCounter(&lookedAt);
+  for (;;) {
     const SearchStepResult step = SearchStep(kFilesPerSearchStep);
     if (step == SearchStepResult::Done) {
       searchState.searching = false;
       EndDialog(dialog, 0);
       return;
     }
-    // A large directory shows its progress while it is read; finishing a
-    // level changes nothing on the count line.
-    if (step == SearchStepResult::DirectoryRead ||
-        (step == SearchStepResult::Listing && searchState.catalogue->count != state->shownCount)) {
-      ShowFoundCount(dialog, state);
-    }
+    // The count line changes after every directory entered and while a
+    // large one is read; redrawing the same text would show nothing new,
+    // and under Wine a redraw costs more than scanning a directory of
+    // files without images.
+    if (searchState.catalogue->count != state->shownCount) ShowFoundCount(dialog, state);
+    QueryPerformanceCounter(&now);
+    if (now.QuadPart - lookedAt.QuadPart < slice) continue;
+    if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
+    lookedAt = now;
   }
 }
