@@ -23,10 +23,7 @@ class ProgressWindowTest : public ::testing::Test {
     owner_ = CreateOwnerWindow(37, 51, 641, 479);
     ASSERT_NE(owner_, nullptr);
   }
-  void TearDown() override {
-    CloseProgressWindow(&progress_);
-    DestroyWindow(owner_);
-  }
+  void TearDown() override { DestroyWindow(owner_); }
   HWND owner_ = nullptr;
   ProgressWindow progress_;
 };

@@ -103,8 +103,7 @@ class DirectorySearch : public ::testing::Test {
   }
 
   Catalogue catalogue_;
-  // Declared last, so that a listing left open is closed and the current
-  // directory is back before the trees go.
+  // Last, so that an open listing is closed and the directory is back before the trees go.
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
   SearchState search_;
