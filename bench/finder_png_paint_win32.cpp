@@ -94,10 +94,12 @@ int32_t Keep(bool png) {
     ImageRecord record = records[i];
     if (record.kind != ImageKind::Icon) continue;
     LoadedImage image;
-    if (!LoadImageRecord(&record, &image, &large) || image.unusable || image.png != png) continue;
+    if (!LoadImageRecord(mainState.imageCache, &record, &image, &large) || image.unusable ||
+        image.png != png)
+      continue;
     records[kept++] = records[i];
   }
-  ReleaseLargeBuffer(&large);
+  ReleaseLargeBuffer(mainState.imageCache, &large);
   return kept;
 }
 
@@ -123,9 +125,9 @@ void Measure(const char* folder, bool png) {
     AddFileToCatalogue(&mainState.catalogue, directory, names.back().c_str());
   } while (FindNextFileA(find, &found));
   FindClose(find);
-  InitImageLoader();  // nothing decoded yet
+  InitImageLoader(mainState.imageCache);  // nothing decoded yet
   const int32_t count = Keep(png);
-  InitImageLoader();
+  InitImageLoader(mainState.imageCache);
   mainState.catalogue.count = count;
   HWND once = FreshFinder(mainState.finder, count);
   RECT client{};
@@ -139,7 +141,7 @@ void Measure(const char* folder, bool png) {
   for (int i = 0; i < kRounds; ++i) again += PaintMs(once, canvas.dc(), client);
   DestroyWindow(once);
 
-  InitImageLoader();
+  InitImageLoader(mainState.imageCache);
   HWND stepped = FreshFinder(mainState.finder, count);
   const Steps steps = ShowInSteps(stepped);
   MemoryCanvas onScreen(client.right, client.bottom);
@@ -172,13 +174,14 @@ void Measure(const char* folder, bool png) {
   for (int32_t i = 0; i < shown; ++i) {
     LoadedImage image;
     auto start = Clock::now();
-    const bool loaded = LoadImageRecord(&mainState.catalogue.records[i], &image, &large);
+    const bool loaded =
+        LoadImageRecord(mainState.imageCache, &mainState.catalogue.records[i], &image, &large);
     loads += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     start = Clock::now();
     if (loaded && image.alpha) CompositeOver(image, 0, 0, 0, &pixels);
     blends += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   }
-  ReleaseLargeBuffer(&large);
+  ReleaseLargeBuffer(mainState.imageCache, &large);
   auto start = Clock::now();
   for (int32_t i = 0; i < shown; ++i) {
     FileHandle f = OpenInDirectory(mainState.catalogue.records[i].directory,

@@ -46,20 +46,21 @@ double Since(LARGE_INTEGER from) {
 }
 
 bool Search(const char* start, Catalogue* catalogue) {
-  if (!StartSearch(catalogue)) return false;
-  EnterSearchDirectory(start);
-  ReadSearchListing(kFilesBeforeSearchDialog);
+  SearchState search;
+  if (!StartSearch(search, catalogue)) return false;
+  EnterSearchDirectory(search, start);
+  ReadSearchListing(search, kFilesBeforeSearchDialog);
   MSG waiting;
   for (;;) {
     // The idle handler's look at the queue; nothing is ever waiting here.
     if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) DispatchMessageA(&waiting);
     LARGE_INTEGER from;
     QueryPerformanceCounter(&from);
-    const SearchStepResult step = SearchStep(kFilesPerSearchStep);
+    const SearchStepResult step = SearchStep(search, kFilesPerSearchStep);
     longestStep = std::max(longestStep, Since(from));
     if (step == SearchStepResult::Done) break;
   }
-  StopSearch();
+  StopSearch(search);
   return true;
 }
 

@@ -119,7 +119,9 @@ int main(int argc, char** argv) {
   if (options.pngDirectory != nullptr) options.pngDirectory = pngFolder.c_str();
   const bool load =
       options.describe || options.exportDirectory != nullptr || options.pngDirectory != nullptr;
-  if (load && !InitImageLoader()) {
+  // The loads run on this thread only; the workers scan.
+  ImageCache cache;
+  if (load && !InitImageLoader(cache)) {
     fprintf(stderr, "ravelin-scan: out of memory\n");
     return 1;
   }
@@ -271,7 +273,7 @@ int main(int argc, char** argv) {
     PrintRecordLine(i, r, path);
     if (load) {
       LoadedImage image;
-      bool loaded = LoadImageRecord(&catalogue.records[i], &image, &largeBuffer);
+      bool loaded = LoadImageRecord(cache, &catalogue.records[i], &image, &largeBuffer);
       if (!loaded) fprintf(stderr, "cannot-load\t%d\t%s\n", i, path);
       if (options.describe) PrintDescription(loaded, image);
       if (loaded && options.exportDirectory != nullptr &&
@@ -285,6 +287,6 @@ int main(int argc, char** argv) {
     }
     printf("\n");
   }
-  ReleaseLargeBuffer(&largeBuffer);
+  ReleaseLargeBuffer(cache, &largeBuffer);
   return status;
 }

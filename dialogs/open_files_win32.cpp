@@ -27,26 +27,29 @@ static_assert(kDialogFlags == 0x81A00);
 constexpr char kProgressTitle[] = "Loading files...";
 constexpr int kOverflowMessageSize = 300;
 
+// A pick's load searches no folder, so its feedback is made without a walk.
 class WindowFeedback final : public DropFeedback {
  public:
-  explicit WindowFeedback(HWND owner) : owner_(owner) {}
+  WindowFeedback(HWND owner, SearchState* search) : owner_(owner), search_(search) {}
   void ShowError(const char* message, const char* fileName) override {
     ShowErrorBox(owner_, message, fileName);
   }
   void ShowProgress(int32_t range, int32_t step) override {
-    ShowProgressWindow(owner_, kProgressTitle, range, step);
+    ShowProgressWindow(&progress_, owner_, kProgressTitle, range, step);
   }
-  void StepProgress() override { StepProgressWindow(); }
-  void CloseProgress() override { CloseProgressWindow(); }
+  void StepProgress() override { StepProgressWindow(&progress_); }
+  void CloseProgress() override { CloseProgressWindow(&progress_); }
   bool SearchFolder(const char* folder, Catalogue* catalogue) override {
     SetWaitCursor(false);
-    SearchTree(owner_, catalogue, folder, true);
+    SearchTree(owner_, *search_, catalogue, folder, true);
     SetWaitCursor(true);
-    return searchState.stop != SearchStop::OutOfMemory;
+    return search_->stop != SearchStop::OutOfMemory;
   }
 
  private:
   HWND owner_;
+  SearchState* search_;
+  ProgressWindow progress_;
 };
 
 int32_t LoadPick(HWND owner, char* result, int32_t resultSize, int32_t fileOffset,
@@ -55,7 +58,7 @@ int32_t LoadPick(HWND owner, char* result, int32_t resultSize, int32_t fileOffse
   // The dialog's area is painted over before the load takes the thread.
   UpdateWindow(owner);
   SetWaitCursor(true);
-  WindowFeedback feedback(owner);
+  WindowFeedback feedback(owner, nullptr);
   int32_t count = LoadPickedFiles(result, resultSize, fileOffset, catalogue, feedback);
   SetWaitCursor(false);
   return count;
@@ -123,9 +126,10 @@ int32_t OpenExecutableFiles(HWND owner, Catalogue* catalogue) {
   }
 }
 
-int32_t OpenDroppedPaths(HWND owner, const std::vector<DroppedPath>& paths, Catalogue* catalogue) {
+int32_t OpenDroppedPaths(HWND owner, SearchState& search, const std::vector<DroppedPath>& paths,
+                         Catalogue* catalogue) {
   SetWaitCursor(true);
-  WindowFeedback feedback(owner);
+  WindowFeedback feedback(owner, &search);
   int32_t count = LoadDroppedPaths(paths, catalogue, feedback);
   SetWaitCursor(false);
   return count;

@@ -7,6 +7,7 @@
 
 #include "dialogs/open_files.h"
 #include "scan/catalogue.h"
+#include "scan/directory_search.h"
 
 // The open command: lets the user pick executables in the system's open
 // dialog, refills the catalogue from them and returns the new entry count,
@@ -17,9 +18,10 @@ int32_t OpenExecutableFiles(HWND owner, Catalogue* catalogue);
 
 // Files and folders dropped on a window or named on the command line,
 // loaded as LoadDroppedPaths says: the open command's error box and
-// progress window, and the search dialog for each folder. -1 for an empty
-// list.
-int32_t OpenDroppedPaths(HWND owner, const std::vector<DroppedPath>& paths, Catalogue* catalogue);
+// progress window, and the search dialog for each folder, walked with
+// search. -1 for an empty list.
+int32_t OpenDroppedPaths(HWND owner, SearchState& search, const std::vector<DroppedPath>& paths,
+                         Catalogue* catalogue);
 
 // Tells folders from files (a path that is not there counts as a file,
 // which then cannot be opened).

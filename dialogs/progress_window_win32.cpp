@@ -3,21 +3,22 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
+#include "ui/window_state_win32.h"
 
 namespace {
 
 constexpr char kProgressClass[] = "PgsWnd";
 
 bool classRegistered = false;
-HWND popup = nullptr;
-HWND bar = nullptr;
-bool cancelled = false;
 
 // The bar gets the popup's outer size, so it fills the client area and is
 // clipped at the right and bottom.
 LRESULT OnCreate(HWND hwnd, const CREATESTRUCTA* create) {
-  bar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, create->cx,
-                        create->cy, hwnd, nullptr, create->hInstance, nullptr);
+  auto* progress = static_cast<ProgressWindow*>(create->lpCreateParams);
+  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(progress));
+  HWND bar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, create->cx,
+                             create->cy, hwnd, nullptr, create->hInstance, nullptr);
+  progress->bar = bar;
   return bar != nullptr ? 0 : -1;
 }
 
@@ -25,9 +26,11 @@ LRESULT CALLBACK ProgressWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_CREATE:
       return OnCreate(hwnd, reinterpret_cast<const CREATESTRUCTA*>(lParam));
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL) cancelled = true;
+    case WM_COMMAND: {
+      ProgressWindow* progress = WindowState<ProgressWindow>(hwnd);
+      if (LOWORD(wParam) == IDCANCEL && progress != nullptr) progress->cancelled = true;
       return 0;
+    }
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -51,9 +54,10 @@ bool RegisterProgressClass(HINSTANCE instance) {
 
 namespace {
 
-void ShowProgress(HWND owner, const char* title, int range, int step, bool withCancel) {
-  CloseProgressWindow();
-  cancelled = false;
+void ShowProgress(ProgressWindow* progress, HWND owner, const char* title, int range, int step,
+                  bool withCancel) {
+  CloseProgressWindow(progress);
+  progress->cancelled = false;
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterProgressClass(instance)) return;
   RECT ownerRect{};
@@ -67,12 +71,15 @@ void ShowProgress(HWND owner, const char* title, int range, int step, bool withC
   // The button and a margin round it below the bar's height.
   const int buttonHeight = withCancel ? GetSystemMetrics(SM_CYCAPTION) + 6 : 0;
   const int margin = withCancel ? 8 : 0;
-  popup = CreateWindowExA(0, kProgressClass, title, WS_POPUP | WS_CAPTION, left, top, width,
-                          barHeight + buttonHeight + 2 * margin, owner, nullptr, instance, nullptr);
+  HWND popup =
+      CreateWindowExA(0, kProgressClass, title, WS_POPUP | WS_CAPTION, left, top, width,
+                      barHeight + buttonHeight + 2 * margin, owner, nullptr, instance, progress);
+  progress->popup = popup;
   if (popup == nullptr) {
-    bar = nullptr;
+    progress->bar = nullptr;
     return;
   }
+  HWND bar = progress->bar;
   if (withCancel) {
     RECT client{};
     GetClientRect(popup, &client);
@@ -102,15 +109,19 @@ void ShowProgress(HWND owner, const char* title, int range, int step, bool withC
 
 }  // namespace
 
-void ShowProgressWindow(HWND owner, const char* title, int range, int step) {
-  ShowProgress(owner, title, range, step, false);
+ProgressWindow::~ProgressWindow() { CloseProgressWindow(this); }
+
+void ShowProgressWindow(ProgressWindow* progress, HWND owner, const char* title, int range,
+                        int step) {
+  ShowProgress(progress, owner, title, range, step, false);
 }
 
-void ShowCancellableProgressWindow(HWND owner, const char* title, int range, int step) {
-  ShowProgress(owner, title, range, step, true);
+void ShowCancellableProgressWindow(ProgressWindow* progress, HWND owner, const char* title,
+                                   int range, int step) {
+  ShowProgress(progress, owner, title, range, step, true);
 }
 
-bool ProgressCancelled() {
+bool ProgressCancelled(ProgressWindow* progress) {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
@@ -118,24 +129,24 @@ bool ProgressCancelled() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return true;
     }
-    if (popup != nullptr && IsDialogMessageA(popup, &message)) continue;
+    if (progress->popup != nullptr && IsDialogMessageA(progress->popup, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  return cancelled || popup == nullptr;
+  return progress->cancelled || progress->popup == nullptr;
 }
 
-void StepProgressWindow() {
-  if (popup == nullptr) return;
-  SendMessageA(bar, PBM_STEPIT, 0, 0);
+void StepProgressWindow(ProgressWindow* progress) {
+  if (progress->popup == nullptr) return;
+  SendMessageA(progress->bar, PBM_STEPIT, 0, 0);
   // No message loop runs during a load, so the new position is painted here
   // rather than left to a WM_PAINT that would come only after it.
-  UpdateWindow(bar);
+  UpdateWindow(progress->bar);
 }
 
-void CloseProgressWindow() {
-  if (popup == nullptr) return;
-  DestroyWindow(popup);
-  popup = nullptr;
-  bar = nullptr;
+void CloseProgressWindow(ProgressWindow* progress) {
+  if (progress->popup == nullptr) return;
+  DestroyWindow(progress->popup);
+  progress->popup = nullptr;
+  progress->bar = nullptr;
 }

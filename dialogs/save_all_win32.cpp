@@ -15,22 +15,25 @@ constexpr char kPngChoiceText[] = "Save as &PNG images";
 constexpr int kPngChoiceId = 0x3F01;
 constexpr char kProgressTitle[] = "Saving images...";
 
-// Kept for the run: the next picker starts where the last one ended, with
-// the same format chosen.
-char lastFolder[MAX_PATH] = "";
-bool lastPng = false;
-
-WNDPROC choiceBaseProc = nullptr;
+// One picker's: the run's choice it starts from and keeps, and the check
+// box's own procedure, which the box reaches through its user data.
+struct PickerState {
+  SaveAllChoice* choice;
+  WNDPROC choiceBaseProc;
+};
 
 // The picker reports no control of its own, so the check box tells its
 // state as the picker is taken down.
 LRESULT CALLBACK ChoiceProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) lastPng = SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  return CallWindowProcA(choiceBaseProc, box, message, wParam, lParam);
+  const auto* state = reinterpret_cast<const PickerState*>(GetWindowLongPtrA(box, GWLP_USERDATA));
+  if (message == WM_DESTROY) {
+    state->choice->png = SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+  return CallWindowProcA(state->choiceBaseProc, box, message, wParam, lParam);
 }
 
 // Puts the check box in the picker's free corner, left of its OK button.
-void AddPngChoice(HWND picker) {
+void AddPngChoice(HWND picker, PickerState* state) {
   HWND ok = GetDlgItem(picker, IDOK);
   RECT okRect{};
   GetWindowRect(ok, &okRect);
@@ -43,22 +46,26 @@ void AddPngChoice(HWND picker) {
                              GetModuleHandleA(nullptr), nullptr);
   if (box == nullptr) return;
   SendMessageA(box, WM_SETFONT, SendMessageA(picker, WM_GETFONT, 0, 0), FALSE);
-  SendMessageA(box, BM_SETCHECK, lastPng ? BST_CHECKED : BST_UNCHECKED, 0);
-  choiceBaseProc = reinterpret_cast<WNDPROC>(
+  SendMessageA(box, BM_SETCHECK, state->choice->png ? BST_CHECKED : BST_UNCHECKED, 0);
+  SetWindowLongPtrA(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+  state->choiceBaseProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ChoiceProc)));
 }
 
-int CALLBACK PickerCallback(HWND picker, UINT message, LPARAM, LPARAM) {
+int CALLBACK PickerCallback(HWND picker, UINT message, LPARAM, LPARAM data) {
   if (message != BFFM_INITIALIZED) return 0;
-  AddPngChoice(picker);
-  if (lastFolder[0] != '\0') {
-    SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(lastFolder));
+  auto* state = reinterpret_cast<PickerState*>(data);
+  AddPngChoice(picker, state);
+  const char* last = state->choice->folder;
+  if (last[0] != '\0') {
+    SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(last));
   }
   return 0;
 }
 
 // False when the picker was cancelled or gave no file system folder.
-bool PickFolder(HWND owner, char* folder, SaveFormat* format) {
+bool PickFolder(HWND owner, SaveAllChoice* choice, char* folder, SaveFormat* format) {
+  PickerState state = {choice, nullptr};
   char display[MAX_PATH] = "";
   BROWSEINFOA info{};
   info.hwndOwner = owner;
@@ -66,28 +73,34 @@ bool PickFolder(HWND owner, char* folder, SaveFormat* format) {
   info.lpszTitle = kPickerText;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
   info.lpfn = PickerCallback;
+  info.lParam = reinterpret_cast<LPARAM>(&state);
   LPITEMIDLIST picked = SHBrowseForFolderA(&info);
   if (picked == nullptr) return false;
   const bool ok = SHGetPathFromIDListA(picked, folder) != FALSE;
   CoTaskMemFree(picked);
   if (!ok) return false;
-  snprintf(lastFolder, sizeof lastFolder, "%s", folder);
-  *format = lastPng ? SaveFormat::Png : SaveFormat::Classic;
+  snprintf(choice->folder, sizeof choice->folder, "%s", folder);
+  *format = choice->png ? SaveFormat::Png : SaveFormat::Classic;
   return true;
 }
 
 class WindowFeedback final : public SaveAllFeedback {
  public:
-  bool Cancelled() override { return ProgressCancelled(); }
-  void Step() override { StepProgressWindow(); }
+  explicit WindowFeedback(ProgressWindow* progress) : progress_(progress) {}
+  bool Cancelled() override { return ProgressCancelled(progress_); }
+  void Step() override { StepProgressWindow(progress_); }
+
+ private:
+  ProgressWindow* progress_;
 };
 
 }  // namespace
 
-std::string SaveAllImages(HWND owner, Catalogue* catalogue, const std::vector<int32_t>& indices) {
+std::string SaveAllImages(HWND owner, SaveAllChoice* choice, ImageCache& cache,
+                          Catalogue* catalogue, const std::vector<int32_t>& indices) {
   char folder[MAX_PATH];
   SaveFormat format = SaveFormat::Classic;
-  if (indices.empty() || !PickFolder(owner, folder, &format)) return std::string();
+  if (indices.empty() || !PickFolder(owner, choice, folder, &format)) return std::string();
   bool keepExisting = false;
   const int32_t existing = CountExistingSaveAllFiles(*catalogue, indices, folder, format);
   if (existing > 0) {
@@ -102,15 +115,16 @@ std::string SaveAllImages(HWND owner, Catalogue* catalogue, const std::vector<in
     keepExisting = answer == IDNO;
   }
   const int count = static_cast<int>(indices.size());
-  ShowCancellableProgressWindow(owner, kProgressTitle, count + 1, 1);
+  ProgressWindow progress;
+  ShowCancellableProgressWindow(&progress, owner, kProgressTitle, count + 1, 1);
   // The progress window's messages are dispatched between files; the owner
   // takes no input meanwhile.
   EnableWindow(owner, FALSE);
-  WindowFeedback feedback;
+  WindowFeedback feedback(&progress);
   const SaveAllResult result =
-      SaveAllEntries(catalogue, indices, folder, format, keepExisting, feedback);
+      SaveAllEntries(cache, catalogue, indices, folder, format, keepExisting, feedback);
   EnableWindow(owner, TRUE);
-  CloseProgressWindow();
+  CloseProgressWindow(&progress);
   if (!result.failedPath.empty())
     ShowErrorBox(owner, "Can't create file", result.failedPath.c_str());
   return SaveAllSummary(result);

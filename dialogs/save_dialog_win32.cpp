@@ -40,10 +40,11 @@ void InitialFolder(const char* lastPath, char* folder) {
 }
 
 // Runs the save dialog with title and the default name in path (a
-// kPathBufferSize buffer); false when it was cancelled. *typeIndex gives
-// the file type first selected and receives the one chosen.
-bool AskSavePath(HWND owner, const char* title, char* path, const char* filter = kSaveFilter,
-                 int32_t* typeIndex = nullptr) {
+// kPathBufferSize buffer), in the folder of the last path save confirmed;
+// false when it was cancelled. *typeIndex gives the file type first
+// selected and receives the one chosen.
+bool AskSavePath(HWND owner, const SaveState& save, const char* title, char* path,
+                 const char* filter = kSaveFilter, int32_t* typeIndex = nullptr) {
   OPENFILENAMEA ofn = {};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
@@ -54,7 +55,7 @@ bool AskSavePath(HWND owner, const char* title, char* path, const char* filter =
   // Empty until the first confirmed save, so that the dialog's own default
   // folder applies.
   char folder[kPathBufferSize];
-  InitialFolder(saveState.lastSavePath, folder);
+  InitialFolder(save.lastSavePath, folder);
   ofn.lpstrInitialDir = folder[0] != '\0' ? folder : nullptr;
   ofn.lpstrTitle = title;
   ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
@@ -91,7 +92,7 @@ bool BuildGroupOfEntry(const ImageRecord& record, std::vector<uint8_t>* bytes, b
 
 }  // namespace
 
-void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) {
+void SaveImage(HWND owner, SaveState& save, const ImageRecord& record, const LoadedImage& image) {
   // Asking for a name first would be pointless: nothing can be written.
   ExportPlan plan;
   if (!PlanExport(record, image, &plan)) {
@@ -99,12 +100,12 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
     return;
   }
   char path[kPathBufferSize];
-  DefaultSaveName(record.kind, path);
+  DefaultSaveName(save, record.kind, path);
   const char* title = SaveDialogTitle(record.kind);
   int32_t typeIndex = kSaveTypeClassic;
   SaveTarget target;
   for (;;) {
-    if (!AskSavePath(owner, title, path, kSaveImageFilter, &typeIndex)) return;
+    if (!AskSavePath(owner, save, title, path, kSaveImageFilter, &typeIndex)) return;
     const SaveNameCheck check = ResolveSaveTarget(record.kind, path, typeIndex, &target);
     if (check == SaveNameCheck::Ok) {
       if (strcmp(target.path, path) == 0 || MayReplace(owner, title, target.path)) break;
@@ -115,7 +116,7 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
         check == SaveNameCheck::TooLong ? "The name is too long" : SaveNameRefusal(record.kind),
         path);
   }
-  switch (SaveToPath(target.path, record, image, target.format)) {
+  switch (SaveToPath(save, target.path, record, image, target.format)) {
     case ExportStatus::Written:
       break;
     case ExportStatus::Refused:
@@ -127,7 +128,7 @@ void SaveImage(HWND owner, const ImageRecord& record, const LoadedImage& image) 
   }
 }
 
-void SaveIconGroup(HWND owner, const ImageRecord& record) {
+void SaveIconGroup(HWND owner, SaveState& save, const ImageRecord& record) {
   if (record.kind != ImageKind::Icon && record.kind != ImageKind::Cursor) return;
   // The group is built before the dialog, so that a file that cannot be
   // read or an entry in no group is said at once, and what the dialog
@@ -147,9 +148,9 @@ void SaveIconGroup(HWND owner, const ImageRecord& record) {
     return;
   }
   char path[kPathBufferSize];
-  DefaultGroupSaveName(record.kind, path);
-  if (!AskSavePath(owner, GroupSaveDialogTitle(record.kind), path)) return;
-  if (SaveGroupToPath(path, record.kind, bytes) != ExportStatus::Written) {
+  DefaultGroupSaveName(save, record.kind, path);
+  if (!AskSavePath(owner, save, GroupSaveDialogTitle(record.kind), path)) return;
+  if (SaveGroupToPath(save, path, record.kind, bytes) != ExportStatus::Written) {
     ShowErrorBox(owner, "Can't create file", path);
   }
 }

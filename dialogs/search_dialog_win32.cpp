@@ -12,6 +12,8 @@ namespace {
 // found again through the property that marks the dialog as a search's: the
 // idle notifications of every other dialog of the owner pass by.
 struct SearchDialogState {
+  // The walk the dialog's idle steps advance.
+  SearchState* search = nullptr;
   // The count the dialog's count line shows.
   int32_t shownCount = 0;
 };
@@ -26,7 +28,7 @@ SearchDialogState* SearchDialogOf(HWND dialog) {
 
 void ShowFoundCount(HWND dialog, SearchDialogState* state) {
   char text[40];
-  const int32_t count = searchState.catalogue->count;
+  const int32_t count = state->search->catalogue->count;
   snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(count));
   SetDlgItemTextA(dialog, IDC_FOUND_COUNT, text);
   UpdateWindow(GetDlgItem(dialog, IDC_FOUND_COUNT));
@@ -37,17 +39,19 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG:
       SetPropA(dialog, kSearchDialogProperty, reinterpret_cast<HANDLE>(lParam));
-      searchState.searching = true;
+      reinterpret_cast<SearchDialogState*>(lParam)->search->searching = true;
       return TRUE;
     case WM_DESTROY:
       RemovePropA(dialog, kSearchDialogProperty);
       return FALSE;
-    case WM_COMMAND:
+    case WM_COMMAND: {
       if (wParam != IDCANCEL) return FALSE;
-      searchState.searching = false;
-      CancelSearch();
+      SearchState& search = *SearchDialogOf(dialog)->search;
+      search.searching = false;
+      CancelSearch(search);
       EndDialog(dialog, 0);
       return TRUE;
+    }
     default:
       return FALSE;
   }
@@ -55,32 +59,35 @@ INT_PTR CALLBACK SearchDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-int32_t SearchDirectory(HWND owner, Catalogue* catalogue) {
+int32_t SearchDirectory(HWND owner, SearchState& search, Catalogue* catalogue) {
   const char* start = ChooseDirectory(owner);
   if (start == nullptr) return -1;
-  return SearchTree(owner, catalogue, start, false);
+  return SearchTree(owner, search, catalogue, start, false);
 }
 
-int32_t SearchTree(HWND owner, Catalogue* catalogue, const char* start, bool append) {
-  if (!StartSearch(catalogue, append)) return 0;
+int32_t SearchTree(HWND owner, SearchState& search, Catalogue* catalogue, const char* start,
+                   bool append) {
+  if (!StartSearch(search, catalogue, append)) return 0;
   // The start directory is read before the dialog shows; only a large one
   // goes on in the dialog's steps.
-  EnterSearchDirectory(start);
-  ReadSearchListing(kFilesBeforeSearchDialog);
+  EnterSearchDirectory(search, start);
+  ReadSearchListing(search, kFilesBeforeSearchDialog);
   SearchDialogState dialogState;
+  dialogState.search = &search;
   INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SEARCHING),
                                    owner, SearchDialogProc, reinterpret_cast<LPARAM>(&dialogState));
-  searchState.searching = false;
-  StopSearch();
+  search.searching = false;
+  StopSearch(search);
   if (result == -1) return 0;
   return catalogue->count;
 }
 
 void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
-  if (!searchState.searching || wParam != MSGF_DIALOGBOX) return;
+  if (wParam != MSGF_DIALOGBOX) return;
   const HWND dialog = reinterpret_cast<HWND>(lParam);
   SearchDialogState* state = SearchDialogOf(dialog);
-  if (state == nullptr) return;
+  if (state == nullptr || !state->search->searching) return;
+  SearchState& search = *state->search;
   // Under Wine a look at the queue is a trip to the server, dearer than
   // scanning a small file, so steps run for a slice of time between looks;
   // a slice is short beside what a user notices of a Cancel.
@@ -91,9 +98,9 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
   if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
   QueryPerformanceCounter(&lookedAt);
   for (;;) {
-    const SearchStepResult step = SearchStep(kFilesPerSearchStep);
+    const SearchStepResult step = SearchStep(search, kFilesPerSearchStep);
     if (step == SearchStepResult::Done) {
-      searchState.searching = false;
+      search.searching = false;
       EndDialog(dialog, 0);
       return;
     }
@@ -101,7 +108,7 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
     // large one is read; redrawing the same text would show nothing new,
     // and under Wine a redraw costs more than scanning a directory of
     // files without images.
-    if (searchState.catalogue->count != state->shownCount) ShowFoundCount(dialog, state);
+    if (search.catalogue->count != state->shownCount) ShowFoundCount(dialog, state);
     QueryPerformanceCounter(&now);
     if (now.QuadPart - lookedAt.QuadPart < slice) continue;
     if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;

@@ -95,11 +95,11 @@ ExportStatus WriteGroupFile(const char* path, const std::vector<uint8_t>& bytes)
   return WriteWholeFile(path, &piece, 1) ? ExportStatus::Written : ExportStatus::CannotCreate;
 }
 
-void DefaultGroupSaveName(ImageKind kind, char* out) {
+void DefaultGroupSaveName(const SaveState& save, ImageKind kind, char* out) {
   if (kind == ImageKind::Cursor) {
-    snprintf(out, kPathBufferSize, "Group%d.cur", saveState.cursorGroupCounter);
+    snprintf(out, kPathBufferSize, "Group%d.cur", save.cursorGroupCounter);
   } else {
-    snprintf(out, kPathBufferSize, "Group%d.ico", saveState.iconGroupCounter);
+    snprintf(out, kPathBufferSize, "Group%d.ico", save.iconGroupCounter);
   }
 }
 
@@ -107,14 +107,15 @@ const char* GroupSaveDialogTitle(ImageKind kind) {
   return kind == ImageKind::Cursor ? "Save cursor group" : "Save icon group";
 }
 
-ExportStatus SaveGroupToPath(const char* path, ImageKind kind, const std::vector<uint8_t>& bytes) {
-  snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", path);
+ExportStatus SaveGroupToPath(SaveState& save, const char* path, ImageKind kind,
+                             const std::vector<uint8_t>& bytes) {
+  snprintf(save.lastSavePath, sizeof save.lastSavePath, "%s", path);
   ExportStatus status = WriteGroupFile(path, bytes);
   if (status != ExportStatus::Written) return status;
   if (kind == ImageKind::Cursor) {
-    ++saveState.cursorGroupCounter;
+    ++save.cursorGroupCounter;
   } else {
-    ++saveState.iconGroupCounter;
+    ++save.iconGroupCounter;
   }
   return status;
 }

@@ -20,11 +20,12 @@ ExportStatus WriteGroupFile(const char* path, const std::vector<uint8_t>& bytes)
 
 // "Group0.ico" or "Group3.cur": the kind's group counter in decimal. out
 // holds kPathBufferSize bytes.
-void DefaultGroupSaveName(ImageKind kind, char* out);
+void DefaultGroupSaveName(const SaveState& save, ImageKind kind, char* out);
 // "Save icon group" or "Save cursor group".
 const char* GroupSaveDialogTitle(ImageKind kind);
 
 // The save command for a group after the dialog was confirmed with path:
 // remembers the path (even when the write then fails), writes, and raises
 // the kind's group counter only when the file was written.
-ExportStatus SaveGroupToPath(const char* path, ImageKind kind, const std::vector<uint8_t>& bytes);
+ExportStatus SaveGroupToPath(SaveState& save, const char* path, ImageKind kind,
+                             const std::vector<uint8_t>& bytes);

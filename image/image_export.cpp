@@ -12,8 +12,6 @@
 #include "scan/png_header.h"
 #include "scan/resource_groups.h"
 
-SaveState saveState;
-
 namespace {
 
 constexpr int64_t kHotspotSize = 4;
@@ -100,16 +98,16 @@ bool PlanPngEntry(const ImageRecord& record, const LoadedImage& image, ExportPla
 
 }  // namespace
 
-void DefaultSaveName(ImageKind kind, char* out) {
+void DefaultSaveName(const SaveState& save, ImageKind kind, char* out) {
   switch (kind) {
     case ImageKind::Bitmap:
-      snprintf(out, kPathBufferSize, "Bitmap%d.bmp", saveState.bitmapCounter);
+      snprintf(out, kPathBufferSize, "Bitmap%d.bmp", save.bitmapCounter);
       return;
     case ImageKind::Icon:
-      snprintf(out, kPathBufferSize, "Icon%d.ico", saveState.iconCounter);
+      snprintf(out, kPathBufferSize, "Icon%d.ico", save.iconCounter);
       return;
     case ImageKind::Cursor:
-      snprintf(out, kPathBufferSize, "Cursor%d.cur", saveState.cursorCounter);
+      snprintf(out, kPathBufferSize, "Cursor%d.cur", save.cursorCounter);
       return;
   }
   out[0] = '\0';
@@ -288,20 +286,20 @@ const char* SaveNameRefusal(ImageKind kind) {
   return "Can't save under this name";
 }
 
-ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image,
-                        SaveFormat format) {
-  snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", path);
+ExportStatus SaveToPath(SaveState& save, const char* path, const ImageRecord& record,
+                        const LoadedImage& image, SaveFormat format) {
+  snprintf(save.lastSavePath, sizeof save.lastSavePath, "%s", path);
   ExportStatus status = WriteEntryFile(path, record, image, format);
   if (status != ExportStatus::Written) return status;
   switch (record.kind) {
     case ImageKind::Bitmap:
-      ++saveState.bitmapCounter;
+      ++save.bitmapCounter;
       break;
     case ImageKind::Icon:
-      ++saveState.iconCounter;
+      ++save.iconCounter;
       break;
     case ImageKind::Cursor:
-      ++saveState.cursorCounter;
+      ++save.cursorCounter;
       break;
   }
   return status;

@@ -5,9 +5,10 @@
 #include "image/image_loader.h"
 #include "scan/file_services.h"
 
-// The save command's memory for the run: one number per kind for the next
-// default name, raised only by a successful save of that kind, and the last
-// path the user confirmed, which seeds the next dialog.
+// The save command's memory for the run, which the window's run keeps: one
+// number per kind for the next default name, raised only by a successful
+// save of that kind, and the last path the user confirmed, which seeds the
+// next dialog.
 struct SaveState {
   int32_t bitmapCounter = 0;
   int32_t iconCounter = 0;
@@ -17,11 +18,10 @@ struct SaveState {
   int32_t cursorGroupCounter = 0;
   char lastSavePath[kPathBufferSize] = {};
 };
-extern SaveState saveState;
 
 // "Bitmap3.bmp", "Icon0.ico", "Cursor12.cur": the kind's counter in decimal.
 // out holds kPathBufferSize bytes.
-void DefaultSaveName(ImageKind kind, char* out);
+void DefaultSaveName(const SaveState& save, ImageKind kind, char* out);
 // "Save bitmap", "Save icon" or "Save cursor".
 const char* SaveDialogTitle(ImageKind kind);
 
@@ -70,8 +70,8 @@ ExportStatus WriteEntryFile(const char* path, const ImageRecord& record, const L
 // The save command after the dialog was confirmed with path: remembers the
 // path (even when the write then fails), writes, and raises the kind's
 // counter only when the file was written.
-ExportStatus SaveToPath(const char* path, const ImageRecord& record, const LoadedImage& image,
-                        SaveFormat format = SaveFormat::Classic);
+ExportStatus SaveToPath(SaveState& save, const char* path, const ImageRecord& record,
+                        const LoadedImage& image, SaveFormat format = SaveFormat::Classic);
 
 // The save dialog's file types, by their 1-based place in its list.
 inline constexpr int32_t kSaveTypeClassic = 1;

@@ -5,8 +5,6 @@
 
 #include "image/png_codec.h"
 
-ImageCache imageCache;
-
 namespace {
 
 struct Pool {
@@ -14,33 +12,33 @@ struct Pool {
   int32_t count;
 };
 
-Pool PoolFor(int32_t size) {
-  if (size <= kSmallSlotSize) return {imageCache.smallSlots, kSmallSlotCount};
-  return {imageCache.mediumSlots, kMediumSlotCount};
+Pool PoolFor(ImageCache& cache, int32_t size) {
+  if (size <= kSmallSlotSize) return {cache.smallSlots, kSmallSlotCount};
+  return {cache.mediumSlots, kMediumSlotCount};
 }
 
-bool IsPinned(const CacheSlot& slot) {
-  return imageCache.hasPin && slot.inUse && slot.key == imageCache.pinnedKey;
+bool IsPinned(const ImageCache& cache, const CacheSlot& slot) {
+  return cache.hasPin && slot.inUse && slot.key == cache.pinnedKey;
 }
 
 // The first free slot, else the one used longest ago (lowest index on a
 // tie), never the slot of the image on show.
-CacheSlot* ChooseSlot(Pool pool) {
+CacheSlot* ChooseSlot(const ImageCache& cache, Pool pool) {
   for (int32_t i = 0; i < pool.count; ++i) {
     if (!pool.slots[i].inUse) return &pool.slots[i];
   }
   CacheSlot* oldest = nullptr;
   for (int32_t i = 0; i < pool.count; ++i) {
     CacheSlot& slot = pool.slots[i];
-    if (IsPinned(slot)) continue;
+    if (IsPinned(cache, slot)) continue;
     if (oldest == nullptr || slot.lastUse < oldest->lastUse) oldest = &slot;
   }
   return oldest;
 }
 
-void DropSlotPixels(CacheSlot* slot) {
+void DropSlotPixels(ImageCache& cache, CacheSlot* slot) {
   std::free(slot->pixels);
-  imageCache.slotPixelBytes -= slot->pixelBytes;
+  cache.slotPixelBytes -= slot->pixelBytes;
   slot->pixels = nullptr;
   slot->pixelBytes = 0;
   slot->pixelsTried = false;
@@ -49,9 +47,9 @@ void DropSlotPixels(CacheSlot* slot) {
 bool DecodeRecordPng(const uint8_t* bytes, const ImageRecord& record, uint32_t width,
                      uint32_t height, uint8_t* out);
 
-void DropMemo(PixelMemo* memo) {
+void DropMemo(ImageCache& cache, PixelMemo* memo) {
   std::free(memo->pixels);
-  imageCache.slotPixelBytes -= memo->pixelBytes;
+  cache.slotPixelBytes -= memo->pixelBytes;
   *memo = PixelMemo{false, 0, 0, nullptr, 0};
 }
 
@@ -59,35 +57,35 @@ void DropMemo(PixelMemo* memo) {
 // more can go: first the memo's (copies only), the entry used longest ago
 // first, then those of the slots used longest ago, never those of keep or
 // of the image on show.
-void MakeRoomForPixels(int64_t needed, const CacheSlot* keep) {
-  while (imageCache.slotPixelBytes + needed > kSlotPixelBudget) {
+void MakeRoomForPixels(ImageCache& cache, int64_t needed, const CacheSlot* keep) {
+  while (cache.slotPixelBytes + needed > kSlotPixelBudget) {
     PixelMemo* oldestMemo = nullptr;
-    for (PixelMemo& memo : imageCache.pixelMemo) {
+    for (PixelMemo& memo : cache.pixelMemo) {
       if (memo.inUse && (oldestMemo == nullptr || memo.lastUse < oldestMemo->lastUse)) {
         oldestMemo = &memo;
       }
     }
     if (oldestMemo != nullptr) {
-      DropMemo(oldestMemo);
+      DropMemo(cache, oldestMemo);
       continue;
     }
     CacheSlot* oldest = nullptr;
-    const Pool pools[] = {{imageCache.smallSlots, kSmallSlotCount},
-                          {imageCache.mediumSlots, kMediumSlotCount}};
+    const Pool pools[] = {{cache.smallSlots, kSmallSlotCount},
+                          {cache.mediumSlots, kMediumSlotCount}};
     for (const Pool& pool : pools) {
       for (int32_t i = 0; i < pool.count; ++i) {
         CacheSlot& slot = pool.slots[i];
-        if (slot.pixels == nullptr || &slot == keep || IsPinned(slot)) continue;
+        if (slot.pixels == nullptr || &slot == keep || IsPinned(cache, slot)) continue;
         if (oldest == nullptr || slot.lastUse < oldest->lastUse) oldest = &slot;
       }
     }
     if (oldest == nullptr) return;
-    DropSlotPixels(oldest);
+    DropSlotPixels(cache, oldest);
   }
 }
 
-PixelMemo* FindMemo(int32_t key) {
-  for (PixelMemo& memo : imageCache.pixelMemo) {
+PixelMemo* FindMemo(ImageCache& cache, int32_t key) {
+  for (PixelMemo& memo : cache.pixelMemo) {
     if (memo.inUse && memo.key == key) return &memo;
   }
   return nullptr;
@@ -95,36 +93,36 @@ PixelMemo* FindMemo(int32_t key) {
 
 // Keeps a copy of a large record's decoded pixels; nothing when memory is
 // short, which only costs a decode next time.
-void RememberPixels(int32_t key, const uint8_t* pixels, int64_t bytes) {
+void RememberPixels(ImageCache& cache, int32_t key, const uint8_t* pixels, int64_t bytes) {
   if (bytes > kSlotPixelBudget) return;
-  MakeRoomForPixels(bytes, nullptr);
+  MakeRoomForPixels(cache, bytes, nullptr);
   PixelMemo* chosen = nullptr;
-  for (PixelMemo& memo : imageCache.pixelMemo) {
+  for (PixelMemo& memo : cache.pixelMemo) {
     if (!memo.inUse) {
       chosen = &memo;
       break;
     }
     if (chosen == nullptr || memo.lastUse < chosen->lastUse) chosen = &memo;
   }
-  DropMemo(chosen);
+  DropMemo(cache, chosen);
   auto* copy = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
   if (copy == nullptr) return;
   memcpy(copy, pixels, static_cast<size_t>(bytes));
-  *chosen = PixelMemo{true, key, ++imageCache.memoClock, copy, bytes};
-  imageCache.slotPixelBytes += bytes;
+  *chosen = PixelMemo{true, key, ++cache.memoClock, copy, bytes};
+  cache.slotPixelBytes += bytes;
 }
 
 // A large PNG record's pixels into out: copied from the memo when it has
 // them, else decoded and remembered.
-bool LargePngPixels(const uint8_t* bytes, const ImageRecord& record, uint32_t width,
-                    uint32_t height, uint8_t* out, int64_t pixelBytes) {
-  if (PixelMemo* memo = FindMemo(record.sequence)) {
+bool LargePngPixels(ImageCache& cache, const uint8_t* bytes, const ImageRecord& record,
+                    uint32_t width, uint32_t height, uint8_t* out, int64_t pixelBytes) {
+  if (PixelMemo* memo = FindMemo(cache, record.sequence)) {
     memcpy(out, memo->pixels, static_cast<size_t>(pixelBytes));
-    memo->lastUse = ++imageCache.memoClock;
+    memo->lastUse = ++cache.memoClock;
     return true;
   }
   if (!DecodeRecordPng(bytes, record, width, height, out)) return false;
-  RememberPixels(record.sequence, out, pixelBytes);
+  RememberPixels(cache, record.sequence, out, pixelBytes);
   return true;
 }
 
@@ -138,7 +136,7 @@ bool DecodeRecordPng(const uint8_t* bytes, const ImageRecord& record, uint32_t w
 // The decoded pixels of the PNG record a slot holds, made on the first load
 // that needs them; nullptr for any other record and for a PNG that does not
 // decode.
-const uint8_t* SlotPixels(CacheSlot* slot, const ImageRecord& record) {
+const uint8_t* SlotPixels(ImageCache& cache, CacheSlot* slot, const ImageRecord& record) {
   uint32_t width = 0;
   uint32_t height = 0;
   if (!RecordPngSize(slot->data, record, &width, &height)) return nullptr;
@@ -146,7 +144,7 @@ const uint8_t* SlotPixels(CacheSlot* slot, const ImageRecord& record) {
   slot->pixelsTried = true;
   const int64_t bytes = PngPixelBytes(width, height);
   if (bytes == 0) return nullptr;
-  MakeRoomForPixels(bytes, slot);
+  MakeRoomForPixels(cache, bytes, slot);
   auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
   if (pixels == nullptr) return nullptr;
   if (!DecodeRecordPng(slot->data, record, width, height, pixels)) {
@@ -155,7 +153,7 @@ const uint8_t* SlotPixels(CacheSlot* slot, const ImageRecord& record) {
   }
   slot->pixels = pixels;
   slot->pixelBytes = bytes;
-  imageCache.slotPixelBytes += bytes;
+  cache.slotPixelBytes += bytes;
   return pixels;
 }
 
@@ -166,11 +164,11 @@ int64_t PixelsOffset(int32_t recordSize) {
 }
 
 // A lent record's bytes go with the block that holds them.
-void ForgetLentBlock(const uint8_t* block) {
-  if (block != nullptr && imageCache.lent.data == block) imageCache.lent.inUse = false;
+void ForgetLentBlock(ImageCache& cache, const uint8_t* block) {
+  if (block != nullptr && cache.lent.data == block) cache.lent.inUse = false;
 }
 
-bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
+bool LoadLarge(ImageCache& cache, ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
   FileHandle file = OpenInDirectory(record->directory, record->fileName);
   if (file == kInvalidFile) return false;
   // The old block may hold the image on show; it goes only once the new
@@ -194,41 +192,48 @@ bool LoadLarge(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
     if (auto* grown =
             static_cast<uint8_t*>(std::realloc(block, static_cast<size_t>(at + pixelBytes)))) {
       block = grown;
-      if (LargePngPixels(block, *record, width, height, block + at, pixelBytes))
+      if (LargePngPixels(cache, block, *record, width, height, block + at, pixelBytes))
         pixels = block + at;
     }
   }
-  ForgetLentBlock(*largeBuffer);
+  ForgetLentBlock(cache, *largeBuffer);
   std::free(*largeBuffer);
   *largeBuffer = block;
   PrepareImage(block, record, image, pixels);
   return true;
 }
 
-bool LoadSmall(ImageRecord* record, LoadedImage* image) {
-  ++imageCache.useClock;
-  Pool pool = PoolFor(record->size);
+bool LoadSmall(ImageCache& cache, ImageRecord* record, LoadedImage* image) {
+  ++cache.useClock;
+  Pool pool = PoolFor(cache, record->size);
   for (int32_t i = 0; i < pool.count; ++i) {
     CacheSlot& slot = pool.slots[i];
     if (slot.inUse && slot.key == record->sequence) {
-      PrepareImage(slot.data, record, image, SlotPixels(&slot, *record));
-      slot.lastUse = imageCache.useClock;
+      PrepareImage(slot.data, record, image, SlotPixels(cache, &slot, *record));
+      slot.lastUse = cache.useClock;
       return true;
     }
   }
   FileHandle file = OpenInDirectory(record->directory, record->fileName);
   if (file == kInvalidFile) return false;
-  CacheSlot* slot = FillCacheSlot(file, *record);
+  CacheSlot* slot = FillCacheSlot(cache, file, *record);
   CloseFile(file);
   if (slot == nullptr) return false;
-  PrepareImage(slot->data, record, image, SlotPixels(slot, *record));
+  PrepareImage(slot->data, record, image, SlotPixels(cache, slot, *record));
   return true;
 }
 
 }  // namespace
 
-bool InitImageLoader() {
-  ImageCache& cache = imageCache;
+ImageCache::~ImageCache() {
+  std::free(smallBlock);
+  std::free(mediumBlock);
+  for (CacheSlot& slot : smallSlots) std::free(slot.pixels);
+  for (CacheSlot& slot : mediumSlots) std::free(slot.pixels);
+  for (PixelMemo& memo : pixelMemo) std::free(memo.pixels);
+}
+
+bool InitImageLoader(ImageCache& cache) {
   cache.useClock = 0;
   cache.hasPin = false;
   if (cache.smallBlock == nullptr) {
@@ -260,47 +265,48 @@ bool InitImageLoader() {
   return cache.smallBlock != nullptr && cache.mediumBlock != nullptr;
 }
 
-CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record) {
+CacheSlot* FillCacheSlot(ImageCache& cache, FileHandle file, const ImageRecord& record) {
   if (record.size < 0 || record.size > kMediumSlotSize) return nullptr;
-  CacheSlot* slot = ChooseSlot(PoolFor(record.size));
+  CacheSlot* slot = ChooseSlot(cache, PoolFor(cache, record.size));
   if (slot == nullptr || slot->data == nullptr) return nullptr;
   slot->inUse = false;
-  DropSlotPixels(slot);
+  DropSlotPixels(cache, slot);
   if (!ReadExactlyAt(file, record.offset, slot->data, record.size)) return nullptr;
   slot->inUse = true;
   slot->key = record.sequence;
-  slot->lastUse = imageCache.useClock;
+  slot->lastUse = cache.useClock;
   return slot;
 }
 
-bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
+bool LoadImageRecord(ImageCache& cache, ImageRecord* record, LoadedImage* image,
+                     uint8_t** largeBuffer) {
   if (record->size < 0) return false;
-  if (!LoadReadsTheFile(*record)) return LoadSmall(record, image);
-  const LentRecord& lent = imageCache.lent;
+  if (!LoadReadsTheFile(*record)) return LoadSmall(cache, record, image);
+  const LentRecord& lent = cache.lent;
   if (lent.inUse && lent.key == record->sequence) {
     PrepareImage(lent.data, record, image, lent.pixels);
     return true;
   }
-  return LoadLarge(record, image, largeBuffer);
+  return LoadLarge(cache, record, image, largeBuffer);
 }
 
-void PinCachedRecord(const ImageRecord& record) {
-  imageCache.hasPin = record.size >= 0 && record.size <= kMediumSlotSize;
-  imageCache.pinnedKey = record.sequence;
+void PinCachedRecord(ImageCache& cache, const ImageRecord& record) {
+  cache.hasPin = record.size >= 0 && record.size <= kMediumSlotSize;
+  cache.pinnedKey = record.sequence;
 }
 
-void UnpinCachedRecord() { imageCache.hasPin = false; }
+void UnpinCachedRecord(ImageCache& cache) { cache.hasPin = false; }
 
-void LendLargeRecord(const ImageRecord& record, const LoadedImage& image) {
+void LendLargeRecord(ImageCache& cache, const ImageRecord& record, const LoadedImage& image) {
   if (!LoadReadsTheFile(record) || image.data == nullptr) {
-    imageCache.lent.inUse = false;
+    cache.lent.inUse = false;
     return;
   }
-  imageCache.lent = LentRecord{true, record.sequence, image.data, image.png ? image.bits : nullptr};
+  cache.lent = LentRecord{true, record.sequence, image.data, image.png ? image.bits : nullptr};
 }
 
-void ReleaseLargeBuffer(uint8_t** largeBuffer) {
-  ForgetLentBlock(*largeBuffer);
+void ReleaseLargeBuffer(ImageCache& cache, uint8_t** largeBuffer) {
+  ForgetLentBlock(cache, *largeBuffer);
   std::free(*largeBuffer);
   *largeBuffer = nullptr;
 }

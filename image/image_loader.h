@@ -104,21 +104,28 @@ struct LentRecord {
 };
 
 // Small resources stay in memory, so repeated loads such as the Finder's
-// thumbnails on every paint cost no file access.
+// thumbnails on every paint cost no file access. The window's run keeps one
+// and every other loader its own; InitImageLoader makes it ready, and its
+// blocks and pixels go with it.
 struct ImageCache {
-  CacheSlot smallSlots[kSmallSlotCount];
-  CacheSlot mediumSlots[kMediumSlotCount];
+  CacheSlot smallSlots[kSmallSlotCount] = {};
+  CacheSlot mediumSlots[kMediumSlotCount] = {};
   uint8_t* smallBlock = nullptr;
   uint8_t* mediumBlock = nullptr;
   uint32_t useClock = 0;
   // The key of the image on show, whose slot no other record may take.
   bool hasPin = false;
   int32_t pinnedKey = 0;
-  PixelMemo pixelMemo[kPixelMemoCount];
+  PixelMemo pixelMemo[kPixelMemoCount] = {};
   uint32_t memoClock = 0;
   // Bytes of decoded PNG pixels the slots and the memo hold together.
   int64_t slotPixelBytes = 0;
   LentRecord lent = {false, 0, nullptr, nullptr};
+
+  ImageCache() = default;
+  ~ImageCache();
+  ImageCache(const ImageCache&) = delete;
+  ImageCache& operator=(const ImageCache&) = delete;
 };
 
 // What the slots and the memo may hold in decoded PNG pixels together before
@@ -126,11 +133,10 @@ struct ImageCache {
 // their record is next loaded): 64 icons of 256 x 256, or four of the
 // largest images decoded.
 inline constexpr int64_t kSlotPixelBudget = 16 << 20;
-extern ImageCache imageCache;
 
 // Resets the cache (no slot in use, clock 0, nothing pinned) and allocates
 // the pool blocks that are not there yet; false when one is missing.
-bool InitImageLoader();
+bool InitImageLoader(ImageCache& cache);
 
 // Reads record's bytes and prepares image from them. Records over 4096
 // bytes go through *largeBuffer, which then holds a block of exactly the
@@ -140,7 +146,8 @@ bool InitImageLoader();
 // False when the file cannot be opened or read or memory is short; true
 // when the bytes were prepared (the caller still checks image->unusable).
 // The record's area is rewritten from the image's header.
-bool LoadImageRecord(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer);
+bool LoadImageRecord(ImageCache& cache, ImageRecord* record, LoadedImage* image,
+                     uint8_t** largeBuffer);
 
 // Records over 4096 bytes are never cached, so every load of one reads its
 // file: the one load slow enough for a window to show the hourglass over.
@@ -151,8 +158,8 @@ inline bool LoadReadsTheFile(const ImageRecord& record) { return record.size > k
 // shown. The main window calls it after each successful load of its current
 // record; a record over 4096 bytes lives in the caller's largeBuffer and
 // simply lifts the previous pin.
-void PinCachedRecord(const ImageRecord& record);
-void UnpinCachedRecord();
+void PinCachedRecord(ImageCache& cache, const ImageRecord& record);
+void UnpinCachedRecord(ImageCache& cache);
 
 // Lends the bytes of a record over 4096 bytes (image as its load prepared
 // them, the bytes in the caller's largeBuffer): until that block is given
@@ -160,11 +167,11 @@ void UnpinCachedRecord();
 // lent, loads of the record prepare those bytes where they lie instead of
 // reading the file, so the Finder's thumbnail of the image on show costs no
 // read. A small record, or one whose image holds no bytes, lends nothing.
-void LendLargeRecord(const ImageRecord& record, const LoadedImage& image);
+void LendLargeRecord(ImageCache& cache, const ImageRecord& record, const LoadedImage& image);
 
 // Reads record's bytes from an open file into a slot of the pool for its
 // size; nullptr, with the chosen slot left free, when fewer arrive.
-CacheSlot* FillCacheSlot(FileHandle file, const ImageRecord& record);
+CacheSlot* FillCacheSlot(ImageCache& cache, FileHandle file, const ImageRecord& record);
 
 // Parses the record's bytes (record->size of them) into image and writes
 // the record's area. Never reads outside the bytes; everything that cannot
@@ -178,5 +185,6 @@ void PrepareImage(const uint8_t* bytes, ImageRecord* record, LoadedImage* image,
 bool RecordPngSize(const uint8_t* bytes, const ImageRecord& record, uint32_t* width,
                    uint32_t* height);
 
-// Gives back a caller's large block at the end of its use.
-void ReleaseLargeBuffer(uint8_t** largeBuffer);
+// Gives back a caller's large block, loaded through cache, at the end of its
+// use.
+void ReleaseLargeBuffer(ImageCache& cache, uint8_t** largeBuffer);

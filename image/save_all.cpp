@@ -42,9 +42,9 @@ int32_t CountExistingSaveAllFiles(const Catalogue& catalogue, const std::vector<
   return existing;
 }
 
-SaveAllResult SaveAllEntries(Catalogue* catalogue, const std::vector<int32_t>& indices,
-                             const char* folder, SaveFormat format, bool keepExisting,
-                             SaveAllFeedback& feedback) {
+SaveAllResult SaveAllEntries(ImageCache& cache, Catalogue* catalogue,
+                             const std::vector<int32_t>& indices, const char* folder,
+                             SaveFormat format, bool keepExisting, SaveAllFeedback& feedback) {
   SaveAllResult result;
   uint8_t* largeBuffer = nullptr;
   char path[kPathBufferSize];
@@ -65,7 +65,7 @@ SaveAllResult SaveAllEntries(Catalogue* catalogue, const std::vector<int32_t>& i
       continue;
     }
     LoadedImage image;
-    const ExportStatus status = LoadImageRecord(&record, &image, &largeBuffer)
+    const ExportStatus status = LoadImageRecord(cache, &record, &image, &largeBuffer)
                                     ? WriteEntryFile(path, record, image, format)
                                     : ExportStatus::Refused;
     if (status == ExportStatus::CannotCreate) {
@@ -75,7 +75,7 @@ SaveAllResult SaveAllEntries(Catalogue* catalogue, const std::vector<int32_t>& i
     ++(status == ExportStatus::Written ? result.written : result.unusable);
     feedback.Step();
   }
-  ReleaseLargeBuffer(&largeBuffer);
+  ReleaseLargeBuffer(cache, &largeBuffer);
   return result;
 }
 

@@ -44,9 +44,9 @@ struct SaveAllResult {
 // Writes the entries at indices, in that order, into folder; files already
 // there are replaced, or kept when keepExisting is set. Cancel is asked
 // before each entry, so every file written is whole.
-SaveAllResult SaveAllEntries(Catalogue* catalogue, const std::vector<int32_t>& indices,
-                             const char* folder, SaveFormat format, bool keepExisting,
-                             SaveAllFeedback& feedback);
+SaveAllResult SaveAllEntries(ImageCache& cache, Catalogue* catalogue,
+                             const std::vector<int32_t>& indices, const char* folder,
+                             SaveFormat format, bool keepExisting, SaveAllFeedback& feedback);
 
 // The status line's account of a run: "Saved 12 images, skipped 3." and
 // "Cancelled:" in front when it was.

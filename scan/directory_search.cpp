@@ -5,16 +5,13 @@
 
 #include "scan/name_pool.h"
 
-SearchState searchState;
-
 namespace {
 
 constexpr char kListPattern[] = "*.*";
 // Names this short cannot carry a name and an extension worth opening.
 constexpr size_t kShortestFileName = 4;
 
-void CloseListing() {
-  SearchState& s = searchState;
+void CloseListing(SearchState& s) {
   ListClose(s.listing);
   s.listing = nullptr;
   s.entryPending = false;
@@ -22,8 +19,7 @@ void CloseListing() {
 }
 
 // Keeps the first reason the search was cut short and where it happened.
-void NoteStop(SearchStop why) {
-  SearchState& s = searchState;
+void NoteStop(SearchState& s, SearchStop why) {
   if (s.stop != SearchStop::None) return;
   s.stop = why;
   const char* where = s.directory != nullptr ? s.directory : "";
@@ -31,14 +27,13 @@ void NoteStop(SearchStop why) {
 }
 
 // A pool that cannot grow ends the walk where it stands.
-void RunOutOfMemory() {
-  NoteStop(SearchStop::OutOfMemory);
-  CloseListing();
+void RunOutOfMemory(SearchState& s) {
+  NoteStop(s, SearchStop::OutOfMemory);
+  CloseListing(s);
 }
 
 // Returns whether a file was offered to the catalogue.
-bool TakeEntry(const DirEntry& entry) {
-  SearchState& s = searchState;
+bool TakeEntry(SearchState& s, const DirEntry& entry) {
   // A dot name is "." or "..", or something its owner hides.
   if (entry.name[0] == '.') return false;
   if (entry.isDirectory) {
@@ -47,7 +42,7 @@ bool TakeEntry(const DirEntry& entry) {
     if (entry.isLink) return false;
     if (s.depth >= kSearchLevelCount - 1) return false;
     if (s.subdirectoryNames.AppendRelocating(entry.name) == nullptr) {
-      RunOutOfMemory();
+      RunOutOfMemory(s);
       return false;
     }
     ++s.levels[s.depth].subdirCount;
@@ -56,27 +51,26 @@ bool TakeEntry(const DirEntry& entry) {
   if (strlen(entry.name) < kShortestFileName) return false;
   const char* name = s.catalogue->fileNames.AppendGrowing(entry.name);
   if (name == nullptr) {
-    RunOutOfMemory();
+    RunOutOfMemory(s);
     return false;
   }
   // What the scan reports does not change the walk: a full catalogue still
   // lets the walk run to its end.
   AddFileToCatalogue(s.catalogue, s.directory, name);
-  if (s.catalogue->count >= s.catalogue->capacity) NoteStop(SearchStop::CatalogueFull);
+  if (s.catalogue->count >= s.catalogue->capacity) NoteStop(s, SearchStop::CatalogueFull);
   return true;
 }
 
 }  // namespace
 
-bool StartSearch(Catalogue* catalogue, bool append) {
-  CloseListing();
-  SearchState& s = searchState;
+bool StartSearch(SearchState& s, Catalogue* catalogue, bool append) {
+  CloseListing(s);
   s.stop = SearchStop::None;
   s.directoriesRead = 0;
   if ((!append && (!catalogue->directoryNames.Reset(kDirectoryPoolSize) ||
                    !catalogue->fileNames.Reset(kFilePoolSize))) ||
       !s.subdirectoryNames.Reset(kSubdirectoryPoolSize)) {
-    NoteStop(SearchStop::OutOfMemory);
+    NoteStop(s, SearchStop::OutOfMemory);
     return false;
   }
   if (!append) {
@@ -88,9 +82,8 @@ bool StartSearch(Catalogue* catalogue, bool append) {
   return true;
 }
 
-bool EnterSearchDirectory(const char* path) {
-  SearchState& s = searchState;
-  CloseListing();
+bool EnterSearchDirectory(SearchState& s, const char* path) {
+  CloseListing(s);
   SearchLevel& level = s.levels[s.depth];
   level.savedUsed = s.subdirectoryNames.used;
   level.nextNameOffset = s.subdirectoryNames.used;
@@ -108,7 +101,7 @@ bool EnterSearchDirectory(const char* path) {
     ListClose(listing);
     // Where the walk stopped is the directory it could not keep.
     s.directory = s.text;
-    RunOutOfMemory();
+    RunOutOfMemory(s);
     return true;
   }
   ++s.directoriesRead;
@@ -117,42 +110,40 @@ bool EnterSearchDirectory(const char* path) {
   return true;
 }
 
-bool ReadSearchListing(int32_t fileBudget) {
-  SearchState& s = searchState;
+bool ReadSearchListing(SearchState& s, int32_t fileBudget) {
   int32_t offered = 0;
   while (s.listing != nullptr) {
     if (!s.entryPending && !ListNext(s.listing, &s.entry)) {
-      CloseListing();
+      CloseListing(s);
       return true;
     }
     s.entryPending = false;
-    if (TakeEntry(s.entry) && ++offered >= fileBudget) return false;
+    if (TakeEntry(s, s.entry) && ++offered >= fileBudget) return false;
   }
   return true;
 }
 
-bool ScanDirectory(const char* path, Catalogue* catalogue) {
-  searchState.catalogue = catalogue;
-  bool entered = EnterSearchDirectory(path);
-  while (!ReadSearchListing(INT32_MAX)) {
+bool ScanDirectory(SearchState& s, const char* path, Catalogue* catalogue) {
+  s.catalogue = catalogue;
+  bool entered = EnterSearchDirectory(s, path);
+  while (!ReadSearchListing(s, INT32_MAX)) {
   }
   return entered;
 }
 
-SearchStepResult SearchStep(int32_t fileBudget) {
-  SearchState& s = searchState;
+SearchStepResult SearchStep(SearchState& s, int32_t fileBudget) {
   if (s.stop == SearchStop::OutOfMemory) return SearchStepResult::Done;
   if (s.listing != nullptr) {
-    return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
-                                         : SearchStepResult::Listing;
+    return ReadSearchListing(s, fileBudget) ? SearchStepResult::DirectoryRead
+                                            : SearchStepResult::Listing;
   }
   SearchLevel& level = s.levels[s.depth];
   if (level.nextIndex < level.subdirCount) {
     const char* name = s.subdirectoryNames.base + level.nextNameOffset;
     ++s.depth;
-    EnterSearchDirectory(name);
-    return ReadSearchListing(fileBudget) ? SearchStepResult::DirectoryRead
-                                         : SearchStepResult::Listing;
+    EnterSearchDirectory(s, name);
+    return ReadSearchListing(s, fileBudget) ? SearchStepResult::DirectoryRead
+                                            : SearchStepResult::Listing;
   }
   if (s.entered[s.depth] && !SetCurrentDir("..")) {
     // Without its parent the walk no longer knows where the names of the
@@ -171,14 +162,13 @@ SearchStepResult SearchStep(int32_t fileBudget) {
   return SearchStepResult::LevelLeft;
 }
 
-void StopSearch() { CloseListing(); }
+void StopSearch(SearchState& s) { CloseListing(s); }
 
-void CancelSearch() {
-  if (searchState.stop == SearchStop::None) searchState.stop = SearchStop::Cancelled;
+void CancelSearch(SearchState& s) {
+  if (s.stop == SearchStop::None) s.stop = SearchStop::Cancelled;
 }
 
-std::string SearchStopText() {
-  const SearchState& s = searchState;
+std::string SearchStopText(const SearchState& s) {
   char text[kPathBufferSize + 120];
   switch (s.stop) {
     case SearchStop::None:

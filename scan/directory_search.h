@@ -47,57 +47,65 @@ struct SearchLevel {
   int32_t nextNameOffset;
 };
 
+// One walk's state. The window's run keeps one for its searches, whose
+// outcome the status line reads after the dialog has gone; each caller that
+// walks on its own has its own.
 struct SearchState {
-  SearchLevel levels[kSearchLevelCount];
+  SearchLevel levels[kSearchLevelCount] = {};
   // Whether the level's directory became the current directory: only such a
   // level is left through "..".
-  bool entered[kSearchLevelCount];
-  int32_t depth;
+  bool entered[kSearchLevelCount] = {};
+  int32_t depth = 0;
   // Set while the search dialog is open.
-  bool searching;
+  bool searching = false;
   // The catalogue being filled, kept for the steps.
-  Catalogue* catalogue;
+  Catalogue* catalogue = nullptr;
   // The full path of the directory being entered.
-  char text[kPathBufferSize];
+  char text[kPathBufferSize] = {};
   // The listing of the directory at depth while its entries are still being
   // read, the entry read from it but not yet looked at, and the directory
   // name pool's copy of that directory's path.
-  DirListing* listing;
-  bool entryPending;
-  DirEntry entry;
-  const char* directory;
+  DirListing* listing = nullptr;
+  bool entryPending = false;
+  DirEntry entry = {};
+  const char* directory = nullptr;
   // Directories whose listing was read, and what cut the search short, with
   // the directory being read when it happened (empty when none was).
-  int32_t directoriesRead;
-  SearchStop stop;
-  char stopDirectory[kPathBufferSize];
+  int32_t directoriesRead = 0;
+  SearchStop stop = SearchStop::None;
+  char stopDirectory[kPathBufferSize] = {};
   // The names of the subdirectories still to visit, level by level.
   NamePool subdirectoryNames;
+
+  SearchState() = default;
+  // A listing a cancelled walk left open goes with its state.
+  ~SearchState() { ListClose(listing); }
+  SearchState(const SearchState&) = delete;
+  SearchState& operator=(const SearchState&) = delete;
 };
-extern SearchState searchState;
 
 // Gives the catalogue's name pools and the subdirectory names new arenas, empties the catalogue and
 // puts the walk at level 0. False (stop OutOfMemory, the catalogue untouched) when a pool cannot
 // get its arena. The pools grow as the tree needs, bounded only by memory. With append set, the
 // catalogue and the directory and file name pools keep what they hold, and the search adds behind
 // it.
-bool StartSearch(Catalogue* catalogue, bool append = false);
+bool StartSearch(SearchState& search, Catalogue* catalogue, bool append = false);
 
 // Makes path (absolute for the start directory, a bare name below it) the
 // directory of the level at depth, records its full path and opens its
 // listing. Returns whether the directory was entered; an entered directory
 // whose path does not fit the buffer, or that cannot be listed, or whose path
 // the directory name pool refuses, is left without an open listing.
-bool EnterSearchDirectory(const char* path);
+bool EnterSearchDirectory(SearchState& search, const char* path);
 
 // Reads the open listing: subdirectory names go to the subdirectory name
 // pool and files to the catalogue. Stops after fileBudget files have been
 // offered; returns true (and closes the listing) when the listing has ended,
 // and also when no listing is open.
-bool ReadSearchListing(int32_t fileBudget);
+bool ReadSearchListing(SearchState& search, int32_t fileBudget);
 
 // One directory scanned whole: entered, listed and all its files offered.
-bool ScanDirectory(const char* path, Catalogue* catalogue);
+bool ScanDirectory(SearchState& search, const char* path, Catalogue* catalogue);
 
 enum class SearchStepResult : int32_t {
   // Part of a listing was read; more of it remains.
@@ -113,16 +121,16 @@ enum class SearchStepResult : int32_t {
 
 // Advances the walk by one step of at most fileBudget offered files. After
 // an OutOfMemory stop the walk is Done where it stands.
-SearchStepResult SearchStep(int32_t fileBudget);
+SearchStepResult SearchStep(SearchState& search, int32_t fileBudget);
 
 // For the status line: how far a search got that did not take in its whole
 // tree, or an empty text when it did (or was cancelled).
-std::string SearchStopText();
+std::string SearchStopText(const SearchState& search);
 
 // Records that the user ended the search, unless something had stopped it
 // before.
-void CancelSearch();
+void CancelSearch(SearchState& search);
 
 // Closes a listing left open by a search that was cancelled. The records and
 // the current directory stay where the walk had come.
-void StopSearch();
+void StopSearch(SearchState& search);

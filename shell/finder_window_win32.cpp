@@ -40,7 +40,7 @@ struct FinderWindow {
   FinderWindow() = default;
   FinderWindow(const FinderWindow&) = delete;
   FinderWindow& operator=(const FinderWindow&) = delete;
-  ~FinderWindow() { ReleaseLargeBuffer(&state.largeBuffer); }
+  ~FinderWindow() { ReleaseLargeBuffer(mainState.imageCache, &state.largeBuffer); }
 
   FinderState state;
   // Decoding and blending a PNG icon costs far more than drawing a classic
@@ -166,7 +166,8 @@ bool PaintThumbnail(FinderWindow& self, HDC dc, ImageRecord* record, int cellX, 
   }
   if (slice != nullptr && slice->Spent()) return false;
   LoadedImage image;
-  if (!LoadImageRecordWaiting(record, &image, &self.state.largeBuffer)) return true;
+  if (!LoadImageRecordWaiting(mainState.imageCache, record, &image, &self.state.largeBuffer))
+    return true;
   if (image.unusable || image.header == nullptr || image.bits == nullptr) return true;
   const ThumbnailFit fit = FitThumbnail(image.width, image.height);
   if (fit.width <= 0 || fit.height <= 0) return true;
@@ -262,7 +263,8 @@ LRESULT OnNotify(HWND finder, LPARAM lParam) {
     ImageRecord* record = &finderState.catalogue[CatalogueIndex(finderState, entry)];
     LoadedImage image;
     const bool sized =
-        LoadImageRecordWaiting(record, &image, &finderState.largeBuffer) && !image.unusable;
+        LoadImageRecordWaiting(mainState.imageCache, record, &image, &finderState.largeBuffer) &&
+        !image.unusable;
     finderState.tipText = FinderTipText(record->fileName, CatalogueIndex(finderState, entry),
                                         sized ? image.width : 0, sized ? image.height : 0);
   }

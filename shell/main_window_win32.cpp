@@ -104,7 +104,7 @@ void ReleaseBanner() {
 bool CreateMainWindowParts(HWND window) {
   mainState.window = window;
   if (!AllocateCatalogue(&mainState.catalogue, kCatalogueCapacity)) return false;
-  if (!InitImageLoader()) return false;
+  if (!InitImageLoader(mainState.imageCache)) return false;
 
   TBBUTTON buttons[] = {
       Button(0, CMD_OPEN_FILES, TBSTYLE_BUTTON),
@@ -267,10 +267,10 @@ void SetOpenNote(int command) {
   mainState.statusNote.clear();
   // A drop that held a folder searched it, as the directory command does.
   const bool search = command != CMD_OPEN_FILES;
-  if (search) mainState.statusNote = SearchStopText();
+  if (search) mainState.statusNote = SearchStopText(mainState.search);
   if (!mainState.statusNote.empty()) return;
   if (mainState.catalogue.count == 0) {
-    const bool cancelled = search && searchState.stop == SearchStop::Cancelled;
+    const bool cancelled = search && mainState.search.stop == SearchStop::Cancelled;
     mainState.statusNote = cancelled ? kSearchCancelled : kNoImagesFound;
   } else if (!search && mainState.catalogue.damagedFile != nullptr) {
     mainState.statusNote = std::string(mainState.catalogue.damagedFile) + kDamagedFileNote;
@@ -307,8 +307,9 @@ void RunOpenFlow(HWND window, int command, const std::function<int32_t()>& fill)
 
 void OnOpenCommand(HWND window, int command) {
   RunOpenFlow(window, command, [window, command] {
-    return command == CMD_OPEN_FILES ? OpenExecutableFiles(window, &mainState.catalogue)
-                                     : SearchDirectory(window, &mainState.catalogue);
+    return command == CMD_OPEN_FILES
+               ? OpenExecutableFiles(window, &mainState.catalogue)
+               : SearchDirectory(window, mainState.search, &mainState.catalogue);
   });
 }
 
@@ -328,7 +329,8 @@ void OnSaveCommand(HWND window) {
   // cancelled first load there is none, and the index may be stale.
   if (!mainState.imageShown || mainState.currentIndex >= mainState.catalogue.count) return;
   const BusyScope busy;
-  SaveImage(window, mainState.catalogue.records[mainState.currentIndex], mainState.image);
+  SaveImage(window, mainState.save, mainState.catalogue.records[mainState.currentIndex],
+            mainState.image);
 }
 
 void OnCopyCommand(HWND window) {
@@ -351,7 +353,8 @@ void OnSaveAllCommand(HWND window) {
   // Its progress window dispatches messages: a drop then is refused.
   if (RefuseWhileBusy() || mainState.catalogue.count == 0) return;
   const BusyScope busy;
-  const std::string summary = SaveAllImages(window, &mainState.catalogue, SaveAllIndices());
+  const std::string summary = SaveAllImages(window, &mainState.saveAll, mainState.imageCache,
+                                            &mainState.catalogue, SaveAllIndices());
   if (summary.empty()) return;
   mainState.statusNote = summary;
   InvalidateRect(window, nullptr, FALSE);
@@ -367,7 +370,7 @@ bool CurrentIsIconOrCursor() {
 void OnSaveGroupCommand(HWND window) {
   if (!CurrentIsIconOrCursor()) return;
   const BusyScope busy;
-  SaveIconGroup(window, mainState.catalogue.records[mainState.currentIndex]);
+  SaveIconGroup(window, mainState.save, mainState.catalogue.records[mainState.currentIndex]);
 }
 
 // The entry's own menu, for a right click on the view or on a Finder cell
@@ -523,7 +526,7 @@ void OpenPaths(const std::vector<std::string>& paths) {
   for (const DroppedPath& p : dropped) folders = folders || p.folder;
   // The status line tells how a search ended only when there was one.
   RunOpenFlow(mainState.window, folders ? CMD_OPEN_DIRECTORY : CMD_OPEN_FILES, [&dropped] {
-    return OpenDroppedPaths(mainState.window, dropped, &mainState.catalogue);
+    return OpenDroppedPaths(mainState.window, mainState.search, dropped, &mainState.catalogue);
   });
 }
 

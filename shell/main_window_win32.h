@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/save_all_win32.h"
+#include "image/image_export.h"
 #include "image/image_loader.h"
 #include "scan/catalogue.h"
 #include "scan/catalogue_sort.h"
+#include "scan/directory_search.h"
 #include "scan/duplicate_fold.h"
 
 // The run-wide state of the main window; one instance, kept for the run.
@@ -34,6 +37,15 @@ struct MainState {
   LoadedImage image;
   bool imageShown = false;
   uint8_t* largeBuffer = nullptr;
+  // Every load of the run's records goes through the one cache.
+  ImageCache imageCache;
+
+  // The last search's walk: the status line reads how it stopped once its
+  // dialog has gone.
+  SearchState search;
+  // The save commands' memory, carried from one dialog to the next.
+  SaveState save;
+  SaveAllChoice saveAll;
   // Set when the catalogue's content or order changed and no entry of it has
   // been loaded since.
   bool catalogueChanged = false;

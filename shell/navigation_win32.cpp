@@ -30,7 +30,7 @@ void ForgetStaleImage() {
   ShowFinderCurrent(mainState.finder,
                     ShownCatalogueEntries().PositionOf(mainState.currentIndex));
   mainState.imageShown = false;
-  UnpinCachedRecord();
+  UnpinCachedRecord(mainState.imageCache);
   ShowImage(mainState.view, nullptr);
   SetWindowTextA(mainState.window, kProgramTitle);
   InvalidateStatusBand();
@@ -64,7 +64,8 @@ void SelectItem(HWND window, int32_t index, bool forced) {
   if (index == mainState.currentIndex && !forced && !mainState.catalogueChanged) return;
 
   ImageRecord& record = mainState.catalogue.records[index];
-  while (!LoadImageRecordWaiting(&record, &mainState.image, &mainState.largeBuffer)) {
+  while (!LoadImageRecordWaiting(mainState.imageCache, &record, &mainState.image,
+                                 &mainState.largeBuffer)) {
     int answer = MessageBoxA(window, "Can't view item.\nPossibly, drive not ready", kProgramTitle,
                              MB_ICONWARNING | MB_RETRYCANCEL);
     if (answer != IDRETRY) {
@@ -72,8 +73,8 @@ void SelectItem(HWND window, int32_t index, bool forced) {
       return;
     }
   }
-  PinCachedRecord(record);
-  LendLargeRecord(record, mainState.image);
+  PinCachedRecord(mainState.imageCache, record);
+  LendLargeRecord(mainState.imageCache, record, mainState.image);
   mainState.statusNote.clear();
   mainState.imageShown = true;
   mainState.catalogueChanged = false;

@@ -11,4 +11,5 @@
 void SetWaitCursor(bool on);
 
 // The image loader, with the hourglass up while it reads a record's file.
-bool LoadImageRecordWaiting(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer);
+bool LoadImageRecordWaiting(ImageCache& cache, ImageRecord* record, LoadedImage* image,
+                            uint8_t** largeBuffer);

@@ -22,10 +22,11 @@ void SetWaitCursor(bool on) {
   }
 }
 
-bool LoadImageRecordWaiting(ImageRecord* record, LoadedImage* image, uint8_t** largeBuffer) {
+bool LoadImageRecordWaiting(ImageCache& cache, ImageRecord* record, LoadedImage* image,
+                            uint8_t** largeBuffer) {
   const bool wait = LoadReadsTheFile(*record);
   if (wait) SetWaitCursor(true);
-  const bool ok = LoadImageRecord(record, image, largeBuffer);
+  const bool ok = LoadImageRecord(cache, record, image, largeBuffer);
   if (wait) SetWaitCursor(false);
   return ok;
 }

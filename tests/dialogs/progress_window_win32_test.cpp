@@ -23,17 +23,15 @@ class ProgressWindowTest : public ::testing::Test {
     owner_ = CreateOwnerWindow(37, 51, 641, 479);
     ASSERT_NE(owner_, nullptr);
   }
-  void TearDown() override {
-    CloseProgressWindow();
-    DestroyWindow(owner_);
-  }
+  void TearDown() override { DestroyWindow(owner_); }
   HWND owner_ = nullptr;
+  ProgressWindow progress_;
 };
 
 }  // namespace
 
 TEST_F(ProgressWindowTest, CentredCaptionOnlyPopupOverItsOwner) {
-  ShowProgressWindow(owner_, kTitle, 110, 10);
+  ShowProgressWindow(&progress_, owner_, kTitle, 110, 10);
   HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   EXPECT_TRUE(IsWindowVisible(popup));
@@ -83,13 +81,13 @@ TEST_F(ProgressWindowTest, CentredCaptionOnlyPopupOverItsOwner) {
   EXPECT_EQ(barRect.right - barRect.left, cx / 4);
   EXPECT_EQ(barRect.bottom - barRect.top, cy / 12);
 
-  CloseProgressWindow();
+  CloseProgressWindow(&progress_);
   EXPECT_FALSE(IsWindow(popup));
   EXPECT_FALSE(IsWindow(bar));
 }
 
 TEST_F(ProgressWindowTest, StepsUpToTheRange) {
-  ShowProgressWindow(owner_, kTitle, 110, 10);
+  ShowProgressWindow(&progress_, owner_, kTitle, 110, 10);
   HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
@@ -100,41 +98,41 @@ TEST_F(ProgressWindowTest, StepsUpToTheRange) {
     // Whatever the bar still owed is painted with the step.
     InvalidateRect(bar, nullptr, FALSE);
     ASSERT_TRUE(GetUpdateRect(bar, nullptr, FALSE));
-    StepProgressWindow();
+    StepProgressWindow(&progress_);
     EXPECT_EQ(Position(bar), 10 + 10 * file);
     // Painted at once: nothing left for a message loop that is not running.
     EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE)) << file;
   }
-  CloseProgressWindow();
+  CloseProgressWindow(&progress_);
   EXPECT_EQ(FindThreadWindow("PgsWnd", nullptr), nullptr);
   // Without a window, stepping and closing are harmless and make none.
-  StepProgressWindow();
-  CloseProgressWindow();
+  StepProgressWindow(&progress_);
+  CloseProgressWindow(&progress_);
   EXPECT_EQ(FindThreadWindow("PgsWnd", nullptr), nullptr);
 }
 
 TEST_F(ProgressWindowTest, OneWindowAtATime) {
-  ShowProgressWindow(owner_, kTitle, 110, 10);
+  ShowProgressWindow(&progress_, owner_, kTitle, 110, 10);
   HWND first = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(first, nullptr);
-  ShowProgressWindow(owner_, "Second", 50, 5);
+  ShowProgressWindow(&progress_, owner_, "Second", 50, 5);
   EXPECT_FALSE(IsWindow(first));
   HWND popup = FindThreadWindow("PgsWnd", "Second");
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
   EXPECT_EQ(RangeHigh(bar), 50);
   EXPECT_EQ(Position(bar), 5);
-  StepProgressWindow();
+  StepProgressWindow(&progress_);
   EXPECT_EQ(Position(bar), 10);
 }
 
 TEST_F(ProgressWindowTest, RangesBeyondSixteenBits) {
   // 7000 files: more than the 16-bit range holds.
-  ShowProgressWindow(owner_, kTitle, 70010, 10);
+  ShowProgressWindow(&progress_, owner_, kTitle, 70010, 10);
   HWND popup = FindThreadWindow("PgsWnd", kTitle);
   ASSERT_NE(popup, nullptr);
   HWND bar = GetWindow(popup, GW_CHILD);
   EXPECT_EQ(RangeHigh(bar), 70010);
-  StepProgressWindow();
+  StepProgressWindow(&progress_);
   EXPECT_EQ(Position(bar), 20);
 }

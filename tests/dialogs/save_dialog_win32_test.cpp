@@ -128,10 +128,9 @@ Bytes Decoded(const Bytes& png, int32_t side) {
 
 class SaveDialog : public ::testing::Test {
  protected:
-  void SetUp() override { saveState = SaveState{}; }
-  void TearDown() override { saveState = SaveState{}; }
-  void Save(const Entry& e) { SaveImage(nullptr, e.record, e.image); }
+  void Save(const Entry& e) { SaveImage(nullptr, save_, e.record, e.image); }
 
+  SaveState save_;
   TempDir dir_;
   Entry bitmap_{ImageKind::Bitmap, MakeBitmap(DibShape{})};
   Entry icon_{ImageKind::Icon, MakeIcon(DibShape{})};
@@ -153,8 +152,8 @@ TEST_F(SaveDialog, ProposesNumberedNamesPerKindAndCountsOnlySuccess) {
   ASSERT_TRUE(Drive({SaveAs("Save bitmap", a, &first)}, [&] { Save(bitmap_); }));
   EXPECT_EQ(first.fileName, "Bitmap0.bmp");
   EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
-  EXPECT_EQ(saveState.bitmapCounter, 1);
-  EXPECT_EQ(saveState.lastSavePath, a);
+  EXPECT_EQ(save_.bitmapCounter, 1);
+  EXPECT_EQ(save_.lastSavePath, a);
   Bytes file = ReadWholeFile(a);
   ASSERT_EQ(file.size(), 14 + bitmap_.bytes.size());
   EXPECT_EQ(file[0], 'B');
@@ -168,9 +167,9 @@ TEST_F(SaveDialog, ProposesNumberedNamesPerKindAndCountsOnlySuccess) {
   ASSERT_TRUE(Drive({SaveAs("Save cursor", d, &cursor)}, [&] { Save(cursor_); }));
   EXPECT_EQ(cursor.fileName, "Cursor0.cur");
   EXPECT_EQ(ReadWholeFile(d).size(), 22 + cursor_.bytes.size() - 4);
-  EXPECT_EQ(saveState.bitmapCounter, 2);
-  EXPECT_EQ(saveState.iconCounter, 1);
-  EXPECT_EQ(saveState.cursorCounter, 1);
+  EXPECT_EQ(save_.bitmapCounter, 2);
+  EXPECT_EQ(save_.iconCounter, 1);
+  EXPECT_EQ(save_.cursorCounter, 1);
 }
 
 TEST_F(SaveDialog, OpensWhereTheLastConfirmedSaveWent) {
@@ -180,7 +179,7 @@ TEST_F(SaveDialog, OpensWhereTheLastConfirmedSaveWent) {
   ASSERT_TRUE(Drive({SaveAs("Save bitmap", a, nullptr)}, [&] { Save(bitmap_); }));
   TempDir other;
   const std::string elsewhere = other.Join("z.bmp");
-  snprintf(saveState.lastSavePath, sizeof saveState.lastSavePath, "%s", elsewhere.c_str());
+  snprintf(save_.lastSavePath, sizeof save_.lastSavePath, "%s", elsewhere.c_str());
   SeenDialog seen;
   ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
   EXPECT_EQ(std::filesystem::path(seen.folder), std::filesystem::path(other.path()));
@@ -192,11 +191,11 @@ TEST_F(SaveDialog, CancelChangesNothing) {
   SeenDialog seen;
   ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
   EXPECT_EQ(seen.fileName, "Bitmap1.bmp");
-  EXPECT_EQ(saveState.bitmapCounter, 1);
-  EXPECT_EQ(saveState.lastSavePath, a);
+  EXPECT_EQ(save_.bitmapCounter, 1);
+  EXPECT_EQ(save_.lastSavePath, a);
   ASSERT_TRUE(Drive({Cancel("Save icon", &seen)}, [&] { Save(icon_); }));
   EXPECT_EQ(seen.fileName, "Icon0.ico");
-  EXPECT_EQ(saveState.iconCounter, 0);
+  EXPECT_EQ(save_.iconCounter, 0);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
                           std::filesystem::directory_iterator()),
             1);
@@ -217,7 +216,7 @@ TEST_F(SaveDialog, NameWithoutExtensionGetsTheChosenTypes) {
   EXPECT_EQ(text.substr(0, 19), "An icon is saved as");
   EXPECT_FALSE(std::filesystem::exists(dir_.Join("x.bmp")));
   EXPECT_TRUE(std::filesystem::exists(plain + ".png"));
-  EXPECT_EQ(saveState.iconCounter, 2);
+  EXPECT_EQ(save_.iconCounter, 2);
 }
 
 // The PNG type, or a name ending in .png, writes what ravelin-scan --png
@@ -244,8 +243,8 @@ TEST_F(SaveDialog, MissingFolderGivesTheErrorBoxAndKeepsTheCounter) {
   ASSERT_TRUE(Drive({SaveAs("Save bitmap", target, nullptr), Box("Ravelin 1.5", IDOK, &text)},
                     [&] { Save(bitmap_); }));
   EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
-  EXPECT_EQ(saveState.bitmapCounter, 0);
-  EXPECT_EQ(saveState.lastSavePath, target);
+  EXPECT_EQ(save_.bitmapCounter, 0);
+  EXPECT_EQ(save_.lastSavePath, target);
   SeenDialog seen;
   ASSERT_TRUE(Drive({Cancel("Save bitmap", &seen)}, [&] { Save(bitmap_); }));
   EXPECT_EQ(seen.fileName, "Bitmap0.bmp");
@@ -263,7 +262,7 @@ TEST_F(SaveDialog, FileHeldOpenByAnotherGivesTheErrorBox) {
                     [&] { Save(icon_); }));
   CloseHandle(held);
   EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
-  EXPECT_EQ(saveState.iconCounter, 0);
+  EXPECT_EQ(save_.iconCounter, 0);
   EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
 }
 
@@ -278,7 +277,7 @@ TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
   }));
   EXPECT_EQ(text, "Can't save an image of this format\n\"sample.dll\"");
   EXPECT_EQ(copied, text);
-  EXPECT_EQ(saveState.lastSavePath[0], '\0');
+  EXPECT_EQ(save_.lastSavePath[0], '\0');
 }
 
 // An executable with an icon group of two icons, a cursor group of one
@@ -286,7 +285,6 @@ TEST_F(SaveDialog, UnusableEntryIsRefusedBeforeAnyDialog) {
 class SaveGroupDialog : public SaveDialog {
  protected:
   void SetUp() override {
-    SaveDialog::SetUp();
     pe_ = MakeMinimalPe({PeIcon(1, MakeIconData(16, 16, 4)),
                          PeIcon(2, MakeIconData(32, 32, 8)),
                          PeIcon(3, MakeIconData(48, 48, 4)),
@@ -315,11 +313,11 @@ TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
   const ImageRecord cursor = Record(ImageKind::Cursor, 3, MakeCursorData(3, 4, 32, 32));
   SeenDialog first, again, cur, single;
   const std::string a = dir_.Join("a.ico");
-  ASSERT_TRUE(
-      Drive({SaveAs("Save icon group", a, &first)}, [&] { SaveIconGroup(nullptr, second); }));
+  ASSERT_TRUE(Drive({SaveAs("Save icon group", a, &first)},
+                    [&] { SaveIconGroup(nullptr, save_, second); }));
   EXPECT_EQ(first.fileName, "Group0.ico");
   EXPECT_EQ(first.fileType, "Image files [.bmp;.ico;.cur]");
-  EXPECT_EQ(saveState.lastSavePath, a);
+  EXPECT_EQ(save_.lastSavePath, a);
   Bytes file = ReadWholeFile(a);
   std::vector<IconFileEntry> entries;
   ASSERT_EQ(CheckIconFile(file.data(), file.size(), 1, &entries), "");
@@ -329,11 +327,11 @@ TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
   EXPECT_EQ(Bytes(file.begin() + entries[1].offset, file.end()), MakeIconData(16, 16, 4));
 
   ASSERT_TRUE(Drive({SaveAs("Save icon group", dir_.Join("b.ico"), &again)},
-                    [&] { SaveIconGroup(nullptr, second); }));
+                    [&] { SaveIconGroup(nullptr, save_, second); }));
   EXPECT_EQ(again.fileName, "Group1.ico");
   const std::string c = dir_.Join("c.cur");
-  ASSERT_TRUE(
-      Drive({SaveAs("Save cursor group", c, &cur)}, [&] { SaveIconGroup(nullptr, cursor); }));
+  ASSERT_TRUE(Drive({SaveAs("Save cursor group", c, &cur)},
+                    [&] { SaveIconGroup(nullptr, save_, cursor); }));
   EXPECT_EQ(cur.fileName, "Group0.cur");
   file = ReadWholeFile(c);
   ASSERT_EQ(CheckIconFile(file.data(), file.size(), 2, &entries), "");
@@ -342,17 +340,18 @@ TEST_F(SaveGroupDialog, SavesTheWholeGroupOfTheEntryWithItsOwnNamesAndCounter) {
   // Single images keep their own numbers.
   ASSERT_TRUE(Drive({Cancel("Save icon", &single)}, [&] { Save(icon_); }));
   EXPECT_EQ(single.fileName, "Icon0.ico");
-  EXPECT_EQ(saveState.iconGroupCounter, 2);
-  EXPECT_EQ(saveState.cursorGroupCounter, 1);
+  EXPECT_EQ(save_.iconGroupCounter, 2);
+  EXPECT_EQ(save_.cursorGroupCounter, 1);
 }
 
 TEST_F(SaveGroupDialog, EntryInNoGroupIsSaidAndNothingIsWritten) {
   const ImageRecord alone = Record(ImageKind::Icon, 2, MakeIconData(48, 48, 4));
   std::string text;
-  ASSERT_TRUE(Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { SaveIconGroup(nullptr, alone); }));
+  ASSERT_TRUE(
+      Drive({Box("Ravelin 1.5", IDOK, &text)}, [&] { SaveIconGroup(nullptr, save_, alone); }));
   EXPECT_EQ(text, "This icon belongs to no icon group.");
-  EXPECT_EQ(saveState.lastSavePath[0], '\0');
-  EXPECT_EQ(saveState.iconGroupCounter, 0);
+  EXPECT_EQ(save_.lastSavePath[0], '\0');
+  EXPECT_EQ(save_.iconGroupCounter, 0);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
                           std::filesystem::directory_iterator()),
             1);
@@ -361,15 +360,17 @@ TEST_F(SaveGroupDialog, EntryInNoGroupIsSaidAndNothingIsWritten) {
 TEST_F(SaveGroupDialog, CancelAndMissingFolderKeepTheCounter) {
   const ImageRecord first = Record(ImageKind::Icon, 1, MakeIconData(32, 32, 8));
   SeenDialog seen;
-  ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
-  EXPECT_EQ(saveState.lastSavePath[0], '\0');
+  ASSERT_TRUE(
+      Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, save_, first); }));
+  EXPECT_EQ(save_.lastSavePath[0], '\0');
   const std::string target = dir_.Join("missing") + "\\x.ico";
   std::string text;
   ASSERT_TRUE(Drive({SaveAs("Save icon group", target, nullptr), Box("Ravelin 1.5", IDOK, &text)},
-                    [&] { SaveIconGroup(nullptr, first); }));
+                    [&] { SaveIconGroup(nullptr, save_, first); }));
   EXPECT_EQ(text, "Can't create file\n\"" + target + "\"");
-  EXPECT_EQ(saveState.lastSavePath, target);
-  ASSERT_TRUE(Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, first); }));
+  EXPECT_EQ(save_.lastSavePath, target);
+  ASSERT_TRUE(
+      Drive({Cancel("Save icon group", &seen)}, [&] { SaveIconGroup(nullptr, save_, first); }));
   EXPECT_EQ(seen.fileName, "Group0.ico");
 }
 

@@ -44,7 +44,7 @@ class Search : public ::testing::Test {
     std::vector<DialogStep> steps = {{kChooserTitle, [](HWND d) { PressButton(d, IDOK); }}};
     steps.insert(steps.end(), searchSteps.begin(), searchSteps.end());
     DialogDriver driver(std::move(steps), timeoutMs);
-    int32_t result = SearchDirectory(SearchOwner(), &catalogue_);
+    int32_t result = SearchDirectory(SearchOwner(), search_, &catalogue_);
     PumpMessages();
     finished_ = driver.finished();
     return result;
@@ -70,6 +70,7 @@ class Search : public ::testing::Test {
   bool finished_ = false;
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
+  SearchState search_;
 };
 
 }  // namespace
@@ -81,7 +82,7 @@ TEST_F(Search, CancelledChooserChangesNothing) {
   const char* kept = catalogue_.directoryNames.Append("kept");
   ASSERT_TRUE(SetCurrentDirectoryA(s.c_str()));
   DialogDriver driver({{kChooserTitle, [](HWND d) { PressButton(d, IDCANCEL); }}});
-  EXPECT_EQ(SearchDirectory(SearchOwner(), &catalogue_), -1);
+  EXPECT_EQ(SearchDirectory(SearchOwner(), search_, &catalogue_), -1);
   PumpMessages();
   EXPECT_TRUE(driver.finished());
   EXPECT_EQ(catalogue_.count, 7);
@@ -224,18 +225,18 @@ TEST_F(LargeDirectory, CancelKeepsTheRecordsFound) {
   EXPECT_GT(result, 1);
   EXPECT_LT(result, kFiles + 1);
   EXPECT_EQ(result, catalogue_.count);
-  EXPECT_EQ(searchState.stop, SearchStop::Cancelled);
+  EXPECT_EQ(search_.stop, SearchStop::Cancelled);
   ExpectUsableRecords(result, start_);
   // The walk stopped inside the large directory and stays there.
   EXPECT_TRUE(fs::equivalent(CurrentDirectory(), big_)) << CurrentDirectory();
 }
 
 TEST_F(LargeDirectory, StepsStayShortAndTheWalkFindsEverything) {
-  ASSERT_TRUE(StartSearch(&catalogue_));
-  EnterSearchDirectory(start_.c_str());
-  ReadSearchListing(kFilesBeforeSearchDialog);
+  ASSERT_TRUE(StartSearch(search_, &catalogue_));
+  EnterSearchDirectory(search_, start_.c_str());
+  ReadSearchListing(search_, kFilesBeforeSearchDialog);
   int steps = 0;
-  while (SearchStep(kFilesPerSearchStep) != SearchStepResult::Done) ++steps;
+  while (SearchStep(search_, kFilesPerSearchStep) != SearchStepResult::Done) ++steps;
   EXPECT_EQ(catalogue_.count, kFiles + 1);
   // The large directory is offered a step's budget at a time, not read in
   // one step.

@@ -341,22 +341,21 @@ TEST(GroupFile, TheFirstGroupHoldingAnImageIsFound) {
 
 TEST(GroupFile, SaveRaisesOnlyTheKindsGroupCounter) {
   TempDir dir;
-  saveState = SaveState{};
+  SaveState save;
   char name[kPathBufferSize];
-  DefaultGroupSaveName(ImageKind::Icon, name);
+  DefaultGroupSaveName(save, ImageKind::Icon, name);
   EXPECT_STREQ(name, "Group0.ico");
   const Bytes bytes = {0, 0, 1, 0, 0, 0};
-  EXPECT_EQ(SaveGroupToPath(dir.Join("a.ico").c_str(), ImageKind::Icon, bytes),
+  EXPECT_EQ(SaveGroupToPath(save, dir.Join("a.ico").c_str(), ImageKind::Icon, bytes),
             ExportStatus::Written);
-  EXPECT_EQ(SaveGroupToPath(dir.Join("missing/b.ico").c_str(), ImageKind::Icon, bytes),
+  EXPECT_EQ(SaveGroupToPath(save, dir.Join("missing/b.ico").c_str(), ImageKind::Icon, bytes),
             ExportStatus::CannotCreate);
-  EXPECT_EQ(saveState.lastSavePath, dir.Join("missing/b.ico"));
-  DefaultGroupSaveName(ImageKind::Icon, name);
+  EXPECT_EQ(save.lastSavePath, dir.Join("missing/b.ico"));
+  DefaultGroupSaveName(save, ImageKind::Icon, name);
   EXPECT_STREQ(name, "Group1.ico");
-  DefaultGroupSaveName(ImageKind::Cursor, name);
+  DefaultGroupSaveName(save, ImageKind::Cursor, name);
   EXPECT_STREQ(name, "Group0.cur");
-  EXPECT_EQ(saveState.iconCounter, 0);
-  saveState = SaveState{};
+  EXPECT_EQ(save.iconCounter, 0);
 }
 
 // Every group of a file, built: the first problem found, or an empty text

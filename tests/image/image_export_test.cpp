@@ -244,9 +244,9 @@ TEST(ImageExport, IconWithCutMaskIsCompletedWithOpaqueRows) {
 }
 
 TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
-  saveState = SaveState{};
+  SaveState save;
   char name[kPathBufferSize];
-  DefaultSaveName(ImageKind::Bitmap, name);
+  DefaultSaveName(save, ImageKind::Bitmap, name);
   EXPECT_STREQ(name, "Bitmap0.bmp");
   EXPECT_STREQ(SaveDialogTitle(ImageKind::Bitmap), "Save bitmap");
   EXPECT_STREQ(SaveDialogTitle(ImageKind::Icon), "Save icon");
@@ -256,27 +256,27 @@ TEST(ImageExport, CountersRiseOnlyAfterASuccessfulSaveOfTheirKind) {
   Entry bitmap(ImageKind::Bitmap, MakeBitmap(DibShape{}));
   // The kind decides the format, not the extension typed.
   std::string asIco = dir.Join("typed.ico");
-  ASSERT_EQ(SaveToPath(asIco.c_str(), bitmap.record, bitmap.image), ExportStatus::Written);
+  ASSERT_EQ(SaveToPath(save, asIco.c_str(), bitmap.record, bitmap.image), ExportStatus::Written);
   EXPECT_EQ(ReadWholeFile(asIco)[0], 'B');
-  EXPECT_STREQ(saveState.lastSavePath, asIco.c_str());
-  DefaultSaveName(ImageKind::Bitmap, name);
+  EXPECT_STREQ(save.lastSavePath, asIco.c_str());
+  DefaultSaveName(save, ImageKind::Bitmap, name);
   EXPECT_STREQ(name, "Bitmap1.bmp");
-  DefaultSaveName(ImageKind::Icon, name);
+  DefaultSaveName(save, ImageKind::Icon, name);
   EXPECT_STREQ(name, "Icon0.ico");
 
   // A failed write still remembers the path but keeps the number.
   std::string nowhere = dir.Join("missing") + "/x.bmp";
-  EXPECT_EQ(SaveToPath(nowhere.c_str(), bitmap.record, bitmap.image), ExportStatus::CannotCreate);
-  EXPECT_STREQ(saveState.lastSavePath, nowhere.c_str());
-  EXPECT_EQ(saveState.bitmapCounter, 1);
+  EXPECT_EQ(SaveToPath(save, nowhere.c_str(), bitmap.record, bitmap.image),
+            ExportStatus::CannotCreate);
+  EXPECT_STREQ(save.lastSavePath, nowhere.c_str());
+  EXPECT_EQ(save.bitmapCounter, 1);
 
   Entry cursor(ImageKind::Cursor, MakeCursor(0, 0, DibShape{}));
   std::string cur = dir.Join("c.cur");
-  ASSERT_EQ(SaveToPath(cur.c_str(), cursor.record, cursor.image), ExportStatus::Written);
-  DefaultSaveName(ImageKind::Cursor, name);
+  ASSERT_EQ(SaveToPath(save, cur.c_str(), cursor.record, cursor.image), ExportStatus::Written);
+  DefaultSaveName(save, ImageKind::Cursor, name);
   EXPECT_STREQ(name, "Cursor1.cur");
-  EXPECT_EQ(saveState.iconCounter, 0);
-  saveState = SaveState{};
+  EXPECT_EQ(save.iconCounter, 0);
 }
 
 TEST(ImageExport, SaveNameAndTypeDecideFormatAndExtension) {

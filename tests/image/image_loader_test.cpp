@@ -31,8 +31,8 @@ Bytes SizedBitmap(int32_t size, uint8_t seed) {
 
 class ImageLoader : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(InitImageLoader()); }
-  void TearDown() override { ReleaseLargeBuffer(&large_); }
+  void SetUp() override { ASSERT_TRUE(InitImageLoader(cache_)); }
+  void TearDown() override { ReleaseLargeBuffer(cache_, &large_); }
 
   // Writes the resource into its own file behind a few lead bytes, as an
   // executable would hold it, and returns its record.
@@ -57,7 +57,7 @@ class ImageLoader : public ::testing::Test {
     dir_.Write(name, file);
   }
   bool Load(ImageRecord* record, LoadedImage* image) {
-    return LoadImageRecord(record, image, &large_);
+    return LoadImageRecord(cache_, record, image, &large_);
   }
   static int InUse(const CacheSlot* slots, int count) {
     int n = 0;
@@ -73,13 +73,14 @@ class ImageLoader : public ::testing::Test {
   TempDir dir_;
   std::deque<std::string> names_;
   int32_t nextSequence_ = 500;
+  ImageCache cache_;
   uint8_t* large_ = nullptr;
 };
 
 }  // namespace
 
 TEST_F(ImageLoader, PoolIsChosenBySizeAt1024And4096) {
-  ImageCache& cache = imageCache;
+  ImageCache& cache = cache_;
   LoadedImage image;
   ImageRecord r1024 = Put("a", SizedBitmap(1024, 1));
   ASSERT_TRUE(Load(&r1024, &image));
@@ -124,7 +125,7 @@ TEST_F(ImageLoader, SmallRecordIsReadOnceAndLargeOneEveryTime) {
 }
 
 TEST_F(ImageLoader, FullPoolReplacesTheSlotUsedLongestAgo) {
-  ImageCache& cache = imageCache;
+  ImageCache& cache = cache_;
   std::vector<ImageRecord> medium;
   for (int i = 0; i < kMediumSlotCount; ++i) {
     medium.push_back(Put("m" + std::to_string(i), SizedBitmap(2000, static_cast<uint8_t>(i))));
@@ -160,7 +161,7 @@ TEST_F(ImageLoader, PinnedRecordKeepsItsSlotAndBytes) {
   ImageRecord shown = Put("shown", shownBytes);
   LoadedImage view;
   ASSERT_TRUE(Load(&shown, &view));
-  PinCachedRecord(shown);
+  PinCachedRecord(cache_, shown);
   Remove("shown");
 
   // The Finder loads far more records than the pool holds.
@@ -176,7 +177,7 @@ TEST_F(ImageLoader, PinnedRecordKeepsItsSlotAndBytes) {
   EXPECT_EQ(again.data, view.data);
 
   // Unpinned, the record goes like any other.
-  UnpinCachedRecord();
+  UnpinCachedRecord(cache_);
   for (int i = 0; i < kSmallSlotCount; ++i) {
     ImageRecord r = Put("p" + std::to_string(i), SizedBitmap(600, static_cast<uint8_t>(i)));
     LoadedImage thumb;
@@ -185,17 +186,17 @@ TEST_F(ImageLoader, PinnedRecordKeepsItsSlotAndBytes) {
   EXPECT_FALSE(Load(&shown, &again));
 
   // A large record on show lives in its own buffer and lifts the pin.
-  PinCachedRecord(shown);
-  EXPECT_TRUE(imageCache.hasPin);
+  PinCachedRecord(cache_, shown);
+  EXPECT_TRUE(cache_.hasPin);
   ImageRecord big = Put("big", SizedBitmap(5000, 1));
-  PinCachedRecord(big);
-  EXPECT_FALSE(imageCache.hasPin);
+  PinCachedRecord(cache_, big);
+  EXPECT_FALSE(cache_.hasPin);
 
   // Lent, its bytes answer its loads without the file, until a load
   // through the same buffer replaces them.
   LoadedImage bigView;
   ASSERT_TRUE(Load(&big, &bigView));
-  LendLargeRecord(big, bigView);
+  LendLargeRecord(cache_, big, bigView);
   Remove("big");
   LoadedImage thumb;
   ASSERT_TRUE(Load(&big, &thumb));
@@ -246,11 +247,11 @@ TEST_F(ImageLoader, ShortReadLeavesTheSlotFreeAndTheImageAlone) {
   EXPECT_FALSE(Load(&record, &image));
   EXPECT_EQ(image.width, 12345);
   EXPECT_EQ(image.data, nullptr);
-  EXPECT_EQ(InUse(imageCache.smallSlots, kSmallSlotCount), 0);
+  EXPECT_EQ(InUse(cache_.smallSlots, kSmallSlotCount), 0);
 
   ImageRecord good = Put("good", SizedBitmap(800, 2));
   ASSERT_TRUE(Load(&good, &image));
-  EXPECT_EQ(image.data, imageCache.smallSlots[0].data);
+  EXPECT_EQ(image.data, cache_.smallSlots[0].data);
 
   ImageRecord negative = good;
   negative.size = -1;
@@ -337,7 +338,7 @@ TEST_F(ImageLoader, PngImagesDecodeOncePerSlotAndBadOnesAreUnusable) {
     } else {
       // Read again into a new block, but the pixels come from the memo.
       int remembered = 0;
-      for (const PixelMemo& memo : imageCache.pixelMemo) {
+      for (const PixelMemo& memo : cache_.pixelMemo) {
         remembered += memo.inUse && memo.key == record.sequence ? 1 : 0;
       }
       EXPECT_EQ(remembered, 1) << c.name;

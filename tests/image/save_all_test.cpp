@@ -31,7 +31,7 @@ class SaveAll : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!std::filesystem::exists(std::string(kDllFolder) + "/user32.dll")) GTEST_SKIP();
-    ASSERT_TRUE(InitImageLoader());
+    ASSERT_TRUE(InitImageLoader(cache_));
     ASSERT_TRUE(catalogue_.directoryNames.Reset(kDirectoryPoolSize) &&
                 catalogue_.fileNames.Reset(kFilePoolSize));
     ASSERT_TRUE(AllocateCatalogue(&catalogue_, kCatalogueCapacity));
@@ -46,11 +46,11 @@ class SaveAll : public ::testing::Test {
     ImageRecord& record = catalogue_.records[i];
     LoadedImage image;
     uint8_t* large = nullptr;
-    EXPECT_TRUE(LoadImageRecord(&record, &image, &large));
+    EXPECT_TRUE(LoadImageRecord(cache_, &record, &image, &large));
     const bool png = format == SaveFormat::Png;
     EXPECT_TRUE(png ? WritePngEntry(scan_.path().c_str(), i, image, "user32.dll")
                     : ExportEntry(scan_.path().c_str(), i, record, image, "user32.dll"));
-    ReleaseLargeBuffer(&large);
+    ReleaseLargeBuffer(cache_, &large);
     const std::string saved = Saved(i, format);
     return scan_.Join(std::to_string(i) + saved.substr(saved.rfind('.')));
   }
@@ -60,6 +60,7 @@ class SaveAll : public ::testing::Test {
     return out_.Join(name);
   }
 
+  ImageCache cache_;
   Catalogue catalogue_;
   std::vector<int32_t> all_;
   TempDir out_, scan_;
@@ -72,7 +73,7 @@ TEST_F(SaveAll, WritesWhatTheExportWritesUnderItsOwnNames) {
   for (SaveFormat format : {SaveFormat::Classic, SaveFormat::Png}) {
     CountingFeedback never(-1);
     const SaveAllResult result =
-        SaveAllEntries(&catalogue_, all_, out_.path().c_str(), format, false, never);
+        SaveAllEntries(cache_, &catalogue_, all_, out_.path().c_str(), format, false, never);
     EXPECT_EQ(result.written + result.unusable, catalogue_.count);
     for (int32_t i = 0; i < catalogue_.count; ++i) {
       const std::string scanned = Scanned(i, format);
@@ -87,8 +88,8 @@ TEST_F(SaveAll, WritesWhatTheExportWritesUnderItsOwnNames) {
 // leaves a changed one changed.
 TEST_F(SaveAll, CancelKeepsWhatWasWrittenAndASecondRunSeesIt) {
   CountingFeedback three(3);
-  SaveAllResult result =
-      SaveAllEntries(&catalogue_, all_, out_.path().c_str(), SaveFormat::Classic, false, three);
+  SaveAllResult result = SaveAllEntries(cache_, &catalogue_, all_, out_.path().c_str(),
+                                        SaveFormat::Classic, false, three);
   EXPECT_TRUE(result.cancelled);
   ASSERT_EQ(result.written + result.unusable, 3);
   const int32_t written = result.written;
@@ -98,7 +99,8 @@ TEST_F(SaveAll, CancelKeepsWhatWasWrittenAndASecondRunSeesIt) {
             ReadWholeFile(Scanned(0, SaveFormat::Classic)));
   out_.Write(std::filesystem::path(Saved(0, SaveFormat::Classic)).filename().string(), {1, 2});
   CountingFeedback never(-1);
-  result = SaveAllEntries(&catalogue_, all_, out_.path().c_str(), SaveFormat::Classic, true, never);
+  result = SaveAllEntries(cache_, &catalogue_, all_, out_.path().c_str(), SaveFormat::Classic, true,
+                          never);
   EXPECT_EQ(result.kept, written);
   EXPECT_EQ(result.written + result.unusable + written, catalogue_.count);
   EXPECT_EQ(ReadWholeFile(Saved(0, SaveFormat::Classic)), (std::vector<uint8_t>{1, 2}));

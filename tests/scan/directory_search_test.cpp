@@ -51,20 +51,20 @@ class DirectorySearch : public ::testing::Test {
  protected:
   // A table of exactly capacity slots, so that a write past it is caught.
   bool Start(int32_t capacity = kCatalogueCapacity) {
-    return AllocateCatalogue(&catalogue_, capacity) && StartSearch(&catalogue_);
+    return AllocateCatalogue(&catalogue_, capacity) && StartSearch(search_, &catalogue_);
   }
 
   // The walk as the search dialog drives it: the start directory read before
   // the dialog, then steps until the walk is over. Returns the steps taken.
   int Walk(const std::string& start, int32_t capacity = kCatalogueCapacity) {
     EXPECT_TRUE(Start(capacity));
-    EnterSearchDirectory(start.c_str());
-    ReadSearchListing(kFilesBeforeSearchDialog);
+    EnterSearchDirectory(search_, start.c_str());
+    ReadSearchListing(search_, kFilesBeforeSearchDialog);
     return Finish();
   }
   int Finish() {
     int steps = 0;
-    while (SearchStep(kFilesPerSearchStep) != SearchStepResult::Done) {
+    while (SearchStep(search_, kFilesPerSearchStep) != SearchStepResult::Done) {
       if (++steps > 1000000) {
         ADD_FAILURE() << "the walk does not end";
         break;
@@ -103,9 +103,10 @@ class DirectorySearch : public ::testing::Test {
   }
 
   Catalogue catalogue_;
-  // Declared last, so the current directory is back before the trees go.
+  // Last, so that an open listing is closed and the directory is back before the trees go.
   TempDir dir_;
   CurrentDirectoryKeeper keep_;
+  SearchState search_;
 };
 
 }  // namespace
@@ -187,8 +188,8 @@ TEST_F(DirectorySearch,
   PutPe(Under(dir_.path(), "Y"), "decoy.exe", 16);
 
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(EnterSearchDirectory(s.c_str()));
-  ASSERT_TRUE(ReadSearchListing(kFilesBeforeSearchDialog));
+  ASSERT_TRUE(EnterSearchDirectory(search_, s.c_str()));
+  ASSERT_TRUE(ReadSearchListing(search_, kFilesBeforeSearchDialog));
   // X is listed, then goes before the walk reaches it.
   fs::remove_all(Under(s, "X"));
   Finish();
@@ -204,11 +205,11 @@ TEST_F(DirectorySearch,
 TEST_F(DirectorySearch, MissingStartDirectoryEndsAtOnceWhereItWas) {
   std::string before = CurrentDirectory();
   ASSERT_TRUE(Start());
-  EXPECT_FALSE(EnterSearchDirectory(Under(dir_.path(), "gone").c_str()));
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+  EXPECT_FALSE(EnterSearchDirectory(search_, Under(dir_.path(), "gone").c_str()));
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::Done);
   EXPECT_EQ(CurrentDirectory(), before);
   EXPECT_EQ(catalogue_.count, 0);
-  EXPECT_FALSE(ScanDirectory(Under(dir_.path(), "gone").c_str(), &catalogue_));
+  EXPECT_FALSE(ScanDirectory(search_, Under(dir_.path(), "gone").c_str(), &catalogue_));
 }
 
 TEST_F(DirectorySearch, TreeDeeperThanThirtyLevelsIsWalkedToLevelTwentyNine) {
@@ -274,27 +275,27 @@ TEST_F(DirectorySearch, EachStepOffersAtMostItsBudgetOfFiles) {
     PutPe(big, "file" + std::to_string(i) + ".exe", 1);
   }
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(EnterSearchDirectory(s.c_str()));
-  ASSERT_TRUE(ReadSearchListing(kFilesBeforeSearchDialog));
+  ASSERT_TRUE(EnterSearchDirectory(search_, s.c_str()));
+  ASSERT_TRUE(ReadSearchListing(search_, kFilesBeforeSearchDialog));
 
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::Listing);
   EXPECT_EQ(catalogue_.count, kFilesPerSearchStep);
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Listing);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::Listing);
   EXPECT_EQ(catalogue_.count, 2 * kFilesPerSearchStep);
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::DirectoryRead);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::DirectoryRead);
   EXPECT_EQ(catalogue_.count, 2 * kFilesPerSearchStep + 3);
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::LevelLeft);
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::LevelLeft);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::Done);
 
   // The start directory before the dialog stops at its own budget too.
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(EnterSearchDirectory(big.c_str()));
-  EXPECT_FALSE(ReadSearchListing(5));
+  ASSERT_TRUE(EnterSearchDirectory(search_, big.c_str()));
+  EXPECT_FALSE(ReadSearchListing(search_, 5));
   EXPECT_EQ(catalogue_.count, 5);
-  StopSearch();
-  EXPECT_EQ(searchState.listing, nullptr);
+  StopSearch(search_);
+  EXPECT_EQ(search_.listing, nullptr);
   // With the listing closed the walk goes on as if the directory had ended.
-  EXPECT_EQ(SearchStep(kFilesPerSearchStep), SearchStepResult::Done);
+  EXPECT_EQ(SearchStep(search_, kFilesPerSearchStep), SearchStepResult::Done);
   EXPECT_EQ(catalogue_.count, 5);
 }
 
@@ -306,10 +307,10 @@ TEST_F(DirectorySearch, FullCatalogueStillWalksToTheEnd) {
   std::vector<std::string> entered = EnteredBelow(s);
   ASSERT_EQ(entered.size(), 5u);
   // The third file filled it; the status line names its directory.
-  EXPECT_EQ(searchState.stop, SearchStop::CatalogueFull);
-  EXPECT_TRUE(SamePath(searchState.stopDirectory, Under(s, entered[2])));
-  EXPECT_EQ(SearchStopText(),
-            std::string("Catalogue full (10 images) at ") + searchState.stopDirectory);
+  EXPECT_EQ(search_.stop, SearchStop::CatalogueFull);
+  EXPECT_TRUE(SamePath(search_.stopDirectory, Under(s, entered[2])));
+  EXPECT_EQ(SearchStopText(search_),
+            std::string("Catalogue full (10 images) at ") + search_.stopDirectory);
   EXPECT_EQ(PoolTexts(catalogue_.fileNames).size(), 5u);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
@@ -327,8 +328,8 @@ TEST_F(DirectorySearch, AFullDirectoryArenaStartsAnotherAndKeepsEveryPath) {
   std::string filler(static_cast<size_t>(room) - recorded.size() - 2, 'f');
   ASSERT_NE(catalogue_.directoryNames.Append(filler.c_str()), nullptr);
 
-  EnterSearchDirectory(s.c_str());
-  ReadSearchListing(kFilesBeforeSearchDialog);
+  EnterSearchDirectory(search_, s.c_str());
+  ReadSearchListing(search_, kFilesBeforeSearchDialog);
   EXPECT_EQ(catalogue_.directoryNames.used, catalogue_.directoryNames.capacity);
   Finish();
   EXPECT_EQ(catalogue_.directoryNames.earlier.size(), 1u);
@@ -336,8 +337,8 @@ TEST_F(DirectorySearch, AFullDirectoryArenaStartsAnotherAndKeepsEveryPath) {
   EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"top.exe", "sub1/one.exe", "sub1/one.exe",
                                                         "sub2/sub3/two.exe", "sub2/sub3/two.exe",
                                                         "sub2/sub3/two.exe", "sub2/sub3/two.exe"}));
-  EXPECT_EQ(searchState.stop, SearchStop::None);
-  EXPECT_EQ(SearchStopText(), "");
+  EXPECT_EQ(search_.stop, SearchStop::None);
+  EXPECT_EQ(SearchStopText(search_), "");
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 
@@ -348,18 +349,18 @@ TEST_F(DirectorySearch, AFullSubdirectoryArenaGrowsAndEverySubdirectoryIsVisited
 
   ASSERT_TRUE(Start());
   // Room for one name of four characters.
-  int32_t below = searchState.subdirectoryNames.capacity - 5;
-  searchState.subdirectoryNames.used = below;
-  EnterSearchDirectory(s.c_str());
-  ReadSearchListing(kFilesBeforeSearchDialog);
-  EXPECT_EQ(searchState.levels[0].subdirCount, 3);
-  EXPECT_GT(searchState.subdirectoryNames.capacity, kSubdirectoryPoolSize);
+  int32_t below = search_.subdirectoryNames.capacity - 5;
+  search_.subdirectoryNames.used = below;
+  EnterSearchDirectory(search_, s.c_str());
+  ReadSearchListing(search_, kFilesBeforeSearchDialog);
+  EXPECT_EQ(search_.levels[0].subdirCount, 3);
+  EXPECT_GT(search_.subdirectoryNames.capacity, kSubdirectoryPoolSize);
   Finish();
 
   EXPECT_EQ(EnteredBelow(s).size(), 4u);
   EXPECT_EQ(catalogue_.count, 7);
   // Every level gave its names back.
-  EXPECT_EQ(searchState.subdirectoryNames.used, below);
+  EXPECT_EQ(search_.subdirectoryNames.used, below);
 }
 
 TEST_F(DirectorySearch, AFullFileNameArenaStartsAnotherAndEveryFileIsOffered) {
@@ -371,8 +372,8 @@ TEST_F(DirectorySearch, AFullFileNameArenaStartsAnotherAndEveryFileIsOffered) {
   ASSERT_TRUE(Start());
   // Room for one name of eight characters.
   catalogue_.fileNames.used = catalogue_.fileNames.capacity - 9;
-  EnterSearchDirectory(s.c_str());
-  ReadSearchListing(kFilesBeforeSearchDialog);
+  EnterSearchDirectory(search_, s.c_str());
+  ReadSearchListing(search_, kFilesBeforeSearchDialog);
   Finish();
 
   EXPECT_EQ(RecordFiles(s), (std::multiset<std::string>{"aaaa.exe", "bbbb.exe", "sub/cccc.exe"}));
@@ -398,22 +399,22 @@ TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
   int32_t startPath = static_cast<int32_t>(CurrentDirectory().size()) + 1;
   const Case cases[] = {
       {&catalogue_.directoryNames, startPath, true},  // the first subdirectory is not kept
-      {&searchState.subdirectoryNames, 5, false},     // nor the second subdirectory name
+      {&search_.subdirectoryNames, 5, false},         // nor the second subdirectory name
       {&catalogue_.fileNames, 0, false},              // nor the first file name
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Start());
     c.pool->used = c.pool->capacity - c.room;
     c.pool->ceiling = c.pool->capacity;
-    EnterSearchDirectory(s.c_str());
-    ReadSearchListing(kFilesBeforeSearchDialog);
+    EnterSearchDirectory(search_, s.c_str());
+    ReadSearchListing(search_, kFilesBeforeSearchDialog);
     int steps = Finish();
-    EXPECT_EQ(searchState.stop, SearchStop::OutOfMemory);
-    EXPECT_EQ(searchState.listing, nullptr);
-    std::string stoppedIn = searchState.stopDirectory;
+    EXPECT_EQ(search_.stop, SearchStop::OutOfMemory);
+    EXPECT_EQ(search_.listing, nullptr);
+    std::string stoppedIn = search_.stopDirectory;
     if (c.startRead) {
       EXPECT_EQ(catalogue_.count, 1);
-      EXPECT_EQ(searchState.directoriesRead, 1);
+      EXPECT_EQ(search_.directoriesRead, 1);
       EXPECT_TRUE(SamePath(fs::path(stoppedIn).parent_path().string(), s)) << stoppedIn;
       EXPECT_LE(steps, 1);
     } else {
@@ -421,8 +422,8 @@ TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
       EXPECT_EQ(steps, 0);
       EXPECT_LE(catalogue_.count, 1);
     }
-    EXPECT_EQ(SearchStopText(), "Out of memory: search stopped at " + stoppedIn + " after " +
-                                    std::to_string(searchState.directoriesRead) + " folders");
+    EXPECT_EQ(SearchStopText(search_), "Out of memory: search stopped at " + stoppedIn + " after " +
+                                           std::to_string(search_.directoriesRead) + " folders");
     // The records found stay usable.
     for (int32_t i = 0; i < catalogue_.count; ++i) {
       EXPECT_STREQ(catalogue_.records[i].fileName, "aaaa.exe");
@@ -454,11 +455,11 @@ TEST_F(DirectorySearch, ATreeOfThousandsOfFoldersIsSearchedWhole) {
 
   Walk(s);
   EXPECT_EQ(EnteredBelow(s).size(), static_cast<size_t>(1 + kTop * (1 + kBelowEach)));
-  EXPECT_EQ(searchState.directoriesRead, 1 + kTop * (1 + kBelowEach));
+  EXPECT_EQ(search_.directoriesRead, 1 + kTop * (1 + kBelowEach));
   EXPECT_EQ(RecordFiles(s), expected);
   EXPECT_FALSE(catalogue_.directoryNames.earlier.empty());
-  EXPECT_GT(searchState.subdirectoryNames.capacity, kSubdirectoryPoolSize);
-  EXPECT_EQ(searchState.stop, SearchStop::None);
+  EXPECT_GT(search_.subdirectoryNames.capacity, kSubdirectoryPoolSize);
+  EXPECT_EQ(search_.stop, SearchStop::None);
   EXPECT_TRUE(SamePath(CurrentDirectory(), dir_.path()));
 }
 

@@ -226,13 +226,14 @@ class DrawSweep : public ::testing::Test {
   bool PaintInFinder(const uint8_t* data, ImageKind kind, const LoadedImage& image, int32_t size,
                      int32_t sequence) {
     ImageRecord record{kind, 0, size, sequence, 0, "C:\\nowhere", "none.dll"};
+    ImageCache& cache = mainState.imageCache;
     CacheSlot* slot = nullptr;
     if (size <= kMediumSlotSize) {
-      slot = size <= kSmallSlotSize ? &imageCache.smallSlots[0] : &imageCache.mediumSlots[0];
-      *slot = CacheSlot{true, sequence, imageCache.useClock, const_cast<uint8_t*>(data), nullptr,
-                        0,    false};
+      slot = size <= kSmallSlotSize ? &cache.smallSlots[0] : &cache.mediumSlots[0];
+      *slot =
+          CacheSlot{true, sequence, cache.useClock, const_cast<uint8_t*>(data), nullptr, 0, false};
     } else {
-      LendLargeRecord(record, image);
+      LendLargeRecord(cache, record, image);
     }
     RefreshFinder(mainState.finder, &record, 1, mainState.window);
     HDC screen = GetDC(mainState.finder);
@@ -240,18 +241,18 @@ class DrawSweep : public ::testing::Test {
     HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 100);
     const HGDIOBJ old = SelectObject(memory, bitmap);
     const RECT all{0, 0, 100, 100};
-    const uint32_t clock = imageCache.useClock;
+    const uint32_t clock = cache.useClock;
     PaintFinder(mainState.finder, memory, all);
     // The record's file does not exist: a large thumbnail loads only from
     // the lent bytes, which the same load still finds after the paint.
     bool fromCache = false;
     if (slot != nullptr) {
-      fromCache = imageCache.useClock == clock + 1 && slot->lastUse == clock + 1;
+      fromCache = cache.useClock == clock + 1 && slot->lastUse == clock + 1;
     } else {
       LoadedImage again;
       uint8_t* unused = nullptr;
-      fromCache = LoadImageRecord(&record, &again, &unused) && again.data == data;
-      ReleaseLargeBuffer(&unused);
+      fromCache = LoadImageRecord(cache, &record, &again, &unused) && again.data == data;
+      ReleaseLargeBuffer(cache, &unused);
     }
     UpdateWindow(mainState.finder);
     SelectObject(memory, old);
@@ -260,7 +261,7 @@ class DrawSweep : public ::testing::Test {
     ReleaseDC(mainState.finder, screen);
     RefreshFinder(mainState.finder, nullptr, 0, mainState.window);
     if (slot != nullptr) slot->inUse = false;
-    LendLargeRecord(ImageRecord{}, LoadedImage{});
+    LendLargeRecord(cache, ImageRecord{}, LoadedImage{});
     return fromCache;
   }
 };
@@ -311,7 +312,7 @@ TEST_F(DrawSweep, HostileVariantsOfRealImagesDrawInsideTheirBytes) {
     }
   }
   RemoveVectoredExceptionHandler(handler);
-  InitImageLoader();
+  InitImageLoader(mainState.imageCache);
   printf("%d variants of %zu real images, %d usable, %d drawn as thumbnails\n", variants,
          bases.size(), usable, thumbnails);
   // Both outcomes, and the Finder's own path, were exercised.

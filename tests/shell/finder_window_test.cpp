@@ -510,29 +510,29 @@ TEST_F(FinderWindow, AScrollRepaintsOnlyTheUncoveredBand) {
   SetFinderClient(150, 200);  // 3 columns, 4 whole rows
   UpdateWindow(Finder());
   // Every small load ticks the loader's clock: it counts the thumbnails read.
-  uint32_t before = imageCache.useClock;
+  uint32_t before = mainState.imageCache.useClock;
   SendMessageA(Finder(), WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
   RECT band = {};
   ASSERT_TRUE(GetUpdateRect(Finder(), &band, FALSE));
   EXPECT_EQ(band.top, 150);
   EXPECT_EQ(band.bottom, 200);
   UpdateWindow(Finder());
-  EXPECT_EQ(imageCache.useClock - before, 3u);
+  EXPECT_EQ(mainState.imageCache.useClock - before, 3u);
 
   // The rows that moved are the right ones: row 1 now shows at the top.
   HDC dc = GetDC(Finder());
   EXPECT_EQ(GetPixel(dc, 51, 13), kBlue);  // entry 4, the 16 x 8 bitmap
   ReleaseDC(Finder(), dc);
 
-  before = imageCache.useClock;
+  before = mainState.imageCache.useClock;
   InvalidateRect(Finder(), nullptr, TRUE);
   UpdateWindow(Finder());
-  EXPECT_EQ(imageCache.useClock - before, 12u);
+  EXPECT_EQ(mainState.imageCache.useClock - before, 12u);
   SetFinderClient(150, 220);  // a partly visible fifth row is drawn too
-  before = imageCache.useClock;
+  before = mainState.imageCache.useClock;
   InvalidateRect(Finder(), nullptr, TRUE);
   UpdateWindow(Finder());
-  EXPECT_EQ(imageCache.useClock - before, 15u);
+  EXPECT_EQ(mainState.imageCache.useClock - before, 15u);
 }
 
 TEST_F(FinderWindow, CloseAndTabHideItAndTabShowsItAtTheTop) {
@@ -581,9 +581,9 @@ TEST_F(FinderWindow, AMinimisedFinderDrawsNothingAndKeepsItsRow) {
   HGDIOBJ old = SelectObject(dc, bitmap);
   RECT all = {0, 0, 100, 100};
   FillRect(dc, &all, GetSysColorBrush(COLOR_APPWORKSPACE));
-  const uint32_t before = imageCache.useClock;
+  const uint32_t before = mainState.imageCache.useClock;
   PaintFinder(Finder(), dc, all);
-  EXPECT_EQ(imageCache.useClock, before);  // nothing loaded, nothing drawn
+  EXPECT_EQ(mainState.imageCache.useClock, before);  // nothing loaded, nothing drawn
   EXPECT_EQ(GetPixel(dc, 25, 25), GetPixel(dc, 0, 0));
   SelectObject(dc, old);
   DeleteObject(bitmap);
