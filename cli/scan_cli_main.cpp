@@ -5,11 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <utility>
 
-#include "cli/directory_prefetch.h"
 #include "cli/entry_files.h"
 #include "cli/entry_lines.h"
 #include "cli/options.h"
@@ -222,14 +220,6 @@ int main(int argc, char** argv) {
     }
     workers.Offer(std::move(file));
   };
-  // With workers the disk has reads in flight; listing the directories
-  // ahead keeps the walk from waiting on each one in turn.
-  std::optional<DirectoryPrefetch> prefetch;
-  DirectoryHint hint;
-  if (options.jobs > 1) {
-    prefetch.emplace();
-    hint = [&prefetch](const char* directory) { prefetch->Hint(directory); };
-  }
   progress.Start();
   int status = 0;
   for (int i = options.firstPath; i < argc; ++i) {
@@ -237,7 +227,7 @@ int main(int argc, char** argv) {
     // run fail; files inside a tree that cannot be opened do not.
     std::error_code ec;
     if (!std::filesystem::exists(argv[i], ec)) status = 1;
-    WalkPath(argv[i], offer, hint);
+    WalkPath(argv[i], offer);
   }
   workers.Drain();
   progress.Clear();

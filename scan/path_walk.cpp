@@ -17,8 +17,7 @@ bool ByteOrder(const std::string& a, const std::string& b) {
 }
 
 // directory is the current directory, as an absolute path.
-void WalkDirectory(const std::string& directory, const FileOffer& offer,
-                   const DirectoryHint& hint) {
+void WalkDirectory(const std::string& directory, const FileOffer& offer) {
   std::vector<std::string> files;
   std::vector<std::string> subdirectories;
   DirEntry entry;
@@ -36,29 +35,23 @@ void WalkDirectory(const std::string& directory, const FileOffer& offer,
 
   std::sort(files.begin(), files.end(), ByteOrder);
   std::sort(subdirectories.begin(), subdirectories.end(), ByteOrder);
-  std::vector<std::string> children;
+  for (const std::string& name : files) offer(directory.c_str(), name.c_str());
   for (const std::string& name : subdirectories) {
     char child[kPathBufferSize];
-    if (JoinPath(directory.c_str(), name.c_str(), child)) children.emplace_back(child);
-  }
-  if (hint) {
-    for (const std::string& child : children) hint(child.c_str());
-  }
-  for (const std::string& name : files) offer(directory.c_str(), name.c_str());
-  for (const std::string& child : children) {
-    if (!SetCurrentDir(child.c_str())) continue;
-    WalkDirectory(child, offer, hint);
+    if (!JoinPath(directory.c_str(), name.c_str(), child)) continue;
+    if (!SetCurrentDir(child)) continue;
+    WalkDirectory(child, offer);
   }
 }
 
 }  // namespace
 
-void WalkPath(const char* path, const FileOffer& offer, const DirectoryHint& hint) {
+void WalkPath(const char* path, const FileOffer& offer) {
   char original[kPathBufferSize];
   bool haveOriginal = GetCurrentDir(original);
   if (SetCurrentDir(path)) {
     char absolute[kPathBufferSize];
-    if (GetCurrentDir(absolute)) WalkDirectory(absolute, offer, hint);
+    if (GetCurrentDir(absolute)) WalkDirectory(absolute, offer);
     if (haveOriginal) SetCurrentDir(original);
     return;
   }

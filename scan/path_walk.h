@@ -5,15 +5,10 @@
 // its bare name. The texts live only for the call.
 using FileOffer = std::function<void(const char* directory, const char* fileName)>;
 
-// Receives, before the walk offers a directory's files, the absolute path of
-// each subdirectory it will enter after them.
-using DirectoryHint = std::function<void(const char* directory)>;
-
 // Offers path itself when it names no directory, split at its last
 // separator. For a directory, offers its files in byte order of their names,
 // then walks its subdirectories in that order, each with its whole subtree.
 // Names beginning with "." are skipped, and so are file names shorter than
 // 4 characters, links to directories and paths longer than 259 characters.
 // The process's current directory is the same afterwards.
-// hint, when given, hears of the directories ahead.
-void WalkPath(const char* path, const FileOffer& offer, const DirectoryHint& hint = {});
+void WalkPath(const char* path, const FileOffer& offer);
