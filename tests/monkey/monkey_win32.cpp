@@ -32,15 +32,15 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "shell/finder_window_win32.h"
+#include "shell/main_window_win32.h"
+#include "shell/view_window_win32.h"
 #include "support/dialog_driver_win32.h"
 #include "tests/support/sample_fixtures.h"
 #include "support/window_query_win32.h"
 
 namespace {
 
-constexpr char kMainClass[] = "KestrelWnd";
-constexpr char kFinderClass[] = "FndWnd";
-constexpr char kViewClass[] = "ViewWnd";
 constexpr char kProgressClass[] = "PgsWnd";
 constexpr char kChooserTitle[] = "Select a directory...";
 constexpr char kSearchTitle[] = "Searching for images...";
@@ -187,7 +187,7 @@ HWND FindProgramWindow(const char* className) {
 // Ravelin's own Finder, visible or not.
 HWND Finder() {
   HWND w = nullptr;
-  while ((w = FindWindowExA(nullptr, w, kFinderClass, nullptr)) != nullptr) {
+  while ((w = FindWindowExA(nullptr, w, kFinderClassName, nullptr)) != nullptr) {
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
     if (pid == run.process.dwProcessId) return w;
@@ -212,7 +212,7 @@ void Launch(const std::string& exe) {
   }
   WaitForInputIdle(run.process.hProcess, 30000);
   for (int i = 0; i < 300 && run.main == nullptr; ++i) {
-    run.main = FindProgramWindow(kMainClass);
+    run.main = FindProgramWindow(kMainClassName);
     if (run.main == nullptr) Sleep(100);
   }
   if (run.main == nullptr) Fail("no main window");
@@ -357,7 +357,7 @@ int ServiceDialogs() {
   std::map<HWND, Seen> still;
   for (HWND w : ProgramWindows()) {
     const std::string cls = WindowClass(w);
-    if (w == run.main || cls == kFinderClass || cls == "tooltips_class32") continue;
+    if (w == run.main || cls == kFinderClassName || cls == "tooltips_class32") continue;
     Seen s = seen.count(w) != 0 ? seen[w] : Seen{now, 0, 0};
     still[w] = s;
     Seen& mine = still[w];
@@ -409,7 +409,7 @@ int ServiceDialogs() {
 
 // ---- User events --------------------------------------------------------
 
-HWND View() { return FindWindowExA(run.main, nullptr, kViewClass, nullptr); }
+HWND View() { return FindWindowExA(run.main, nullptr, kViewClassName, nullptr); }
 HWND NavigationBar() { return FindWindowExA(run.main, nullptr, "ScrollBar", nullptr); }
 
 POINT RandomPoint(HWND window) {
@@ -693,7 +693,7 @@ void Close() {
   const DWORD start = GetTickCount();
   while (Alive() && GetTickCount() - start < 30000) {
     for (HWND w : ProgramWindows()) {
-      if (w == run.main || WindowClass(w) == kFinderClass) continue;
+      if (w == run.main || WindowClass(w) == kFinderClassName) continue;
       if (WindowClass(w) == "#32768") Post(w, WM_KEYDOWN, VK_ESCAPE, 1);
       if (HWND cancel = GetDlgItem(w, IDCANCEL))
         Post(cancel, BM_CLICK, 0, 0);
