@@ -457,9 +457,11 @@ namespace {
 // Sequence numbers rise across the fills of a run, so a kept thumbnail
 // keyed below every shown record's belongs to a catalogue that was replaced
 // and can never be drawn again; without this, files opened one after another
-// would hold the store near its limit.
+// would hold the store near its limit. An empty refresh, as before an open
+// that may yet be cancelled, tells nothing about what was replaced.
 void ForgetReplacedThumbnails(FinderWindow& self) {
   const FinderState& state = self.state;
+  if (state.count == 0) return;
   int32_t lowest = INT32_MAX;
   for (int32_t k = 0; k < state.count; ++k) {
     const int32_t index = state.shown != nullptr ? state.shown[k] : k;
