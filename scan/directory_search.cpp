@@ -26,6 +26,19 @@ void NoteStop(SearchState& s, SearchStop why) {
   snprintf(s.stopDirectory, sizeof s.stopDirectory, "%s", where);
 }
 
+// Makes the current directory the deepest directory the walk has entered
+// below the start, which stays current while the walk is below it.
+void PlaceAtWalkPosition(SearchState& s) {
+  int32_t at = s.depth;
+  if (at > 0 && !s.entered[at]) --at;
+  if (at == 0) return;
+  char path[kPathBufferSize];
+  const int32_t length = s.levels[at].pathLength;
+  memcpy(path, s.text, static_cast<size_t>(length));
+  path[length] = '\0';
+  SetCurrentDir(path);
+}
+
 // A pool that cannot grow ends the walk where it stands.
 void RunOutOfMemory(SearchState& s) {
   NoteStop(s, SearchStop::OutOfMemory);
@@ -90,11 +103,25 @@ bool EnterSearchDirectory(SearchState& s, const char* path) {
   level.subdirCount = 0;
   level.nextIndex = 0;
   s.entered[s.depth] = false;
-  if (!SetCurrentDir(path)) return false;
-  s.entered[s.depth] = true;
-  // A path too long for the buffer could not be used to reopen the files.
-  if (!GetCurrentDir(s.text)) return true;
-  DirListing* listing = ListFirst(kListPattern, &s.entry);
+  DirListing* listing = nullptr;
+  if (s.depth == 0) {
+    level.pathLength = 0;
+    if (!SetCurrentDir(path)) return false;
+    s.entered[0] = true;
+    // A path too long for the buffer could not be used to reopen the files.
+    if (!GetCurrentDir(s.text)) return true;
+    level.pathLength = static_cast<int32_t>(strlen(s.text));
+    listing = ListFirst(kListPattern, &s.entry);
+  } else {
+    level.pathLength = s.levels[s.depth - 1].pathLength;
+    s.text[level.pathLength] = '\0';
+    char pattern[kPathBufferSize];
+    if (!JoinPath(s.text, path, s.text) || !JoinPath(s.text, kListPattern, pattern)) return false;
+    listing = ListFirst(pattern, &s.entry);
+    if (listing == nullptr) return false;
+    s.entered[s.depth] = true;
+    level.pathLength = static_cast<int32_t>(strlen(s.text));
+  }
   if (listing == nullptr) return true;
   s.directory = s.catalogue->directoryNames.AppendGrowing(s.text);
   if (s.directory == nullptr) {
@@ -132,7 +159,10 @@ bool ScanDirectory(SearchState& s, const char* path, Catalogue* catalogue) {
 }
 
 SearchStepResult SearchStep(SearchState& s, int32_t fileBudget) {
-  if (s.stop == SearchStop::OutOfMemory) return SearchStepResult::Done;
+  if (s.stop == SearchStop::OutOfMemory) {
+    PlaceAtWalkPosition(s);
+    return SearchStepResult::Done;
+  }
   if (s.listing != nullptr) {
     return ReadSearchListing(s, fileBudget) ? SearchStepResult::DirectoryRead
                                             : SearchStepResult::Listing;
@@ -145,15 +175,11 @@ SearchStepResult SearchStep(SearchState& s, int32_t fileBudget) {
     return ReadSearchListing(s, fileBudget) ? SearchStepResult::DirectoryRead
                                             : SearchStepResult::Listing;
   }
-  if (s.entered[s.depth] && !SetCurrentDir("..")) {
-    // Without its parent the walk no longer knows where the names of the
-    // levels above lead; it stops with what it has found.
-    s.subdirectoryNames.used = s.levels[0].savedUsed;
-    s.depth = 0;
+  s.subdirectoryNames.used = level.savedUsed;
+  if (s.depth == 0) {
+    if (s.entered[0]) SetCurrentDir("..");
     return SearchStepResult::Done;
   }
-  s.subdirectoryNames.used = level.savedUsed;
-  if (s.depth == 0) return SearchStepResult::Done;
   --s.depth;
   SearchLevel& parent = s.levels[s.depth];
   const char* visited = s.subdirectoryNames.base + parent.nextNameOffset;
@@ -162,7 +188,10 @@ SearchStepResult SearchStep(SearchState& s, int32_t fileBudget) {
   return SearchStepResult::LevelLeft;
 }
 
-void StopSearch(SearchState& s) { CloseListing(s); }
+void StopSearch(SearchState& s) {
+  CloseListing(s);
+  PlaceAtWalkPosition(s);
+}
 
 void CancelSearch(SearchState& s) {
   if (s.stop == SearchStop::None) s.stop = SearchStop::Cancelled;

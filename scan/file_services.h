@@ -73,8 +73,9 @@ struct DirEntry {
 // A directory listing in progress; opaque to callers.
 struct DirListing;
 
-// Starts listing the current directory with the pattern "*.*" (the only one
-// used); "." and ".." are included and the order is the file system's.
+// Starts listing a directory with the pattern "*.*" (the only one used), bare
+// for the current directory or joined to a directory's path; "." and ".."
+// are included and the order is the file system's.
 // Returns nullptr when the directory cannot be listed.
 DirListing* ListFirst(const char* pattern, DirEntry* entry);
 bool ListNext(DirListing* listing, DirEntry* entry);

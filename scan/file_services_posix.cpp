@@ -302,11 +302,12 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
     if (d->d_type == DT_REG || d->d_type == DT_DIR) return true;
     entry->isDirectory = false;
     struct stat st;
-    if (lstat(d->d_name, &st) == 0) {
+    if (fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (S_ISLNK(st.st_mode)) {
         entry->isLink = true;
         struct stat target;
-        entry->isDirectory = stat(d->d_name, &target) == 0 && S_ISDIR(target.st_mode);
+        entry->isDirectory =
+            fstatat(dirfd(dir), d->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
       } else {
         entry->isDirectory = S_ISDIR(st.st_mode);
       }
@@ -316,16 +317,30 @@ static bool FillEntry(DIR* dir, DirEntry* entry) {
   return false;
 }
 
-DirListing* ListFirst(const char* /*pattern*/, DirEntry* entry) {
-  DIR* dir = opendir(".");
+DirListing* ListFirst(const char* pattern, DirEntry* entry) {
+  // The pattern's last part matches every name; the part before it, if any,
+  // is the directory listed.
+  const char* lastSeparator = strrchr(pattern, '/');
+  char folder[kPathBufferSize];
+  const char* path = currentPath;
+  size_t pathLength = currentPathLength;
+  if (lastSeparator != nullptr) {
+    pathLength = lastSeparator == pattern ? 1 : static_cast<size_t>(lastSeparator - pattern);
+    if (pathLength >= sizeof folder) return nullptr;
+    memcpy(folder, pattern, pathLength);
+    folder[pathLength] = '\0';
+    path = folder;
+  }
+  DIR* dir = opendir(lastSeparator != nullptr ? folder : ".");
   if (dir == nullptr) return nullptr;
   DropListedDirectory();
   listed.dir = dir;
   listed.listing = true;
   listed.irregular = false;
   listed.othersUsed = 0;
-  listed.pathLength = currentPathLength;
-  if (currentPathLength > 0) memcpy(listed.path, currentPath, currentPathLength + 1);
+  // Only a directory known by its full path serves the opens below it.
+  listed.pathLength = path[0] == '/' ? pathLength : 0;
+  if (listed.pathLength > 0) memcpy(listed.path, path, pathLength + 1);
   if (!FillEntry(dir, entry)) {
     listed.dir = nullptr;
     closedir(dir);

@@ -424,6 +424,7 @@ TEST_F(DirectorySearch, APoolThatCannotGrowStopsTheWalkAndSaysWhere) {
     }
     EXPECT_EQ(SearchStopText(search_), "Out of memory: search stopped at " + stoppedIn + " after " +
                                            std::to_string(search_.directoriesRead) + " folders");
+    EXPECT_TRUE(SamePath(CurrentDirectory(), stoppedIn)) << CurrentDirectory();
     // The records found stay usable.
     for (int32_t i = 0; i < catalogue_.count; ++i) {
       EXPECT_STREQ(catalogue_.records[i].fileName, "aaaa.exe");
