@@ -480,9 +480,13 @@ void OnCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case CMD_NO_SORT:
       OnSortCommand(window, SortOrder::Unsorted);
       break;
-    case CMD_ABOUT:
+    case CMD_ABOUT: {
+      // The box's loop serves what other programs post: each About posted
+      // while it shows would open another box inside it, without end.
+      const BusyScope busy;
       ShowAboutBox(window);
       break;
+    }
     case CMD_HELP_CONTENTS:
       ShowHelpContents(window);
       break;

@@ -28,7 +28,8 @@ const char kChooserTitle[] = "Select a directory...";
 
 void PostIntruders() {
   for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE, CMD_SAVE_ICON_GROUP,
-                      CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE, CMD_HIDE_DUPLICATES}) {
+                      CMD_SORT_LARGE_TO_SMALL, CMD_SORT_SMALL_TO_LARGE, CMD_HIDE_DUPLICATES,
+                      CMD_ABOUT}) {
     PostMessageA(mainState.window, WM_COMMAND, command, 0);
   }
   for (HWND w : {mainState.window, mainState.finder}) PostMessageA(w, WM_KEYDOWN, VK_END, 0);
@@ -125,17 +126,18 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
   EXPECT_EQ(mainState.catalogue.count, 0);
   EXPECT_EQ(mainState.statusNote, "No images found.");
   EXPECT_EQ(Title(), "Ravelin 1.5");
-  // Posted in the open dialog, the chooser and the search's loop, or the save dialog, every
-  // intruder is refused: each command ends as alone, and no dialog of theirs shows.
+  // Posted in the open dialog, the chooser and the search's loop, the save dialog or the About
+  // box, every intruder is refused: each command ends as alone, and no dialog of theirs shows.
   std::string typed, alone;
   auto outcome = [] { return std::to_string(mainState.catalogue.count) + Title(); };
   for (int i = 0; i < 12; ++i) {
     typed += "\"" + std::to_string(i) + ".exe\" ";
     strcpy(OpenDialogDirectory, PutPe(dir.path(), std::to_string(i) + ".exe", 1).c_str());
   }
-  for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE}) {
+  for (int command : {CMD_OPEN_FILES, CMD_OPEN_DIRECTORY, CMD_SAVE_IMAGE, CMD_ABOUT}) {
     const bool search = command == CMD_OPEN_DIRECTORY;
-    const auto kind = search ? DialogStep::Kind::Other : DialogStep::Kind::FileDialog;
+    const auto kind = search || command == CMD_ABOUT ? DialogStep::Kind::Other
+                                                     : DialogStep::Kind::FileDialog;
     for (bool intrude : {false, true}) {
       ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));  // a search ends above its tree
       auto first = [&](HWND) { intrude ? PostIntruders() : void(); };
@@ -143,6 +145,7 @@ TEST(SearchFromMainWindow, CtrlDSearchesTheChosenTreeAndCancelKeepsTheCatalogue)
         EXPECT_EQ(mainState.refusedWhileBusy, intrude) << command;  // "Busy" in the status line
         if (command == CMD_OPEN_FILES) SetFileNameAndAccept(d, typed);
         if (command == CMD_SAVE_IMAGE) PressButton(d, IDCANCEL);
+        if (command == CMD_ABOUT) PressButton(d, IDOK);
         if (search) PressButton(d, IDOK), first(d);
       };
       DialogDriver driver({{"", first, kind}, {"", end, kind}}, 20000,
