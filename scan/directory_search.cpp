@@ -27,16 +27,14 @@ void NoteStop(SearchState& s, SearchStop why) {
 }
 
 // Makes the current directory the deepest directory the walk has entered
-// below the start, which stays current while the walk is below it.
+// below the start, which stays current while the walk is below it. The text
+// holds that directory's path as its start.
 void PlaceAtWalkPosition(SearchState& s) {
   int32_t at = s.depth;
   if (at > 0 && !s.entered[at]) --at;
   if (at == 0) return;
-  char path[kPathBufferSize];
-  const int32_t length = s.levels[at].pathLength;
-  memcpy(path, s.text, static_cast<size_t>(length));
-  path[length] = '\0';
-  SetCurrentDir(path);
+  s.text[s.levels[at].pathLength] = '\0';
+  SetCurrentDir(s.text);
 }
 
 // A pool that cannot grow ends the walk where it stands.

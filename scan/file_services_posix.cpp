@@ -76,8 +76,9 @@ bool SettlePendingSeek() {
 // The directory most recently listed stays open after its listing ends: the
 // walks open its files next, by their full paths, and opening them relative
 // to it spares the kernel the lookup of every component of the path again.
-// It is known by the path under which it became the current directory, so it
-// is not used when that was set relative to a place not known.
+// It is known by the full path it was listed under, or under which it became
+// the current directory, so it is not used when that was set relative to a
+// place not known.
 thread_local char currentPath[kPathBufferSize];
 thread_local size_t currentPathLength = 0;
 
