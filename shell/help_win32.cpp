@@ -17,8 +17,22 @@ struct HelpControl {
   bool tried = false;
   HMODULE module = nullptr;
   HtmlHelpFunction htmlHelp = nullptr;
-  HWND viewer = nullptr;  // the one the last request opened
+  HWND viewer = nullptr;         // the one the last request opened
+  WNDPROC viewerProc = nullptr;  // the help control's own, behind KeptViewerProc
 } helpControl;
+
+// A viewer is made once and kept: closing it only hides it. Wine's help
+// control does not free all that a viewer made (a bitmap, two fonts, a brush
+// and tens of KiB each time), so a user who opens and closes help often
+// would otherwise see the program grow; the viewer also stays where the user
+// left it.
+LRESULT CALLBACK KeptViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    ShowWindow(window, SW_HIDE);
+    return 0;
+  }
+  return CallWindowProcW(helpControl.viewerProc, window, message, wParam, lParam);
+}
 
 HMODULE LoadHelpControl() {
   char path[MAX_PATH] = {};
@@ -65,11 +79,16 @@ void ShowHelpContents(HWND owner) {
   // The help control opens the file again on every call, holding on to each
   // copy while its viewer lives: a viewer already open is brought forward.
   if (helpControl.viewer != nullptr && IsWindow(helpControl.viewer)) {
+    if (!IsWindowVisible(helpControl.viewer)) ShowWindow(helpControl.viewer, SW_SHOW);
     if (IsIconic(helpControl.viewer)) ShowWindow(helpControl.viewer, SW_RESTORE);
     SetForegroundWindow(helpControl.viewer);
     return;
   }
-  if (HtmlHelpFunction htmlHelp = HtmlHelpEntry()) {
-    helpControl.viewer = htmlHelp(owner, path, kDisplayToc, 0);
+  HtmlHelpFunction htmlHelp = HtmlHelpEntry();
+  if (htmlHelp == nullptr) return;
+  helpControl.viewer = htmlHelp(owner, path, kDisplayToc, 0);
+  if (helpControl.viewer != nullptr) {
+    helpControl.viewerProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        helpControl.viewer, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(KeptViewerProc)));
   }
 }

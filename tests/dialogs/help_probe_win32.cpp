@@ -1,6 +1,7 @@
 // Starts the real main window, presses F1 through its accelerator table
-// (the number of times given, default once) and reports what the help
-// command put on the screen. Run by
+// (the number of times given, default once; with "close", each window the
+// key brought is closed before the next) and reports what the help command
+// put on the screen. Run by
 // help_command_win32_test.cpp from a folder of its choosing, with or
 // without Ravelin.chm beside it.
 //
@@ -82,6 +83,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
 
 int main(int argc, char** argv) {
   const int presses = argc > 1 ? std::atoi(argv[1]) : 1;
+  const bool closeEach = argc > 2 && std::string(argv[2]) == "close";
   setvbuf(stdout, nullptr, _IONBF, 0);
   HACCEL accelerators = nullptr;
   if (!StartRavelin(GetModuleHandleA(nullptr), &accelerators)) return 0x200;
@@ -97,6 +99,10 @@ int main(int argc, char** argv) {
     PumpUntil([] { return false; }, kSettleMs);
     Watch(nullptr, 0, 0, 0);
     if (i == 0) afterFirst = PrivateBytes();
+    if (closeEach) {
+      for (HWND window : appeared) PostMessageA(window, WM_CLOSE, 0, 0);
+      PumpMessages();
+    }
   }
   const SIZE_T grown = PrivateBytes() - afterFirst;
   std::printf("help probe: %zu bytes more after %d more key(s)\n", static_cast<size_t>(grown),
