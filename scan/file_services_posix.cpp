@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -361,6 +362,22 @@ void ListClose(DirListing* listing) {
   }
   delete listing;
 }
+
+HeadInCache ReadAheadUnlessCached(FileHandle file, int32_t count) {
+  // A read told not to wait answers only from the cache.
+  char probe[256];
+  iovec whole{probe, sizeof probe};
+  ssize_t got = preadv2(static_cast<int>(file), &whole, 1, 0, RWF_NOWAIT);
+  if (got == static_cast<ssize_t>(sizeof probe)) return HeadInCache::Yes;
+  if (got >= 0) return HeadInCache::Unknown;
+  // Some file systems (tmpfs among them) cannot be asked so; they are asked
+  // to read ahead all the same.
+  const bool told = errno == EAGAIN;
+  posix_fadvise(static_cast<int>(file), 0, count, POSIX_FADV_WILLNEED);
+  return told ? HeadInCache::No : HeadInCache::Unknown;
+}
+
+void ReleaseThreadFileState() { DropListedDirectory(); }
 
 uint32_t LogicalDriveMask() { return 0; }
 bool IsRemovableDrive(const char*) { return false; }

@@ -213,6 +213,10 @@ void ListClose(DirListing* listing) {
   delete listing;
 }
 
+// The system reads ahead by itself, and tells nobody what it holds.
+HeadInCache ReadAheadUnlessCached(FileHandle, int32_t) { return HeadInCache::Yes; }
+void ReleaseThreadFileState() {}
+
 uint32_t LogicalDriveMask() { return GetLogicalDrives(); }
 
 bool IsRemovableDrive(const char* root) { return GetDriveTypeA(root) == DRIVE_REMOVABLE; }
@@ -231,7 +235,8 @@ bool StandardErrorIsTerminal() {
 
 void* AllocateBulkBytes(size_t size) {
   // Large pages here need a privilege users do not hold; pages as usual.
-  return size == 0 ? nullptr : VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  return size == 0 ? nullptr
+                   : VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
 void FreeBulkBytes(void* bytes, size_t /*size*/) {
