@@ -240,8 +240,10 @@ int main(int argc, char** argv) {
       file.fileName = nullptr;
     } else {
       file.directory = directoryRef;
-      // Once the catalogue is full it stays full: nothing to read.
+      // Once the catalogue is full it stays full: nothing to read, nor to
+      // read ahead.
       file.scan = catalogue.count < catalogue.capacity;
+      if (!file.scan) prefetch.Stop();
     }
     workers.Offer(std::move(file));
   };
