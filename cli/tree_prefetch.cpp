@@ -2,24 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "scan/catalogue.h"
 #include "scan/file_services.h"
+#include "scan/path_walk.h"
 
 namespace {
 
 // Files read ahead of the walk at most: their heads and the entries of their
 // folders fill a few tens of MiB of cache.
 constexpr int64_t kMostAhead = 8192;
-// What a scan reads first of every file (the file services' head).
-constexpr int32_t kHeadBytes = 4096;
 // Folders in a row found in the cache, or behind the walk, that end the
 // prefetch: enough that a stretch of a cold tree that happens to be cached
 // (libraries in use, say) does not end it.
 constexpr int kCachedFoldersToEnd = 512;
-// The walk's rules for what it visits.
-constexpr size_t kShortestFileName = 4;
 
 // Whether path a comes before path b in the walk: a folder's subfolders are
 // walked whole in byte order of their names, so paths compare part by part,
@@ -69,13 +65,14 @@ void TreePrefetch::Start(const std::vector<std::string>& roots) {
 
 void TreePrefetch::Passed(const char* directory) {
   passed_.fetch_add(1, std::memory_order_relaxed);
-  if (roots_.empty() || walkDirectory_ == directory) return;
-  walkDirectory_ = directory;
-  std::lock_guard<std::mutex> lock(walkMutex_);
+  // Only this thread writes walkAt_, so it may read it without the lock.
+  if (roots_.empty() || walkAt_.path == directory) return;
+  std::string path(directory);
   // The walk takes the named folders in turn.
   size_t root = walkAt_.root;
-  while (root + 1 < roots_.size() && !Under(walkDirectory_, roots_[root])) ++root;
-  walkAt_ = Place{root, walkDirectory_};
+  while (root + 1 < roots_.size() && !Under(path, roots_[root])) ++root;
+  std::lock_guard<std::mutex> lock(walkMutex_);
+  walkAt_ = Place{root, std::move(path)};
 }
 
 bool TreePrefetch::WalkHasReached(const Place& place) {
@@ -124,10 +121,9 @@ std::vector<TreePrefetch::Place> TreePrefetch::ReadFolder(const Place& place) {
       JoinPath(place.path.c_str(), "*.*", path) ? ListFirst(path, &entry) : nullptr;
   if (listing == nullptr) return subfolders;
   do {
-    if (entry.name[0] == '.' || entry.isLink) continue;
-    if (entry.isDirectory) {
+    if (WalkEnters(entry)) {
       if (JoinPath(place.path.c_str(), entry.name, path)) subfolders.push_back({place.root, path});
-    } else if (strlen(entry.name) >= kShortestFileName) {
+    } else if (WalkOffers(entry)) {
       files.emplace_back(entry.name);
     }
   } while (ListNext(listing, &entry));
@@ -146,7 +142,7 @@ std::vector<TreePrefetch::Place> TreePrefetch::ReadFolder(const Place& place) {
     if (!JoinPath(place.path.c_str(), name.c_str(), path)) continue;
     FileHandle file = OpenFileForReading(path);
     if (file == kInvalidFile) continue;
-    const HeadInCache head = ReadAheadUnlessCached(file, kHeadBytes);
+    const HeadInCache head = ReadAheadUnlessCached(file);
     CloseFile(file);
     if (told || head == HeadInCache::Unknown) continue;
     told = true;

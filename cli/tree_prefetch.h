@@ -66,6 +66,5 @@ class TreePrefetch {
   // Where the walk is, under its own lock; the walk's thread alone writes.
   std::mutex walkMutex_;
   Place walkAt_;
-  std::string walkDirectory_;  // the walk's thread's copy, read without the lock
   std::vector<std::thread> threads_;
 };

@@ -81,12 +81,12 @@ DirListing* ListFirst(const char* pattern, DirEntry* entry);
 bool ListNext(DirListing* listing, DirEntry* entry);
 void ListClose(DirListing* listing);
 
-// Whether the head of file is in the system's cache; when it is not, the
-// system is asked to start reading its first count bytes. Unknown for a file
+// Whether the head of file (the bytes a scan reads first) is in the system's
+// cache; when it is not, the system is asked to start reading it. Unknown for a file
 // too short to tell: its bytes may be kept with its metadata, which came with
 // the open. Where the platform cannot tell, Yes, and nothing is asked.
 enum class HeadInCache { Yes, No, Unknown };
-HeadInCache ReadAheadUnlessCached(FileHandle file, int32_t count);
+HeadInCache ReadAheadUnlessCached(FileHandle file);
 // Lets go of what the file services keep for the calling thread (the
 // directory it listed last); a thread that lists calls it before it ends.
 void ReleaseThreadFileState();

@@ -363,7 +363,7 @@ void ListClose(DirListing* listing) {
   delete listing;
 }
 
-HeadInCache ReadAheadUnlessCached(FileHandle file, int32_t count) {
+HeadInCache ReadAheadUnlessCached(FileHandle file) {
   // A read told not to wait answers only from the cache.
   char probe[256];
   iovec whole{probe, sizeof probe};
@@ -373,7 +373,7 @@ HeadInCache ReadAheadUnlessCached(FileHandle file, int32_t count) {
   // Some file systems (tmpfs among them) cannot be asked so; they are asked
   // to read ahead all the same.
   const bool told = errno == EAGAIN;
-  posix_fadvise(static_cast<int>(file), 0, count, POSIX_FADV_WILLNEED);
+  posix_fadvise(static_cast<int>(file), 0, kHeadBytes, POSIX_FADV_WILLNEED);
   return told ? HeadInCache::No : HeadInCache::Unknown;
 }
 

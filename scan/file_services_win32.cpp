@@ -214,7 +214,7 @@ void ListClose(DirListing* listing) {
 }
 
 // The system reads ahead by itself, and tells nobody what it holds.
-HeadInCache ReadAheadUnlessCached(FileHandle, int32_t) { return HeadInCache::Yes; }
+HeadInCache ReadAheadUnlessCached(FileHandle) { return HeadInCache::Yes; }
 void ReleaseThreadFileState() {}
 
 uint32_t LogicalDriveMask() { return GetLogicalDrives(); }

@@ -12,6 +12,8 @@ namespace {
 
 constexpr size_t kShortestFileName = 4;
 
+bool Hidden(const DirEntry& entry) { return entry.name[0] == '.'; }
+
 bool ByteOrder(const std::string& a, const std::string& b) {
   return strcmp(a.c_str(), b.c_str()) < 0;
 }
@@ -24,10 +26,9 @@ void WalkDirectory(const std::string& directory, const FileOffer& offer) {
   DirListing* listing = ListFirst("*.*", &entry);
   if (listing == nullptr) return;
   do {
-    if (entry.name[0] == '.') continue;
-    if (entry.isDirectory) {
-      if (!entry.isLink) subdirectories.emplace_back(entry.name);
-    } else if (strlen(entry.name) >= kShortestFileName) {
+    if (WalkEnters(entry)) {
+      subdirectories.emplace_back(entry.name);
+    } else if (WalkOffers(entry)) {
       files.emplace_back(entry.name);
     }
   } while (ListNext(listing, &entry));
@@ -45,6 +46,14 @@ void WalkDirectory(const std::string& directory, const FileOffer& offer) {
 }
 
 }  // namespace
+
+bool WalkEnters(const DirEntry& entry) {
+  return !Hidden(entry) && entry.isDirectory && !entry.isLink;
+}
+
+bool WalkOffers(const DirEntry& entry) {
+  return !Hidden(entry) && !entry.isDirectory && strlen(entry.name) >= kShortestFileName;
+}
 
 void WalkPath(const char* path, const FileOffer& offer) {
   char original[kPathBufferSize];

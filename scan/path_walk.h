@@ -12,3 +12,9 @@ using FileOffer = std::function<void(const char* directory, const char* fileName
 // 4 characters, links to directories and paths longer than 259 characters.
 // The process's current directory is the same afterwards.
 void WalkPath(const char* path, const FileOffer& offer);
+
+struct DirEntry;
+// The walk's rules for a listed entry: whether it walks into it (a
+// subdirectory) or offers it (a file).
+bool WalkEnters(const DirEntry& entry);
+bool WalkOffers(const DirEntry& entry);

@@ -76,7 +76,7 @@ TEST(FileServices, ReadsWhatLiesAtEachSoughtPosition) {
   ExpectReadAt(file, content, 70000, 4);
   ExpectReadAt(file, content, 1 << 20, 4);
   // Just written and read: not a head to ask for again.
-  EXPECT_NE(ReadAheadUnlessCached(file, 4096), HeadInCache::No);
+  EXPECT_NE(ReadAheadUnlessCached(file), HeadInCache::No);
   CloseFile(file);
 }
 
@@ -121,7 +121,7 @@ TEST(FileServices, AFileShorterThanItsHeaderReadsToItsEndOnly) {
   ExpectReadAt(file, content, 4000, 200);
 #ifndef _WIN32
   // Too short to tell: its bytes may have come with the open.
-  EXPECT_EQ(ReadAheadUnlessCached(file, 4096), HeadInCache::Unknown);
+  EXPECT_EQ(ReadAheadUnlessCached(file), HeadInCache::Unknown);
 #endif
   CloseFile(file);
 
