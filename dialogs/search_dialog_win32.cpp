@@ -14,24 +14,32 @@ namespace {
 struct SearchDialogState {
   // The walk the dialog's idle steps advance.
   SearchState* search = nullptr;
-  // The count the dialog's count line shows.
+  // The count the dialog's count line shows, and when it was last redrawn
+  // (0 before its first change).
   int32_t shownCount = 0;
+  LONGLONG shownAt = 0;
 };
 
 constexpr char kSearchDialogProperty[] = "RavelinSearchDialog";
 
 constexpr LONGLONG kSearchSliceMs = 10;
+// The count line is redrawn at most this often after its first change: under
+// Wine a redraw costs as much as scanning a file or two, and a count that
+// changes faster than this cannot be read anyway.
+constexpr LONGLONG kCountLineIntervalMs = 100;
 
 SearchDialogState* SearchDialogOf(HWND dialog) {
   return static_cast<SearchDialogState*>(GetPropA(dialog, kSearchDialogProperty));
 }
 
-void ShowFoundCount(HWND dialog, SearchDialogState* state) {
+// Sets the count line to the catalogue's count; with redraw, it is painted
+// at once rather than when the dialog's loop next comes round.
+void ShowFoundCount(HWND dialog, SearchDialogState* state, bool redraw) {
   char text[40];
   const int32_t count = state->search->catalogue->count;
   snprintf(text, sizeof text, "Found image(s): %d", static_cast<int>(count));
   SetDlgItemTextA(dialog, IDC_FOUND_COUNT, text);
-  UpdateWindow(GetDlgItem(dialog, IDC_FOUND_COUNT));
+  if (redraw) UpdateWindow(GetDlgItem(dialog, IDC_FOUND_COUNT));
   state->shownCount = count;
 }
 
@@ -94,22 +102,30 @@ void SearchIdleStep(WPARAM wParam, LPARAM lParam) {
   LARGE_INTEGER frequency, now, lookedAt;
   QueryPerformanceFrequency(&frequency);
   const LONGLONG slice = frequency.QuadPart * kSearchSliceMs / 1000;
+  const LONGLONG countInterval = frequency.QuadPart * kCountLineIntervalMs / 1000;
   MSG waiting;
   if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
   QueryPerformanceCounter(&lookedAt);
   for (;;) {
     const SearchStepResult step = SearchStep(search, kFilesPerSearchStep);
     if (step == SearchStepResult::Done) {
+      // A line that has begun to follow the walk ends on the count found,
+      // for whatever reads it; the dialog goes before it could be painted.
+      if (state->shownAt != 0 && search.catalogue->count != state->shownCount) {
+        ShowFoundCount(dialog, state, false);
+      }
       search.searching = false;
       EndDialog(dialog, 0);
       return;
     }
-    // The count line changes after every directory entered and while a
-    // large one is read; redrawing the same text would show nothing new,
-    // and under Wine a redraw costs more than scanning a directory of
-    // files without images.
-    if (search.catalogue->count != state->shownCount) ShowFoundCount(dialog, state);
+    // The count line follows the directories entered and a large one being
+    // read, but a redraw of the same text would show nothing new.
     QueryPerformanceCounter(&now);
+    if (search.catalogue->count != state->shownCount &&
+        (state->shownAt == 0 || now.QuadPart - state->shownAt >= countInterval)) {
+      ShowFoundCount(dialog, state, true);
+      state->shownAt = now.QuadPart;
+    }
     if (now.QuadPart - lookedAt.QuadPart < slice) continue;
     if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
     lookedAt = now;

@@ -70,6 +70,26 @@ static void Forget(HANDLE h) {
   if (h == knownFile) knownFile = INVALID_HANDLE_VALUE;
 }
 
+// The walks open each file right after their listing has named it, and the
+// listing gives its length too: a size query of its own is, under Wine, a
+// call through ntdll for nearly every executable scanned. The folder is the
+// one the listing was asked for, the name and length those of the last
+// regular file it named; while the listing is open, the length serves the
+// file opened by exactly that path, for as long as it stays open.
+static thread_local char listedFolder[kPathBufferSize];
+static thread_local char listedName[kPathBufferSize];
+static thread_local int64_t listedLength = -1;
+static thread_local HANDLE lengthFile = INVALID_HANDLE_VALUE;
+static thread_local int64_t lengthOfFile = 0;
+
+static bool IsListedFile(const char* path) {
+  if (listedLength < 0) return false;
+  size_t folder = strlen(listedFolder);
+  return folder > 0 && strncmp(path, listedFolder, folder) == 0 &&
+         (IsPathSeparator(listedFolder[folder - 1]) || IsPathSeparator(path[folder++])) &&
+         strcmp(path + folder, listedName) == 0;
+}
+
 FileHandle OpenFileForReading(const char* path) {
   RealFileSystem real;
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -77,6 +97,10 @@ FileHandle OpenFileForReading(const char* path) {
   if (h != INVALID_HANDLE_VALUE) {
     knownFile = h;
     knownPosition = 0;
+    if (IsListedFile(path)) {
+      lengthFile = h;
+      lengthOfFile = listedLength;
+    }
   }
   return reinterpret_cast<FileHandle>(h);
 }
@@ -88,6 +112,7 @@ FileHandle CreateFileForWriting(const char* path) {
 }
 
 int64_t GetFileLength(FileHandle file) {
+  if (H(file) == lengthFile) return lengthOfFile;
   DWORD high = 0;
   DWORD low = GetFileSize(H(file), &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
@@ -134,6 +159,8 @@ bool WriteBytes(FileHandle file, const void* bytes, int32_t count) {
 
 void CloseFile(FileHandle file) {
   Forget(H(file));
+  // The handle's value may come back for another file.
+  if (H(file) == lengthFile) lengthFile = INVALID_HANDLE_VALUE;
   if (file != kInvalidFile) CloseHandle(H(file));
 }
 
@@ -188,13 +215,38 @@ static void CopyEntry(const WIN32_FIND_DATAA& data, DirEntry* entry) {
   entry->name[n] = '\0';
   entry->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   entry->isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  // A link's listed length may be its own, not its target's.
+  listedLength = -1;
+  if (entry->isDirectory || entry->isLink || listedFolder[0] == '\0') return;
+  memcpy(listedName, entry->name, n + 1);
+  listedLength = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                      data.nFileSizeLow);
 }
 
 DirListing* ListFirst(const char* pattern, DirEntry* entry) {
   WIN32_FIND_DATAA data;
   RealFileSystem real;
+  // The listed folder as the walks join their paths: the pattern's part
+  // before its last separator, or the current directory for a bare pattern.
+  const char* last = pattern;
+  for (const char* c = pattern; *c != '\0'; ++c) {
+    if (IsPathSeparator(*c)) last = c;
+  }
+  const size_t folder = static_cast<size_t>(last - pattern);
+  if (last == pattern && !IsPathSeparator(*pattern)) {
+    if (!GetCurrentDir(listedFolder)) listedFolder[0] = '\0';
+  } else if (folder < sizeof listedFolder) {
+    memcpy(listedFolder, pattern, folder);
+    listedFolder[folder] = '\0';
+  } else {
+    listedFolder[0] = '\0';
+  }
   HANDLE find = FindFirstFileA(pattern, &data);
-  if (find == INVALID_HANDLE_VALUE) return nullptr;
+  if (find == INVALID_HANDLE_VALUE) {
+    listedFolder[0] = '\0';
+    listedLength = -1;
+    return nullptr;
+  }
   CopyEntry(data, entry);
   return new DirListing{find};
 }
@@ -209,6 +261,8 @@ bool ListNext(DirListing* listing, DirEntry* entry) {
 
 void ListClose(DirListing* listing) {
   if (listing == nullptr) return;
+  // A file opened after its listing has ended may have changed since.
+  listedLength = -1;
   FindClose(listing->find);
   delete listing;
 }

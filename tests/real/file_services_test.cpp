@@ -234,33 +234,47 @@ TEST(FileServices, PathsNearTheDirectoryJustListedOpenWhatTheyName) {
   };
   char original[kPathBufferSize];
   ASSERT_TRUE(GetCurrentDir(original));
+  auto openEach = [&cases](const std::string& when) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.path + " " + when);
+      FileHandle file = OpenFileForReading(c.path.c_str());
+      if (c.content == nullptr) {
+        EXPECT_EQ(file, kInvalidFile);
+        if (file != kInvalidFile) CloseFile(file);
+        continue;
+      }
+      ASSERT_NE(file, kInvalidFile);
+      EXPECT_EQ(GetFileLength(file), static_cast<int64_t>(c.content->size()));
+      ExpectReadAt(file, *c.content, 0, 4096);
+      CloseFile(file);
+    }
+  };
   // ab holds files only, abc a subdirectory too; each is entered by its full
-  // path and listed, as the walks do, and the current directory then moves.
-  for (const std::string& listed : {ab, abc}) {
+  // path and listed, as the walks do; its files are opened while the listing
+  // is still open, as the window's search does, and after the current
+  // directory has moved.
+  for (const std::string& listed : {abc, ab}) {
     ASSERT_TRUE(SetCurrentDir(listed.c_str()));
     DirEntry entry;
     DirListing* listing = ListFirst("*.*", &entry);
     ASSERT_NE(listing, nullptr);
     while (ListNext(listing, &entry)) {
     }
+    openEach("while listing " + listed);
     ListClose(listing);
     for (const char* elsewhere : {".", ".."}) {
       ASSERT_TRUE(SetCurrentDir(elsewhere));
-      for (const Case& c : cases) {
-        SCOPED_TRACE(c.path + " after listing " + listed + " and moving to " + elsewhere);
-        FileHandle file = OpenFileForReading(c.path.c_str());
-        if (c.content == nullptr) {
-          EXPECT_EQ(file, kInvalidFile);
-          if (file != kInvalidFile) CloseFile(file);
-          continue;
-        }
-        ASSERT_NE(file, kInvalidFile);
-        EXPECT_EQ(GetFileLength(file), static_cast<int64_t>(c.content->size()));
-        ExpectReadAt(file, *c.content, 0, 4096);
-        CloseFile(file);
-      }
+      openEach("after listing " + listed + " and moving to " + elsewhere);
     }
   }
+  // A file that changed after its listing (ab's, the last) ended is taken at
+  // its new length.
+  const std::vector<uint8_t> grown = Pattern(3100, 10);
+  dir.Write("ab" + sep + "x.bin", grown);
+  FileHandle file = OpenFileForReading((ab + sep + "x.bin").c_str());
+  ASSERT_NE(file, kInvalidFile);
+  EXPECT_EQ(GetFileLength(file), 3100);
+  CloseFile(file);
   ASSERT_TRUE(SetCurrentDir(original));
 }
 
