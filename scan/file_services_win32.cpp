@@ -85,9 +85,14 @@ static thread_local int64_t lengthOfFile = 0;
 static bool IsListedFile(const char* path) {
   if (listedLength < 0) return false;
   size_t folder = strlen(listedFolder);
-  return folder > 0 && strncmp(path, listedFolder, folder) == 0 &&
-         (IsPathSeparator(listedFolder[folder - 1]) || IsPathSeparator(path[folder++])) &&
-         strcmp(path + folder, listedName) == 0;
+  if (folder == 0 || strncmp(path, listedFolder, folder) != 0) return false;
+  // A drive's root ends in its separator; every other folder is joined to
+  // its names by one.
+  if (!IsPathSeparator(listedFolder[folder - 1])) {
+    if (!IsPathSeparator(path[folder])) return false;
+    ++folder;
+  }
+  return strcmp(path + folder, listedName) == 0;
 }
 
 FileHandle OpenFileForReading(const char* path) {
